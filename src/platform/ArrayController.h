@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Predicate.h"
+#include "SortDescriptor.h"
+
+#include <QList>
+#include <QObject>
+
+#include <functional>
+
+class ManagedObject;
+
+// Holds a collection of records and arranges it for display: the content,
+// filtered by a predicate and ordered by sort descriptors, gives the arranged
+// objects; the selection is kept as indexes into the arranged objects.
+//
+// The content is either set directly or pulled from a source function on
+// every rearrange (a quadrant's content is "the selected list's items").
+class ArrayController : public QObject
+{
+    Q_OBJECT
+public:
+    using ContentSource = std::function<QList<ManagedObject *>()>;
+
+    explicit ArrayController(QObject *parent = nullptr);
+
+    // --- Content ------------------------------------------------------------
+    void setContent(const QList<ManagedObject *> &content);
+    void setContentSource(ContentSource source);
+    QList<ManagedObject *> content() const;
+
+    // --- Arrangement ----------------------------------------------------------
+    void setFilterPredicate(const Predicate &predicate);
+    const Predicate &filterPredicate() const { return m_filter; }
+    void setSortDescriptors(const QList<SortDescriptor> &descriptors);
+    const QList<SortDescriptor> &sortDescriptors() const { return m_sort; }
+
+    // Re-reads the content source, filters and sorts. The selection keeps the
+    // selected records that are still arranged.
+    void rearrangeObjects();
+    const QList<ManagedObject *> &arrangedObjects() const { return m_arranged; }
+    int indexOfArrangedObject(const ManagedObject *object) const;
+
+    // --- Editing --------------------------------------------------------------
+    // Adds to the content and rearranges.
+    void addObject(ManagedObject *object);
+    // Adds to the content and places the object at an arranged position
+    // without re-sorting (as a table does for a new row); clamped to the ends.
+    void insertObject(ManagedObject *object, int arrangedIndex);
+    // Removes arranged objects from the content (not from the store).
+    void removeObjectsAtArrangedIndexes(const QList<int> &indexes);
+    void removeObject(ManagedObject *object);
+
+    // --- Selection ------------------------------------------------------------
+    QList<int> selectionIndexes() const { return m_selection; }
+    bool setSelectionIndexes(const QList<int> &indexes);
+    QList<ManagedObject *> selectedObjects() const;
+    bool setSelectedObjects(const QList<ManagedObject *> &objects);
+    void clearSelection() { setSelectionIndexes({}); }
+
+signals:
+    void arrangedObjectsChanged();
+    void selectionChanged();
+
+private:
+    QList<ManagedObject *> m_content;
+    ContentSource m_source;
+    Predicate m_filter;
+    QList<SortDescriptor> m_sort;
+    QList<ManagedObject *> m_arranged;
+    QList<int> m_selection;
+};
