@@ -99,4 +99,5 @@ private:
     bool m_inPending = false;     // listed in the context's pending set
     bool m_inUnsaved = false;     // listed in the context's unsaved set
     bool m_inFile = false;        // a row exists in the store file
+    bool m_insertPending = false; // inserted, not announced yet
 };

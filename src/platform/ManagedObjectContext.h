@@ -3,6 +3,7 @@
 #include "ObjectModel.h"
 #include "Predicate.h"
 #include "SortDescriptor.h"
+#include "UndoManager.h"
 
 #include <QHash>
 #include <QList>
@@ -17,7 +18,7 @@
 class ManagedObject;
 class ObjectStoreIO;
 class QLockFile;
-class UndoManager;
+
 
 // The changes of one change event, announced by objectsDidChange.
 struct ObjectsChange {

@@ -1,0 +1,56 @@
+#include "BenchSupport.h"
+
+#include <cstdio>
+#include <map>
+
+namespace {
+
+// Passes everything to the console and keeps each run's time per iteration.
+class RecordingReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
+                times[run.benchmark_name()] = run.GetAdjustedRealTime() * multiplier(run.time_unit);
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times; // milliseconds
+
+private:
+    static double multiplier(benchmark::TimeUnit unit)
+    {
+        switch (unit) {
+        case benchmark::kNanosecond: return 1e-6;
+        case benchmark::kMicrosecond: return 1e-3;
+        case benchmark::kMillisecond: return 1.0;
+        case benchmark::kSecond: return 1e3;
+        }
+        return 1.0;
+    }
+};
+
+} // namespace
+
+int runBenchmarksWithRatios(int argc, char **argv, const std::vector<std::pair<std::string, std::string>> &pairs)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\n%-44s %12s %12s %8s\n", "measured / baseline", "measured ms", "baseline ms", "ratio");
+    for (const auto &[measured, baseline] : pairs) {
+        auto m = reporter.times.find(measured);
+        auto b = reporter.times.find(baseline);
+        if (m == reporter.times.end() || b == reporter.times.end())
+            continue;
+        std::printf("%-44s %12.3f %12.3f %8.2f\n", measured.c_str(), m->second, b->second,
+                    b->second > 0 ? m->second / b->second : 0.0);
+    }
+    return 0;
+}
