@@ -63,6 +63,9 @@ signals:
     void selectionChanged();
 
 private:
+    // Whether the records at these arranged indexes differ from the ones selected before.
+    bool selectedObjectsDiffer(const QList<ManagedObject *> &before, const QList<int> &indexes) const;
+
     QList<ManagedObject *> m_content;
     ContentSource m_source;
     Predicate m_filter;

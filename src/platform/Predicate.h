@@ -5,6 +5,7 @@
 #include <QVariant>
 
 class ManagedObject;
+enum class AttributeType;
 
 // A small composable condition over records, evaluated in memory.
 //
@@ -63,6 +64,11 @@ public:
     bool isNull() const { return !d; }
     bool evaluate(const ManagedObject *object) const;
     QString toString() const;
+
+    // The type of the attribute a key path ends at, following to-one
+    // relationships ("list.state") through the record's model. False when the
+    // path does not end at an attribute (unknown key, or a relationship).
+    static bool attributeTypeForKeyPath(const ManagedObject *object, const QString &keyPath, AttributeType *type);
 
     struct Node;
 

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDateTime>
+
+// Date helpers for items' dates, in local time (the system time zone).
+namespace DateUtils {
+
+// Orders two items' dates: -1 when the first comes before the second, 0 when
+// they are the same, 1 when it comes after. A date counts only when it lies
+// after the Unix epoch (whole seconds since the epoch > 0); an item with a
+// date comes before one without. Seconds are ignored, and so is the time of
+// day of an all-day date.
+int compare(const QDateTime &a, bool allDayA, const QDateTime &b, bool allDayB);
+
+// Whether a date counts as a date for compare(): set and after the epoch.
+bool hasDate(const QDateTime &date);
+
+// The start of the date's local day (midnight, or the first moment of the day
+// when a clock change skips midnight). Invalid stays invalid.
+QDateTime stripTimeOfDay(const QDateTime &date);
+
+// The date with seconds and milliseconds dropped, in local time.
+QDateTime stripSeconds(const QDateTime &date);
+
+// Whole calendar days from the first date's local day to the second's;
+// negative when the second is earlier, 0 when either is invalid.
+int daysFromDate(const QDateTime &from, const QDateTime &to);
+
+} // namespace DateUtils
