@@ -1,0 +1,103 @@
+#include "IndexAdjuster.h"
+
+#include "ArrayController.h"
+#include "Logging.h"
+#include "TODOItem.h"
+#include "TODOList.h"
+
+namespace {
+
+constexpr qint32 Step = 1000;
+
+// Index arithmetic is 32-bit and wraps like the stored integer does.
+qint32 add32(qint32 a, qint32 b)
+{
+    return static_cast<qint32>(static_cast<quint32>(a) + static_cast<quint32>(b));
+}
+
+qint32 sub32(qint32 a, qint32 b)
+{
+    return static_cast<qint32>(static_cast<quint32>(a) - static_cast<quint32>(b));
+}
+
+qint32 indexOf(const ManagedObject *object)
+{
+    if (auto item = dynamic_cast<const TODOItem *>(object))
+        return item->index();
+    if (auto list = dynamic_cast<const TODOList *>(object))
+        return list->index();
+    return object->intValue(QStringLiteral("index"));
+}
+
+// Written through the records' setters so that each rewrite counts as an edit.
+void setIndexOf(ManagedObject *object, qint32 index)
+{
+    if (auto item = dynamic_cast<TODOItem *>(object))
+        item->setIndex(index);
+    else if (auto list = dynamic_cast<TODOList *>(object))
+        list->setIndex(index);
+    else
+        object->setValue(QStringLiteral("index"), index);
+}
+
+// Walks the rows once in display order; a rewritten index is stored at once so
+// that the next row is compared with it.
+void repair(const QList<ManagedObject *> &rows)
+{
+    const qsizetype count = rows.size();
+    if (count < 2)
+        return;
+
+    if (indexOf(rows[0]) <= indexOf(rows[1]))
+        setIndexOf(rows[0], add32(indexOf(rows[1]), Step));
+
+    for (qsizetype i = 1; i < count; ++i) {
+        const qint32 previous = indexOf(rows[i - 1]);
+        if (previous > indexOf(rows[i]))
+            continue;
+        if (i == count - 1) {
+            setIndexOf(rows[i], sub32(previous, Step));
+            continue;
+        }
+        const qint32 next = indexOf(rows[i + 1]);
+        if (sub32(previous, next) < 2)
+            setIndexOf(rows[i], sub32(previous, Step));
+        else
+            setIndexOf(rows[i], add32(previous, next) / 2);
+    }
+}
+
+} // namespace
+
+void IndexAdjuster::adjustListIndices(ArrayController *listController)
+{
+    if (!listController)
+        return;
+    const QList<ManagedObject *> rows = listController->arrangedObjects();
+    repair(rows);
+}
+
+void IndexAdjuster::adjustIndices(ArrayController *itemController, TODOList *list)
+{
+    Q_UNUSED(list);
+    if (!itemController)
+        return;
+    const QList<ManagedObject *> rows = itemController->arrangedObjects();
+    if (!rows.isEmpty() && dynamic_cast<const TODOList *>(rows.constLast())) {
+        qCInfo(lcModel, "reindexing lists");
+    } else {
+        const QList<SortDescriptor> &sort = itemController->sortDescriptors();
+        if (!sort.isEmpty() && sort.constFirst().key() != QLatin1String("index"))
+            return;
+    }
+    repair(rows);
+}
+
+int IndexAdjuster::newItemIndex(TODOList *list)
+{
+    if (!list)
+        return 0;
+    const int index = list->lastItemIndex();
+    list->setLastItemIndex(add32(index, Step));
+    return index;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+class ArrayController;
+class TODOList;
+
+// Keeps the descending "index" order of lists and items repairable without
+// renumbering: only rows out of order get a new index, placed between or
+// below their neighbours.
+class IndexAdjuster
+{
+public:
+    // Repairs the indices of the lists in the controller's current arranged
+    // order, whatever its sort.
+    static void adjustListIndices(ArrayController *listController);
+
+    // Repairs the indices of the controller's arranged items, but only when the
+    // rows are in manual order (no sort descriptors, or first sorted by
+    // "index"). A controller of lists is always repaired. The list is not
+    // consulted.
+    static void adjustIndices(ArrayController *itemController, TODOList *list);
+
+    // The index of an item created for a list outside a quadrant view: the
+    // list's lastItemIndex, which then grows by 1000.
+    static int newItemIndex(TODOList *list);
+
+    IndexAdjuster() = delete;
+};

@@ -1,0 +1,251 @@
+#include "TODOItem.h"
+
+#include "DateUtils.h"
+#include "HtmlText.h"
+#include "ItemIdentifiers.h"
+#include "Logging.h"
+#include "ManagedObjectContext.h"
+#include "Predicate.h"
+#include "ResourcePath.h"
+#include "TODOList.h"
+
+#include <exception>
+
+namespace {
+
+// A date is copied only when it lies at least one second after the Unix epoch;
+// anything earlier stands for "no date".
+bool isCopyableDate(const QVariant &value)
+{
+    if (!value.isValid())
+        return false;
+    const QDateTime date = value.toDateTime();
+    return date.isValid() && date.toMSecsSinceEpoch() >= 1000;
+}
+
+} // namespace
+
+QVector<AttributeDescription> TODOItem::attributeDescriptions()
+{
+    using T = AttributeType;
+    // Same order as the Attribute enumeration.
+    QVector<AttributeDescription> attributes = {
+        {QStringLiteral("id_"), T::Int32},
+        {QStringLiteral("serverID"), T::Int64},
+        {QStringLiteral("name"), T::Text},
+        {QStringLiteral("descriptionRichText"), T::Text},
+        {QStringLiteral("descriptionText"), T::Text},
+        {QStringLiteral("quadrant"), T::Int32},
+        {QStringLiteral("index"), T::Int32},
+        {QStringLiteral("icon"), T::Text},
+        {QStringLiteral("dueDate"), T::Date},
+        {QStringLiteral("startDate"), T::Date},
+        {QStringLiteral("creationDate"), T::Date},
+        {QStringLiteral("completionDate"), T::Date},
+        {QStringLiteral("untilDate"), T::Date},
+        {QStringLiteral("allDay"), T::Bool},
+        {QStringLiteral("state"), T::Int32},
+        {QStringLiteral("completionPercentage"), T::Int32},
+        {QStringLiteral("frequency"), T::Text},
+        {QStringLiteral("parentID"), T::Int32},
+        {QStringLiteral("childID"), T::Int32},
+        {QStringLiteral("effort"), T::Int32},
+        {QStringLiteral("edited_since"), T::Int32},
+        {QStringLiteral("timestamp"), T::Int32},
+        {QStringLiteral("edited_by"), T::Text},
+        {QStringLiteral("owner"), T::Text},
+        {QStringLiteral("ownerUsername"), T::Text},
+        {QStringLiteral("creatorUsername"), T::Text},
+        {QStringLiteral("editedByUsername"), T::Text},
+        {QStringLiteral("editedByDevice"), T::Text},
+        {QStringLiteral("resourceURI"), T::Text},
+        {QStringLiteral("requestedTime"), T::Int64},
+        {QStringLiteral("highlight"), T::Int32},
+        {QStringLiteral("macResourceURL"), T::Text},
+        {QStringLiteral("versionID"), T::Int64},
+        {QStringLiteral("cachedConversation"), T::Text},
+        {QStringLiteral("boxFolderID"), T::Text},
+        {QStringLiteral("status"), T::Text},
+    };
+    Q_ASSERT(attributes.size() == AttributeCount);
+    return attributes;
+}
+
+QVector<RelationshipDescription> TODOItem::relationshipDescriptions()
+{
+    return {{QStringLiteral("list"), TODOList::EntityName, QStringLiteral("contains"), false}};
+}
+
+void TODOItem::setDescriptionRichText(const QString &html)
+{
+    if (html == descriptionRichText())
+        return;
+    setText(Attr_descriptionRichText, html);
+    setDescriptionText(html.isEmpty() ? QString() : HtmlText::toPlainText(html));
+}
+
+TODOList *TODOItem::list() const
+{
+    return static_cast<TODOList *>(toOne(QStringLiteral("list")));
+}
+
+void TODOItem::setList(TODOList *list)
+{
+    setToOne(QStringLiteral("list"), list);
+}
+
+std::optional<qint64> TODOItem::getProjectID() const
+{
+    if (const TODOList *project = list())
+        return project->id_();
+    if (m_projectURIs && !m_projectURIs->isEmpty())
+        return ResourcePath::idFromURI(m_projectURIs->constFirst());
+    return std::nullopt;
+}
+
+QStringList TODOItem::getProjectURIs()
+{
+    if (!m_projectURIs) {
+        if (const auto projectID = getProjectID())
+            m_projectURIs = QStringList{ResourcePath::projectPath(*projectID)};
+    }
+    return m_projectURIs.value_or(QStringList());
+}
+
+void TODOItem::setProjectURIs(std::optional<QStringList> uris)
+{
+    m_projectURIs = std::move(uris);
+}
+
+QString TODOItem::getURI() const
+{
+    const QString uri = resourceURI();
+    if (!uri.isEmpty())
+        return uri;
+    if (const int id = serverID())
+        return ResourcePath::itemPath(id);
+    return QString();
+}
+
+TODOItem *TODOItem::findWithID(qint64 id, ManagedObjectContext *context)
+{
+    if (!context) {
+        qCWarning(lcModel, "an error occurred: %s", "no object context to search");
+        return nullptr;
+    }
+    try {
+        const QVariant number = QVariant(qlonglong(id));
+        const Predicate predicate =
+            (Predicate::equal(QStringLiteral("serverID"), number) || Predicate::equal(QStringLiteral("id_"), number))
+            && Predicate::notEqual(QStringLiteral("state"), QVariant(int(RecordState::Deleted)));
+        const QList<ManagedObject *> found = context->fetch(EntityName, predicate);
+        if (found.isEmpty())
+            return nullptr;
+        if (found.size() > 1)
+            qCWarning(lcModel, "Duplicated item with id: %lld", static_cast<long long>(id));
+        return static_cast<TODOItem *>(found.constFirst());
+    } catch (const std::exception &error) {
+        qCWarning(lcModel, "an error occurred: %s", error.what());
+    } catch (...) {
+        qCWarning(lcModel, "an error occurred: %s", "unknown failure");
+    }
+    return nullptr;
+}
+
+void TODOItem::copyTo(TODOItem *target) const
+{
+    copyTo(target, true, true);
+}
+
+void TODOItem::copyTo(TODOItem *target, bool addProject) const
+{
+    copyTo(target, true, addProject);
+}
+
+void TODOItem::copyTo(TODOItem *target, bool copyIDs, bool addProject) const
+{
+    if (!target || target == this)
+        return;
+
+    const auto copy = [&](Attribute attribute) { target->setRawValue(attribute, rawValue(attribute)); };
+
+    if (copyIDs) {
+        for (Attribute a : {Attr_serverID, Attr_id_, Attr_versionID, Attr_resourceURI})
+            copy(a);
+    }
+
+    copy(Attr_name);
+    target->setDescriptionRichText(descriptionRichText());
+    copy(Attr_descriptionText);
+    for (Attribute a : {Attr_quadrant, Attr_index, Attr_icon, Attr_state, Attr_timestamp, Attr_edited_by,
+                        Attr_completionPercentage, Attr_frequency, Attr_owner, Attr_requestedTime, Attr_allDay,
+                        Attr_editedByDevice})
+        copy(a);
+
+    for (Attribute a : {Attr_creationDate, Attr_startDate, Attr_dueDate, Attr_untilDate, Attr_completionDate}) {
+        const QVariant &date = rawValue(a);
+        target->setRawValue(a, isCopyableDate(date) ? date : QVariant());
+    }
+
+    for (Attribute a : {Attr_ownerUsername, Attr_creatorUsername, Attr_editedByUsername, Attr_macResourceURL,
+                        Attr_effort, Attr_childID, Attr_parentID})
+        copy(a);
+
+    if (addProject) {
+        const std::optional<qint64> projectID = getProjectID();
+        if (projectID && projectID != target->getProjectID()) {
+            ManagedObjectContext *store = target->context() ? target->context() : context();
+            target->setList(TODOList::findWithID(*projectID, store));
+        }
+    }
+}
+
+void TODOItem::resetIDs()
+{
+    setId_(ItemIdentifiers::newUniqueIdForItemInList(list()));
+    setRawValue(Attr_serverID, QVariant());
+    setRawValue(Attr_versionID, QVariant());
+    setRawValue(Attr_boxFolderID, QVariant());
+    // A copy that kept the source's path would be taken by the server for the source itself.
+    setRawValue(Attr_resourceURI, QVariant());
+}
+
+bool TODOItem::needToUpload() const
+{
+    const QSet<QString> &untracked = nonTrackedProperties();
+    const QSet<QString> changed = changedKeysForCurrentEvent();
+    for (const QString &key : changed) {
+        if (!untracked.contains(key))
+            return true;
+    }
+    return false;
+}
+
+const QSet<QString> &TODOItem::nonTrackedProperties()
+{
+    static const QSet<QString> properties = {
+        QStringLiteral("creatorUsername"), QStringLiteral("owner"),          QStringLiteral("edited_since"),
+        QStringLiteral("requestedTime"),   QStringLiteral("serverID"),       QStringLiteral("resourceURI"),
+        QStringLiteral("edited_by"),       QStringLiteral("editedByDevice"), QStringLiteral("timestamp"),
+        QStringLiteral("highlight"),       QStringLiteral("versionID"),
+    };
+    return properties;
+}
+
+int TODOItem::compareByDates(const TODOItem *other) const
+{
+    const int byDue = DateUtils::compare(dueDate(), allDay(), other->dueDate(), other->allDay());
+    if (byDue != 0)
+        return byDue;
+    return compareStartDates(this, other);
+}
+
+int TODOItem::compareStartDates(const TODOItem *a, const TODOItem *b)
+{
+    const int byStart = DateUtils::compare(a->startDate(), a->allDay(), b->startDate(), b->allDay());
+    if (byStart != 0)
+        return byStart;
+    const int pa = a->completionPercentage();
+    const int pb = b->completionPercentage();
+    return pa < pb ? -1 : (pa > pb ? 1 : 0);
+}
