@@ -168,11 +168,11 @@ int main(int argc, char **argv)
 
     for (auto *fn : {&Open, &RawRead})
         benchmark::RegisterBenchmark(fn == &Open ? "Open" : "RawRead", fn)
-            ->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-    benchmark::RegisterBenchmark("SaveOne", SaveOne)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-    benchmark::RegisterBenchmark("RawUpdateOne", RawUpdateOne)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-    benchmark::RegisterBenchmark("Save1000", Save1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(1.0);
-    benchmark::RegisterBenchmark("RawUpdate1000", RawUpdate1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+            ->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("SaveOne", SaveOne)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("RawUpdateOne", RawUpdateOne)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Save1000", Save1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("RawUpdate1000", RawUpdate1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
     return runBenchmarksWithRatios(argc, argv,
                                    {{"Open/10000", "RawRead/10000"},

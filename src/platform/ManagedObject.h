@@ -44,6 +44,10 @@ public:
     // Dotted key paths through to-one relationships ("list.state").
     QVariant valueForKeyPath(const QString &keyPath) const;
 
+    // The value of an attribute by its index in the entity, without copying
+    // (an invalid QVariant for an absent value). The index must be valid.
+    const QVariant &attributeValueAt(int index) const { return m_values[index]; }
+
     int intValue(const QString &key) const;
     qint64 int64Value(const QString &key) const;
     double doubleValue(const QString &key) const;

@@ -42,7 +42,14 @@ struct Predicate::Node {
     Options options;
     QVariant value;
     QString foldedText;       // the value as text, folded by the options
+    bool plainKey = false;    // a key of the record itself (no dots)
     QList<Predicate> children;
+
+    // The attribute a plain key names in the last entity seen: filters test
+    // records of one entity over and over, so the name is looked up once.
+    mutable const EntityDescription *cachedEntity = nullptr;
+    mutable int cachedIndex = -1;
+    mutable AttributeType cachedType = AttributeType::Text;
 };
 
 namespace {
@@ -181,6 +188,10 @@ bool compareOrdered(const T &lhs, const T &rhs, Predicate::Op op)
 bool compareText(const QString &lhs, const Node &node)
 {
     const QString &rhs = node.foldedText;
+    // Plain ASCII text has nothing to decompose, and folding its case is what
+    // a case-insensitive search does as it goes: no folded copy is made.
+    if (node.op == Predicate::Op::Contains && (node.options & Predicate::CaseInsensitive) && isAscii(lhs))
+        return lhs.contains(rhs, Qt::CaseInsensitive);
     const QString left = node.options ? fold(lhs, node.options) : lhs;
     switch (node.op) {
     case Predicate::Op::Contains:
@@ -197,10 +208,43 @@ ManagedObject *objectIn(const QVariant &v)
     return holdsObject(v) ? v.value<ManagedObject *>() : nullptr;
 }
 
+// The attribute index of a plain key in the object's entity, -1 when the key
+// names no attribute; cached in the node per entity.
+int cachedAttributeIndex(const Node &node, const ManagedObject *object)
+{
+    const EntityDescription *entity = &object->entity();
+    if (node.cachedEntity != entity) {
+        node.cachedEntity = entity;
+        node.cachedIndex = entity->attributeIndex(node.keyPath);
+        if (node.cachedIndex >= 0)
+            node.cachedType = entity->attributes()[node.cachedIndex].type;
+    }
+    return node.cachedIndex;
+}
+
 bool evaluateCompare(const Node &node, const ManagedObject *object)
 {
-    const QVariant read = object->valueForKeyPath(node.keyPath);
     const QVariant &given = node.value;
+
+    // Fast paths for an attribute of the record itself.
+    if (node.plainKey) {
+        const int index = cachedAttributeIndex(node, object);
+        if (index >= 0) {
+            const QVariant &v = object->attributeValueAt(index);
+            const Reading reading = readingForType(node.cachedType);
+            if (node.op == Predicate::Op::Contains || node.op == Predicate::Op::BeginsWith) {
+                if (reading == Reading::Text)
+                    return compareText(v.isValid() ? v.toString() : QString(), node);
+            } else if (reading == Reading::Integer && given.metaType().id() == QMetaType::Int) {
+                // An absent number reads 0.
+                const qint64 lhs = v.metaType().id() == QMetaType::Int ? *static_cast<const int *>(v.constData())
+                                                                       : v.toLongLong();
+                return compareOrdered(lhs, qint64(*static_cast<const int *>(given.constData())), node.op);
+            }
+        }
+    }
+
+    const QVariant read = object->valueForKeyPath(node.keyPath);
 
     // Text matching reads everything as text.
     if (node.op == Predicate::Op::Contains || node.op == Predicate::Op::BeginsWith) {
@@ -397,6 +441,7 @@ Predicate Predicate::compare(const QString &keyPath, Op op, const QVariant &valu
     auto node = QSharedPointer<Node>::create();
     node->kind = Kind::Compare;
     node->keyPath = keyPath;
+    node->plainKey = !keyPath.contains(QLatin1Char('.'));
     node->op = op;
     node->options = options;
     node->value = value;

@@ -1,0 +1,972 @@
+#include "MyDocument.h"
+
+#include "ArrayController.h"
+#include "Clock.h"
+#include "DateUtils.h"
+#include "Defaults.h"
+#include "IndexAdjuster.h"
+#include "ItemIdentifiers.h"
+#include "Logging.h"
+#include "ManagedObjectContext.h"
+#include "Pasteboard.h"
+#include "TODOItem.h"
+#include "TODOList.h"
+#include "TodoModel.h"
+#include "UndoManager.h"
+
+#include <QMutexLocker>
+
+#include <algorithm>
+
+namespace {
+
+QList<MyDocument *> &registry()
+{
+    static QList<MyDocument *> documents;
+    return documents;
+}
+
+// Stand-ins used while the application has not attached its own.
+class NullView : public DocumentView
+{
+public:
+    void openDrawer(TODOItem *, bool) override {}
+    void closeDrawer() override {}
+    bool isDrawerOpen() const override { return false; }
+    void reloadTables() override {}
+    void scrollRowToVisible(int, int) override {}
+    void beginEditingRow(int, int) override {}
+    void focusQuadrant(int) override {}
+    double quadrantArea(int) const override { return 0.0; }
+    void setQuadrantRowHeight(double) override {}
+    void moveQuadrantCross(double, double, bool) override {}
+    void setMarkCompleteEnabled(bool) override {}
+    void setToolbarDragging(bool) override {}
+    void refreshListCells() override {}
+    void reloadSidebar() override {}
+    void scrollSidebarRowToVisible(int) override {}
+    void beginEditingListName(int) override {}
+    void focusSidebar() override {}
+    void setSidebarCollapsed(bool, bool) override {}
+    void focusSearchField() override {}
+    void setSearchFieldText(const QString &) override {}
+    void setStatusText(const QString &) override {}
+    void resizeIfNeeded() override {}
+    void showBusyOverlay() override {}
+    void hideBusyOverlay() override {}
+    void showUndeleteSheet() override {}
+    void titleChanged() override {}
+};
+
+// Without a window nobody can confirm: destructive questions answer no.
+class NullAlerts : public DocumentAlerts
+{
+public:
+    bool confirm(const QString &, const QString &) override { return false; }
+    void warn(const QString &message) override { qCWarning(lcDocument).noquote() << message; }
+};
+
+class NullCalendar : public CalendarBridge
+{
+public:
+    void updateEventForItem(TODOItem *, TODOList *) override {}
+    void deleteEventForItem(TODOItem *, TODOList *) override {}
+};
+
+class NullHost : public DocumentHost
+{
+public:
+    void rotateFontTier() override {}
+    double currentQuadrantRowHeight() const override { return 22.0; }
+    bool isMasterListOpen() const override { return false; }
+};
+
+NullView g_nullView;
+NullAlerts g_nullAlerts;
+NullCalendar g_nullCalendar;
+NullHost g_nullHost;
+
+TODOItem *asItem(ManagedObject *object)
+{
+    return static_cast<TODOItem *>(object);
+}
+
+// Where the quadrant cross goes when a quadrant is enlarged (x from the left,
+// y from the bottom, as fractions of the four-quadrant area).
+constexpr double kMaximizedCross[4][2] = {{0.9, 0.1}, {0.1, 0.1}, {0.9, 0.9}, {0.1, 0.9}};
+
+// Autosave: a few seconds after the last change, and never later than half a
+// minute after the first unsaved one.
+constexpr int kAutosaveQuietMs = 5000;
+constexpr int kAutosaveLatestMs = 30000;
+
+} // namespace
+
+MyDocument::MyDocument(std::unique_ptr<ManagedObjectContext> context, QObject *parent)
+    : QObject(parent)
+    , m_context(std::move(context))
+{
+    registry().append(this);
+
+    m_projects = new ProjectListController(*this, this);
+    for (int q = 0; q < 4; ++q) {
+        auto *controller = new ArrayController(this);
+        controller->setContentSource([this]() {
+            TODOList *list = m_projects->selectedList();
+            return list ? list->toMany(QStringLiteral("contains")) : QList<ManagedObject *>();
+        });
+        controller->setFilterPredicate(QuadrantFilters::basicPredicateForQuadrant(q));
+        controller->setSortDescriptors(QuadrantFilters::sortDescriptorsForChoice(0));
+        connect(controller, &ArrayController::selectionChanged, this, [this, q]() { quadrantSelectionChanged(q); });
+        m_quadrants[q] = controller;
+    }
+    m_filters = std::make_unique<QuadrantFilters>(*this);
+    m_recurrence = std::make_unique<Recurrence>(*this);
+    m_tracker = new ChangeTracker(*this, this);
+    m_pasteboardOps = std::make_unique<PasteboardOperations>(*this);
+
+    connect(m_projects, &ProjectListController::selectedProjectChanged, this, &MyDocument::selectedProjectChanged);
+
+    m_clearStatusTimer.setSingleShot(true);
+    m_clearStatusTimer.setTimerType(Qt::PreciseTimer);
+    m_clearStatusTimer.setInterval(StatusClearMilliseconds);
+    connect(&m_clearStatusTimer, &QTimer::timeout, this, &MyDocument::clearStatusBarMessage);
+
+    m_autosaveTimer.setSingleShot(true);
+    connect(&m_autosaveTimer, &QTimer::timeout, this, &MyDocument::autosaveDocument);
+    connect(m_context.get(), &ManagedObjectContext::objectsDidChange, this, &MyDocument::scheduleAutosave);
+}
+
+MyDocument::~MyDocument()
+{
+    registry().removeAll(this);
+    // Collaborators that are QObjects go with this object; the context last.
+    delete m_tracker;
+    m_tracker = nullptr;
+    delete m_projects;
+    m_projects = nullptr;
+}
+
+MyDocument *MyDocument::sharedInstance()
+{
+    return registry().isEmpty() ? nullptr : registry().first();
+}
+
+QList<MyDocument *> MyDocument::documents()
+{
+    return registry();
+}
+
+void MyDocument::setView(DocumentView *view)
+{
+    m_view = view;
+}
+
+void MyDocument::setPasteboard(Pasteboard *pasteboard)
+{
+    m_pasteboard = pasteboard;
+}
+
+CalendarBridge *MyDocument::calendar() const
+{
+    return m_calendar ? m_calendar : &g_nullCalendar;
+}
+
+Pasteboard *MyDocument::pasteboard() const
+{
+    if (m_pasteboard)
+        return m_pasteboard;
+    if (!m_ownPasteboard)
+        const_cast<MyDocument *>(this)->m_ownPasteboard = std::make_unique<MemoryPasteboard>();
+    return m_ownPasteboard.get();
+}
+
+// The stand-ins keep every operation free of null checks.
+DocumentView *MyDocument::view() const
+{
+    return m_view ? m_view : &g_nullView;
+}
+
+DocumentAlerts *MyDocument::alerts() const
+{
+    return m_alerts ? m_alerts : &g_nullAlerts;
+}
+
+DocumentHost *MyDocument::host() const
+{
+    return m_host ? m_host : &g_nullHost;
+}
+
+// --- Set-up ------------------------------------------------------------------------
+
+void MyDocument::awakeFromNib()
+{
+    m_projects->load();
+    view()->setSidebarCollapsed(Defaults::standard().boolValue(QStringLiteral("kCollapsedSplitView")), false);
+    QTimer::singleShot(200, this, &MyDocument::addFirstProjectIfNeeded);
+    enableDidChangeContextNotifications();
+}
+
+void MyDocument::addFirstProjectIfNeeded()
+{
+    if (Defaults::standard().boolValue(QStringLiteral("kAddedMyProject")) || !getAllProjects().isEmpty())
+        return;
+    TODOList *list = addNewProjectWithName(QStringLiteral("My Project"));
+    selectProject(list);
+    Defaults::standard().setValue(QStringLiteral("kAddedMyProject"), true);
+}
+
+void MyDocument::windowControllerDidLoadNib()
+{
+    loadPreferences();
+    configViews();
+    if (UndoManager *undo = m_context->undoManager())
+        connect(undo, &UndoManager::didUndo, this, &MyDocument::undoCutIfNeeded, Qt::UniqueConnection);
+}
+
+void MyDocument::configViews()
+{
+    updateFilters();
+    updateSortDescriptors();
+    setQuadrantRowHeight(host()->currentQuadrantRowHeight());
+}
+
+void MyDocument::setUp()
+{
+    awakeFromNib();
+    windowControllerDidLoadNib();
+}
+
+const ObjectModel &MyDocument::managedObjectModel()
+{
+    return todoListModel();
+}
+
+// --- Saving -------------------------------------------------------------------------
+
+bool MyDocument::saveFile()
+{
+    if (!m_context->hasChanges()) {
+        qCInfo(lcDocument) << "Nothing to save";
+        return true;
+    }
+    if (m_saving) {
+        // A save asked for while one runs (from inside an alert, say) waits for the next turn.
+        QTimer::singleShot(0, this, &MyDocument::saveFile);
+        return false;
+    }
+    const QList<MyDocument *> documents = MyDocument::documents();
+    if (documents.isEmpty())
+        return false;
+
+    qCInfo(lcDocument).noquote() << QStringLiteral("Saving %1 documents").arg(documents.size());
+    bool ok = true;
+    {
+        QMutexLocker locker(&m_savingMutex);
+        m_saving = true;
+        for (MyDocument *document : documents) {
+            QString error;
+            if (!document->m_context->save(&error)) {
+                ok = false;
+                qCWarning(lcDocument).noquote() << QStringLiteral("Error saving file: %1").arg(error);
+            }
+        }
+        m_saving = false;
+    }
+    if (!ok) {
+        alerts()->warn(QStringLiteral("File could not be saved!"));
+        return false;
+    }
+    qCInfo(lcDocument).noquote() << QStringLiteral("Done saving %1 documents").arg(documents.size());
+    return true;
+}
+
+void MyDocument::autosaveDocument()
+{
+    m_autosaveTimer.stop();
+    qCInfo(lcDocument) << "Autosaving document";
+    m_autosaving = true;
+    saveFile();
+    m_autosaving = false;
+}
+
+bool MyDocument::autosavesInPlace()
+{
+    MyDocument *shared = sharedInstance();
+    return !(shared && (shared->autosaving() || shared->isSyncing()));
+}
+
+bool MyDocument::canCloseDocument()
+{
+    saveFile();
+    return true;
+}
+
+void MyDocument::setAutosaveEnabled(bool enabled)
+{
+    m_autosaveEnabled = enabled;
+    if (!enabled)
+        m_autosaveTimer.stop();
+}
+
+void MyDocument::scheduleAutosave()
+{
+    if (!m_autosaveEnabled || !m_context->hasStore() || !m_context->hasChanges())
+        return;
+    if (!m_autosaveTimer.isActive() || !m_firstUnsavedChange.isValid())
+        m_firstUnsavedChange.start();
+    const qint64 left = kAutosaveLatestMs - m_firstUnsavedChange.elapsed();
+    m_autosaveTimer.start(int(std::clamp<qint64>(left, 0, kAutosaveQuietMs)));
+}
+
+// --- Refreshing and sizes -------------------------------------------------------------
+
+void MyDocument::refreshController()
+{
+    m_projects->projectsArrayController()->rearrangeObjects();
+    for (ArrayController *controller : m_quadrants)
+        controller->rearrangeObjects();
+}
+
+void MyDocument::reloadTableViews()
+{
+    view()->reloadSidebar();
+    view()->reloadTables();
+}
+
+void MyDocument::rearrangeArrayControllers()
+{
+    for (ArrayController *controller : m_quadrants)
+        controller->rearrangeObjects();
+    view()->refreshListCells();
+    view()->reloadSidebar();
+}
+
+void MyDocument::rearrangeProjectArrayController()
+{
+    view()->refreshListCells();
+    m_projects->projectsArrayController()->rearrangeObjects();
+}
+
+void MyDocument::cleanListCustomCells()
+{
+    view()->refreshListCells();
+}
+
+void MyDocument::setQuadrantRowHeight(double height)
+{
+    view()->setQuadrantRowHeight(height);
+}
+
+void MyDocument::rotateFontSize()
+{
+    host()->rotateFontTier();
+    setQuadrantRowHeight(host()->currentQuadrantRowHeight());
+    reloadTableViews();
+}
+
+void MyDocument::resizeIfNeeded()
+{
+    view()->resizeIfNeeded();
+}
+
+void MyDocument::showGrayOverlay()
+{
+    view()->showBusyOverlay();
+}
+
+void MyDocument::hideGrayOverlay()
+{
+    view()->hideBusyOverlay();
+}
+
+QString MyDocument::displayName() const
+{
+    TODOList *list = m_projects->selectedList();
+    return list ? QStringLiteral("Corvane: %1").arg(list->name()) : QStringLiteral("Corvane");
+}
+
+void MyDocument::cancel()
+{
+    qCInfo(lcDocument) << "cancel from sender" << this;
+    view()->closeDrawer();
+}
+
+QString MyDocument::showDebugContents()
+{
+    TODOList *list = m_projects->selectedList();
+    if (!list)
+        return {};
+    qCInfo(lcDocument).noquote() << QStringLiteral("Debugging list '%1' with id=%2").arg(list->name()).arg(list->id_());
+    QString block = QStringLiteral("Contents of selected list '%1' with id=%2:\n").arg(list->name()).arg(list->id_());
+    for (ManagedObject *object : list->toMany(QStringLiteral("contains"))) {
+        const TODOItem *item = asItem(object);
+        block += QStringLiteral("  Item #%1  \t(state=%2): '%3'\n").arg(item->id_()).arg(item->state()).arg(item->name());
+    }
+    const QString dump = QStringLiteral("###############\n%1\n^^^^^^^^^^^^^^\n").arg(block);
+    qCInfo(lcDocument).noquote() << dump;
+    return dump;
+}
+
+// --- Quadrants and lookups --------------------------------------------------------------
+
+ArrayController *MyDocument::controllerForQuadrant(int quadrant) const
+{
+    if (quadrant == -1)
+        return m_projects->projectsArrayController();
+    return quadrant >= 0 && quadrant < 4 ? m_quadrants[quadrant] : nullptr;
+}
+
+int MyDocument::quadrantForController(const ArrayController *controller) const
+{
+    for (int q = 0; q < 4; ++q) {
+        if (m_quadrants[q] == controller)
+            return q;
+    }
+    return -1;
+}
+
+TODOList *MyDocument::getProjectWithID(int id) const
+{
+    for (TODOList *list : getAllProjects()) {
+        if (list->id_() == id)
+            return list;
+    }
+    return nullptr;
+}
+
+namespace {
+QList<TODOItem *> itemsOf(TODOList *list, const std::function<bool(const TODOItem *)> &keep)
+{
+    QList<TODOItem *> items;
+    if (!list)
+        return items;
+    for (ManagedObject *object : list->toMany(QStringLiteral("contains"))) {
+        if (keep(asItem(object)))
+            items.append(asItem(object));
+    }
+    std::stable_sort(items.begin(), items.end(), [](const TODOItem *a, const TODOItem *b) { return a->index() > b->index(); });
+    return items;
+}
+} // namespace
+
+QList<TODOItem *> MyDocument::getAllTODOItemsForTODOList(TODOList *list) const
+{
+    return itemsOf(list, [](const TODOItem *item) { return item->state() != RecordState::Deleted; });
+}
+
+QList<TODOItem *> MyDocument::getAllTODOItemsForTODOList(TODOList *list, int state) const
+{
+    return itemsOf(list, [state](const TODOItem *item) { return item->state() == state; });
+}
+
+bool MyDocument::selectProjectWithID(qint64 id)
+{
+    TODOList *list = TODOList::findWithID(id, m_context.get());
+    if (!list)
+        return false;
+    return selectProject(list) >= 0;
+}
+
+bool MyDocument::selectItemWithServerID(qint64 id)
+{
+    TODOItem *item = TODOItem::findWithID(id, m_context.get());
+    if (!item)
+        return false;
+    TODOList *list = item->list();
+    if (!list || list->id_() < 1)
+        return false;
+    if (!selectProjectWithID(list->id_()))
+        return false;
+    const QUrl uri = item->objectURI();
+    QTimer::singleShot(0, this, [this, uri]() {
+        if (auto *found = static_cast<TODOItem *>(m_context->objectForURI(uri)))
+            selectItem(found);
+    });
+    return true;
+}
+
+qint32 MyDocument::generateItemId()
+{
+    return ItemIdentifiers::generateItemId();
+}
+
+qint32 MyDocument::newUniqueIdForItemInList(const TODOList *list) const
+{
+    return ItemIdentifiers::newUniqueIdForItemInList(list);
+}
+
+void MyDocument::adjustItemIndices()
+{
+    TODOList *list = m_projects->selectedList();
+    for (ArrayController *controller : m_quadrants)
+        IndexAdjuster::adjustIndices(controller, list);
+}
+
+QList<SortDescriptor> MyDocument::sortDescriptors() const
+{
+    return m_quadrants[0]->sortDescriptors();
+}
+
+// --- Adding ------------------------------------------------------------------------------
+
+TODOItem *MyDocument::addTODOItemToQuadrant(int quadrant)
+{
+    if (!m_filters->searchText().isEmpty()) {
+        // The new item must not be hidden by the search.
+        m_filters->setSearchText(QString());
+        view()->setSearchFieldText(QString());
+        updateFilters();
+    }
+    ArrayController *controller = quadrant >= 0 && quadrant < 4 ? m_quadrants[quadrant] : nullptr;
+    TODOList *list = m_projects->selectedList();
+    if (!controller || !list)
+        return nullptr;
+
+    list->setLastItemIndex(list->lastItemIndex() + 1);
+    const QList<ManagedObject *> arranged = controller->arrangedObjects();
+    const int index = arranged.isEmpty() ? 0 : asItem(arranged.last())->index() + 100;
+
+    auto *item = m_context->insert<TODOItem>(TODOItem::EntityName);
+    item->setId_(newUniqueIdForItemInList(list));
+    item->setName(QStringLiteral("Untitled"));
+    item->setQuadrant(quadrant);
+    item->setIcon(QStringLiteral("empty_orange128.png"));
+    item->setIndex(index);
+    item->setCreationDate(Clock::now());
+    item->setList(list);
+
+    if (controller->sortDescriptors().isEmpty() && !arranged.isEmpty())
+        controller->insertObject(item, 0);
+    else
+        controller->rearrangeObjects();
+
+    view()->resizeIfNeeded();
+    adjustItemIndices();
+    if (!controller->sortDescriptors().isEmpty())
+        controller->rearrangeObjects(); // the repair may have moved rows
+
+    const int row = controller->indexOfArrangedObject(item);
+    if (row >= 0) {
+        controller->setSelectionIndexes({row});
+        view()->scrollRowToVisible(quadrant, row);
+    }
+    view()->openDrawer(item, false);
+    if (row >= 0)
+        view()->beginEditingRow(quadrant, row);
+    view()->refreshListCells();
+    return item;
+}
+
+TODOItem *MyDocument::addTODOItem(bool senderIsTableView)
+{
+    if (m_lastQuadrantClicked < 0 || m_lastQuadrantClicked > 3)
+        return nullptr;
+    if (senderIsTableView)
+        return addTODOItemToQuadrant(m_lastQuadrantClicked);
+
+    // An enlarged quadrant (over 40% of the area) receives the item.
+    double areas[4];
+    double sum = 0;
+    for (int q = 0; q < 4; ++q) {
+        areas[q] = areaForView(q);
+        sum += areas[q];
+    }
+    if (sum > 0) {
+        for (int q = 0; q < 4; ++q) {
+            if (areas[q] / sum > 0.4)
+                return addTODOItemToQuadrant(q);
+        }
+    }
+    return addTODOItemToQuadrant(m_lastQuadrantClicked);
+}
+
+TODOItem *MyDocument::newItemForProject(TODOList *list, int quadrant)
+{
+    if (!list)
+        return nullptr;
+    auto *item = m_context->insert<TODOItem>(TODOItem::EntityName);
+    item->setId_(newUniqueIdForItemInList(list));
+    item->setQuadrant(quadrant);
+    item->setCreationDate(Clock::now());
+    item->setIcon(QStringLiteral("empty_orange128.png"));
+    item->setIndex(IndexAdjuster::newItemIndex(list));
+    item->setList(list);
+    return item;
+}
+
+// --- Completing -----------------------------------------------------------------------------
+
+void MyDocument::markTODOItem(TODOItem *item, TODOList *list, ArrayController *controller, int completionPercentage)
+{
+    if (!item)
+        return;
+    if (completionPercentage == 100) {
+        item->setState(RecordState::Completed);
+        item->setCompletionPercentage(100);
+        if (!item->completionDate().isValid())
+            item->setCompletionDate(Clock::now());
+        performRecurrenceForTODOItem(item, list, controller);
+        return;
+    }
+    if (item->state() == RecordState::Deleted || item->state() == RecordState::Trashed)
+        return;
+    item->setState(RecordState::Open);
+    item->setCompletionPercentage(completionPercentage);
+    item->setCompletionDate(QDateTime());
+}
+
+QList<TODOItem *> MyDocument::selectedItemsInQuadrant(int quadrant) const
+{
+    QList<TODOItem *> items;
+    if (quadrant < 0 || quadrant > 3)
+        return items;
+    for (ManagedObject *object : m_quadrants[quadrant]->selectedObjects())
+        items.append(asItem(object));
+    return items;
+}
+
+void MyDocument::reselectAfterRemoval(int quadrant, int firstSelectedRow)
+{
+    ArrayController *controller = m_quadrants[quadrant];
+    const int rows = int(controller->arrangedObjects().size());
+    if (rows == 0 || firstSelectedRow < 0)
+        return;
+    controller->setSelectionIndexes({std::min(firstSelectedRow, rows - 1)});
+}
+
+void MyDocument::markSelectedItemsAsCompletedInQuadrant(int quadrant)
+{
+    if (quadrant < 0 || quadrant > 3)
+        return;
+    view()->closeDrawer();
+    ArrayController *controller = m_quadrants[quadrant];
+    const QList<int> rows = controller->selectionIndexes();
+    const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
+    TODOList *list = m_projects->selectedList();
+    for (TODOItem *item : items)
+        markTODOItem(item, list, controller, 100);
+    controller->rearrangeObjects();
+    reselectAfterRemoval(quadrant, rows.isEmpty() ? -1 : rows.first());
+}
+
+void MyDocument::markListOrItemsAsCompleted()
+{
+    const int quadrant = m_lastQuadrantClicked;
+    if (quadrant < 0 || quadrant > 3)
+        return;
+    const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
+    if (items.isEmpty() || !userConfirmsItemsCompleted(items))
+        return;
+    markSelectedItemsAsCompletedInQuadrant(quadrant);
+    view()->refreshListCells();
+}
+
+void MyDocument::toggleSelectedItemsAsCompletedInQuadrant(int quadrant)
+{
+    if (quadrant < 0 || quadrant > 3)
+        return;
+    TODOList *list = m_projects->selectedList();
+    for (TODOItem *item : selectedItemsInQuadrant(quadrant))
+        markTODOItem(item, list, m_quadrants[quadrant], item->completionPercentage() == 100 ? 0 : 100);
+    view()->reloadTables();
+}
+
+void MyDocument::toggleListOrItemsAsCompleted()
+{
+    toggleSelectedItemsAsCompletedInQuadrant(m_lastQuadrantClicked);
+}
+
+void MyDocument::markClickedItemAsDone(int quadrant, int row)
+{
+    if (quadrant < 0 || quadrant > 3)
+        return;
+    const QList<ManagedObject *> &arranged = m_quadrants[quadrant]->arrangedObjects();
+    if (row < 0 || row >= arranged.size())
+        return;
+    TODOItem *item = asItem(arranged[row]);
+    markTODOItem(item, m_projects->selectedList(), m_quadrants[quadrant], item->completionPercentage() == 100 ? 0 : 100);
+    view()->reloadTables();
+}
+
+// --- Trashing ------------------------------------------------------------------------------
+
+void MyDocument::markTODOItemAsTrashed(TODOItem *item, TODOList *list)
+{
+    if (!item)
+        return;
+    item->setState(RecordState::Trashed);
+    if (item->dueDate().isValid())
+        calendar()->deleteEventForItem(item, list);
+}
+
+void MyDocument::markSelectedItemsAsDeletedInQuadrant(int quadrant)
+{
+    if (quadrant < 0 || quadrant > 3)
+        return;
+    view()->closeDrawer();
+    ArrayController *controller = m_quadrants[quadrant];
+    const QList<int> rows = controller->selectionIndexes();
+    TODOList *list = m_projects->selectedList();
+    for (TODOItem *item : selectedItemsInQuadrant(quadrant))
+        markTODOItemAsTrashed(item, list);
+    controller->rearrangeObjects();
+    reselectAfterRemoval(quadrant, rows.isEmpty() ? -1 : rows.first());
+}
+
+void MyDocument::markItemsAsDeleted()
+{
+    qCInfo(lcDocument) << "Marking item or list as deleted";
+    const int quadrant = m_lastQuadrantClicked;
+    const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
+    if (items.isEmpty()) {
+        showUndeleteWindow();
+        return;
+    }
+    if (!userConfirmsItemsDeletion(items))
+        return;
+    markSelectedItemsAsDeletedInQuadrant(quadrant);
+    view()->refreshListCells();
+}
+
+namespace {
+QString nameOrUntitled(const TODOItem *item)
+{
+    return item->name().isEmpty() ? QStringLiteral("Untitled") : item->name();
+}
+} // namespace
+
+bool MyDocument::userConfirmsItemsDeletion(const QList<TODOItem *> &items)
+{
+    if (items.isEmpty())
+        return false;
+    const QString message = items.size() == 1
+        ? QStringLiteral("Are you sure you want to delete item named '%1'?").arg(nameOrUntitled(items.first()))
+        : QStringLiteral("Are you sure you want to delete %1 items?").arg(items.size());
+    return alerts()->confirm(message, QStringLiteral("Deleted items cannot be restored."));
+}
+
+bool MyDocument::userConfirmsItemsCompleted(const QList<TODOItem *> &items)
+{
+    if (items.isEmpty())
+        return false;
+    const QString message = items.size() == 1
+        ? QStringLiteral("Are you sure you want to complete item named '%1'?").arg(nameOrUntitled(items.first()))
+        : QStringLiteral("Are you sure you want to complete the selected %1 items?").arg(items.size());
+    return alerts()->confirm(message, QString());
+}
+
+void MyDocument::showUndeleteWindow()
+{
+    view()->closeDrawer();
+    qCInfo(lcDocument) << "Opening item undelete window";
+    view()->showUndeleteSheet();
+}
+
+// --- Selection -----------------------------------------------------------------------------------
+
+void MyDocument::itemClickedInQuadrant(int quadrant)
+{
+    m_lastQuadrantClicked = quadrant;
+    if (quadrant < 0 || quadrant > 3) {
+        view()->closeDrawer();
+        return;
+    }
+    const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
+    if (items.size() == 1) {
+        view()->openDrawer(items.first(), false);
+        view()->resizeIfNeeded();
+    } else if (items.isEmpty()) {
+        view()->closeDrawer();
+        selectItem(nullptr);
+    }
+}
+
+void MyDocument::quadrantSelectionChanged(int quadrant)
+{
+    if (m_changingSelection)
+        return;
+    tableViewSelectionDidChange(quadrant);
+}
+
+void MyDocument::tableViewSelectionDidChange(int quadrant)
+{
+    if (quadrant < 0 || quadrant > 3 || m_syncing) {
+        selectItem(nullptr);
+        return;
+    }
+    // Only one quadrant holds a selection at a time.
+    if (m_selectedQuadrant != quadrant) {
+        if (m_selectedQuadrant >= 0 && m_selectedQuadrant < 4) {
+            m_changingSelection = true;
+            m_quadrants[m_selectedQuadrant]->clearSelection();
+            m_changingSelection = false;
+        }
+        m_selectedQuadrant = quadrant;
+    }
+    if (!m_quadrants[quadrant]->selectionIndexes().isEmpty()) {
+        QTimer::singleShot(0, this, [this, quadrant]() {
+            const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
+            if (items.isEmpty())
+                return;
+            view()->openDrawer(items.first(), false);
+            view()->resizeIfNeeded();
+            view()->setMarkCompleteEnabled(true);
+        });
+    } else {
+        view()->closeDrawer();
+        view()->setMarkCompleteEnabled(false);
+    }
+}
+
+void MyDocument::selectItem(TODOItem *item)
+{
+    if (!item) {
+        m_changingSelection = true;
+        for (ArrayController *controller : m_quadrants) {
+            if (!controller->selectionIndexes().isEmpty())
+                controller->clearSelection();
+        }
+        m_changingSelection = false;
+        return;
+    }
+    const int quadrant = item->quadrant();
+    if (quadrant < 0 || quadrant > 3)
+        return;
+    const int row = m_quadrants[quadrant]->indexOfArrangedObject(item);
+    if (row >= 0)
+        enableQuadrant(quadrant, {row}, false);
+}
+
+void MyDocument::enableQuadrant(int quadrant, const QList<int> &rows, bool extendSelection)
+{
+    if (quadrant < 0 || quadrant > 3)
+        return;
+    m_changingSelection = true;
+    for (int q = 0; q < 4; ++q) {
+        if (q != quadrant)
+            m_quadrants[q]->clearSelection();
+    }
+    m_changingSelection = false;
+    m_lastQuadrantClicked = quadrant;
+    if (rows.isEmpty())
+        return;
+
+    ArrayController *controller = m_quadrants[quadrant];
+    view()->focusQuadrant(quadrant);
+    QList<int> selection = rows;
+    if (extendSelection)
+        selection += controller->selectionIndexes();
+    controller->setSelectionIndexes(selection);
+    view()->scrollRowToVisible(quadrant, rows.first());
+    if (view()->isDrawerOpen()) {
+        const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
+        if (!items.isEmpty())
+            view()->openDrawer(items.first(), false);
+    }
+}
+
+void MyDocument::enableProjectView()
+{
+    view()->focusSidebar();
+}
+
+void MyDocument::gotoFindField()
+{
+    if (!host()->isMasterListOpen())
+        view()->focusSearchField();
+}
+
+void MyDocument::selectedProjectChanged()
+{
+    selectItem(nullptr);
+    m_selectedQuadrant = -1;
+    for (ArrayController *controller : m_quadrants)
+        controller->rearrangeObjects();
+
+    TODOList *list = m_projects->selectedList();
+    if (list) {
+        const int row = getAllProjects().indexOf(list);
+        if (row >= 0)
+            Defaults::standard().setValue(QStringLiteral("lastSelectedProjectRow"), row);
+        view()->moveQuadrantCross(list->centerX() / 100.0, list->centerY() / 100.0, false);
+    }
+    view()->titleChanged();
+}
+
+// --- Layout ------------------------------------------------------------------------------------
+
+void MyDocument::maximizeQuadrant(int quadrant)
+{
+    if (quadrant < 0 || quadrant > 3)
+        return;
+    const double x = kMaximizedCross[quadrant][0];
+    const double y = kMaximizedCross[quadrant][1];
+    view()->moveQuadrantCross(x, y, true);
+    if (TODOList *list = m_projects->selectedList()) {
+        list->setCenterX(x * 100.0);
+        list->setCenterY(y * 100.0);
+    }
+}
+
+double MyDocument::areaForView(int quadrant) const
+{
+    return view()->quadrantArea(quadrant);
+}
+
+void MyDocument::changeToolbarForDragging(bool dragging)
+{
+    view()->setToolbarDragging(dragging);
+}
+
+void MyDocument::collapseUncollapseSplitView()
+{
+    const bool collapsed = !Defaults::standard().boolValue(QStringLiteral("kCollapsedSplitView"));
+    Defaults::standard().setValue(QStringLiteral("kCollapsedSplitView"), collapsed);
+    view()->setSidebarCollapsed(collapsed, true);
+}
+
+// --- Counts and messages --------------------------------------------------------------------------
+
+int MyDocument::countOverdueItems() const
+{
+    const QDateTime now = Clock::now();
+    int count = 0;
+    for (TODOList *list : getAllProjects()) {
+        for (ManagedObject *object : list->toMany(QStringLiteral("contains"))) {
+            const TODOItem *item = asItem(object);
+            if (item->state() == RecordState::Open && item->dueDate().isValid()
+                && DateUtils::daysFromDate(now, item->dueDate()) < 0)
+                ++count;
+        }
+    }
+    return count;
+}
+
+void MyDocument::setStatusBarMessage(const QString &message)
+{
+    m_statusMessage = message;
+    view()->setStatusText(message);
+    m_clearStatusTimer.start(); // a pending clear starts over
+}
+
+void MyDocument::clearStatusBarMessage()
+{
+    m_clearStatusTimer.stop();
+    m_statusMessage.clear();
+    view()->setStatusText(QString());
+}
+
+// --- Pasteboard and undo ------------------------------------------------------------------------------
+
+void MyDocument::cut()
+{
+    m_pasteboardOps->copyToPasteBoardWithCutting(true);
+    view()->closeDrawer();
+}
+
+void MyDocument::undo()
+{
+    if (UndoManager *undo = m_context->undoManager())
+        undo->undo();
+}
