@@ -1,0 +1,89 @@
+#include "AppDelegate.h"
+#include "Logging.h"
+#include "MainWindow.h"
+#include "ManagedObjectContext.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <exception>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[0], &byte, 1);
+}
+
+// SIGTERM (session logout, kill) and SIGINT end every running event loop, an
+// open alert included; after the main loop ends the store is saved and its
+// lock released.
+void quitOnTerminationSignals(QCoreApplication &app)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte = 0;
+        [[maybe_unused]] const auto read = ::read(g_signalPipe[1], &byte, 1);
+        QCoreApplication::exit(0);
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Nuvalto"));
+    QApplication::setApplicationName(QStringLiteral("Corvane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
+
+    quitOnTerminationSignals(app);
+
+    AppDelegate delegate;
+
+    bool opened = false;
+    try {
+        opened = delegate.reloadFile();
+    } catch (const std::exception &e) {
+        qCWarning(lcApp).noquote() << QStringLiteral("EXCEPTION WHEN LOADING FILE: %1").arg(QString::fromUtf8(e.what()));
+    }
+
+    if (!opened) {
+        QString reason = delegate.lastError();
+        if (reason.isEmpty())
+            reason = QObject::tr("The store could not be opened.");
+        QMessageBox::critical(nullptr, QObject::tr("Corvane"),
+                              QObject::tr("Corvane cannot open its store.\n\n%1").arg(reason));
+        return 1;
+    }
+
+    // Everything the user changed reaches the file before the process ends.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate] {
+        ManagedObjectContext *document = delegate.document();
+        if (!document)
+            return;
+        QString error;
+        if (!document->save(&error))
+            qCWarning(lcApp).noquote() << QStringLiteral("Error saving file: %1").arg(error);
+    });
+
+    MainWindow window(&delegate);
+    window.show();
+    return app.exec();
+}
