@@ -109,8 +109,10 @@ QByteArray malformedArchive(const QString &kind, const QUrl &uri, const QUrl &li
 
     if (kind == QLatin1String("empty"))
         return QByteArray();
-    if (kind == QLatin1String("not CBOR"))
-        return QByteArray("\xff\xfe\x00 this is no archive", 24);
+    if (kind == QLatin1String("not CBOR")) {
+        static const char notCbor[] = "\xff\xfe\x00 this is no archive";
+        return QByteArray(notCbor, sizeof notCbor - 1);
+    }
     if (kind == QLatin1String("CBOR text"))
         return QCborValue(uriText).toCbor();
     if (kind == QLatin1String("CBOR array"))
