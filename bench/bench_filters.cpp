@@ -203,6 +203,7 @@ void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 int main(int argc, char **argv)
 {
+    Clock::cacheSystemTimeZone();
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     Defaults::useFileForTesting(dir.filePath(QStringLiteral("defaults.ini")));

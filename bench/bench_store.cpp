@@ -10,6 +10,7 @@
 // N is 10,000 (100 lists) and 100,000 (1,000 lists), 100 items per list.
 
 #include "BenchSupport.h"
+#include "Clock.h"
 #include "ManagedObject.h"
 #include "ManagedObjectContext.h"
 #include "TodoModel.h"
@@ -162,6 +163,7 @@ void RawUpdate1000(benchmark::State &state) { rawUpdates(state, 1000); }
 
 int main(int argc, char **argv)
 {
+    Clock::cacheSystemTimeZone();
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     g_dir = &dir;

@@ -15,6 +15,7 @@
 // the terminal.
 
 #include "BenchSupport.h"
+#include "Clock.h"
 #include "Defaults.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
@@ -235,6 +236,7 @@ void registerOnSizes(const char *name, void (*fn)(benchmark::State &))
 
 int main(int argc, char **argv)
 {
+    Clock::cacheSystemTimeZone();
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     Defaults::useFileForTesting(dir.filePath(QStringLiteral("defaults.ini")));

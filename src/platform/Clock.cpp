@@ -1,5 +1,9 @@
 #include "Clock.h"
 
+#include <QFileInfo>
+
+#include <time.h>
+
 namespace {
 QDateTime g_pinned;
 }
@@ -17,4 +21,12 @@ void Clock::setNow(const QDateTime &moment)
 void Clock::reset()
 {
     g_pinned = QDateTime();
+}
+
+void Clock::cacheSystemTimeZone()
+{
+    if (qEnvironmentVariableIsSet("TZ") || !QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        return;
+    qputenv("TZ", ":/etc/localtime");
+    tzset();
 }

@@ -14,4 +14,10 @@ void setNow(const QDateTime &moment);
 // Returns to the system clock.
 void reset();
 
+// Lets the C library read the system time zone once instead of checking
+// /etc/localtime on every local-time conversion (which it does while TZ is
+// unset, and which makes sorting by dates many times slower). Call at the
+// start of main(), before any thread starts; a TZ already set is kept.
+void cacheSystemTimeZone();
+
 } // namespace Clock

@@ -11,6 +11,24 @@ bool hasDate(const QDateTime &date)
     return date.isValid() && date.toMSecsSinceEpoch() / 1000 > 0;
 }
 
+namespace {
+
+// The moment a date compares by: the start of its minute, or of its local day
+// for an all-day date. Sorting calls this hundreds of thousands of times, so
+// the usual case stays arithmetic: with a UTC offset of whole minutes, the
+// local seconds are the UTC seconds. The date is after the epoch here.
+qint64 comparisonKey(const QDateTime &date, bool allDay)
+{
+    if (allDay)
+        return stripTimeOfDay(date).toMSecsSinceEpoch();
+    const qint64 ms = date.toMSecsSinceEpoch();
+    if (date.offsetFromUtc() % 60 == 0)
+        return ms - ms % 60000;
+    return stripSeconds(date).toMSecsSinceEpoch();
+}
+
+} // namespace
+
 int compare(const QDateTime &a, bool allDayA, const QDateTime &b, bool allDayB)
 {
     const bool hasA = hasDate(a);
@@ -20,14 +38,8 @@ int compare(const QDateTime &a, bool allDayA, const QDateTime &b, bool allDayB)
             return 0;
         return hasA ? -1 : 1;
     }
-    QDateTime left = stripSeconds(a);
-    QDateTime right = stripSeconds(b);
-    if (allDayA)
-        left = stripTimeOfDay(left);
-    if (allDayB)
-        right = stripTimeOfDay(right);
-    const qint64 l = left.toMSecsSinceEpoch();
-    const qint64 r = right.toMSecsSinceEpoch();
+    const qint64 l = comparisonKey(a, allDayA);
+    const qint64 r = comparisonKey(b, allDayB);
     return l < r ? -1 : (l > r ? 1 : 0);
 }
 
