@@ -1,85 +1,11 @@
 #include "AppDelegate.h"
 
-#include "Defaults.h"
 #include "Logging.h"
 #include "ManagedObjectContext.h"
+#include "MyDocument.h"
 #include "TodoModel.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QStandardPaths>
-
-namespace {
-
-const QString kCurrentBackupNumberKey = QStringLiteral("_currentBackupNumber");
-
-// Older store names, carried forward oldest first: older, newer, backup.
-struct MigrationStep {
-    const char *from;
-    const char *to;
-    const char *backupTo;
-};
-
-constexpr MigrationStep kMigrationChain[] = {
-    {"corvane.sqlite", "corvane_2_4.sqlite", "corvane_2_3.sqlite.bck"},
-    {"corvane_2_4.sqlite", "corvane_2_5.sqlite", "corvane_2_4.sqlite.bck"},
-    {"corvane_2_5.sqlite", "corvane_2_6.sqlite", "corvane_2_5.sqlite.bck"},
-    {"corvane_2_6.sqlite", "corvane_2_7.sqlite", "corvane_2_6.sqlite.bck"},
-    {"corvane_2_7.sqlite", "corvane_2_8.sqlite", "corvane_2_7.sqlite.bck"},
-};
-
-bool g_dataLocationOverridden = false;
-QString g_dataLocationOverride;
-
-QString dataLocation()
-{
-    if (g_dataLocationOverridden)
-        return g_dataLocationOverride;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-}
-
-// Something is at the path, a dangling link included: never write over it.
-bool occupied(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-void logCopyError(const QString &from, const QString &to, const QString &error)
-{
-    qCWarning(lcApp).noquote() << QStringLiteral("Error copying %1 to %2").arg(from, to);
-    qCWarning(lcApp).noquote() << QStringLiteral("Error message: %1").arg(error);
-}
-
-bool copyFile(const QString &from, const QString &to)
-{
-    QFile source(from);
-    if (source.copy(to))
-        return true;
-    logCopyError(from, to, source.errorString());
-    return false;
-}
-
-bool removeFile(const QString &path)
-{
-    QFile file(path);
-    if (file.remove())
-        return true;
-    qCWarning(lcApp).noquote() << QStringLiteral("Error removing %1").arg(path);
-    qCWarning(lcApp).noquote() << QStringLiteral("Error message: %1").arg(file.errorString());
-    return false;
-}
-
-// Whether a complete copy of original sits at copy: a regular file of the same size.
-bool isCopyOf(const QString &copy, const QString &original)
-{
-    const QFileInfo copyInfo(copy);
-    const QFileInfo originalInfo(original);
-    return copyInfo.isFile() && originalInfo.isFile() && copyInfo.size() == originalInfo.size();
-}
-
-} // namespace
+#include <memory>
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
@@ -88,198 +14,68 @@ AppDelegate::AppDelegate(QObject *parent)
 
 AppDelegate::~AppDelegate() = default;
 
-QString AppDelegate::currentStoreName()
-{
-    return QStringLiteral("corvane_2_8.sqlite");
-}
-
-void AppDelegate::setDataLocationForTesting(const QString &base)
-{
-    g_dataLocationOverridden = true;
-    g_dataLocationOverride = base;
-}
-
-void AppDelegate::resetDataLocationForTesting()
-{
-    g_dataLocationOverridden = false;
-    g_dataLocationOverride.clear();
-}
-
-QString AppDelegate::pathForFolder()
-{
-    const QString base = dataLocation();
-    const QString path = base + QStringLiteral("/Nuvalto/Corvane/");
-    // Without a base the path would hang off the file system root.
-    if (!base.isEmpty()) {
-        if (QFileInfo(path).isDir())
-            return path;
-        if (QDir().mkpath(path))
-            return path;
-    }
-    qCWarning(lcApp).noquote() << QStringLiteral("Error when creating directory %1").arg(path);
-    return {};
-}
-
-QString AppDelegate::pathForDataFile() const
-{
-    const QString folder = pathForFolder();
-    if (folder.isEmpty())
-        return {};
-    return folder + currentStoreName();
-}
-
-void AppDelegate::migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo)
-{
-    const QString folder = pathForFolder();
-    if (folder.isEmpty())
-        return;
-
-    const QString older = folder + from;
-    const QString newer = folder + to;
-    const QString backup = folder + backupTo;
-    if (!QFileInfo::exists(older) || QFileInfo::exists(newer))
-        return;
-
-    qCInfo(lcApp).noquote() << QStringLiteral("We are migrating since %1 exists").arg(older);
-
-    qCInfo(lcApp).noquote() << QStringLiteral("Copying %1 to %2").arg(older, backup);
-    copyFile(older, backup);
-
-    qCInfo(lcApp).noquote() << QStringLiteral("Copying %1 to %2").arg(older, newer);
-    copyFile(older, newer);
-
-    // The older file is the only copy until one sits under the newer name; the
-    // backup alone is not enough, since nothing reads backups back.
-    if (!isCopyOf(newer, older)) {
-        qCWarning(lcApp).noquote()
-            << QStringLiteral("Keeping %1 since no complete copy of it exists at %2").arg(older, newer);
-        return;
-    }
-
-    qCInfo(lcApp).noquote() << QStringLiteral("Removing %1").arg(older);
-    removeFile(older);
-}
-
-void AppDelegate::backupOnMigrationIfNeeded()
-{
-    for (const MigrationStep &step : kMigrationChain)
-        migrateIfNeeded(QString::fromLatin1(step.from), QString::fromLatin1(step.to),
-                        QString::fromLatin1(step.backupTo));
-}
-
-void AppDelegate::backupCurrentStore()
-{
-    const QString folder = pathForFolder();
-    if (folder.isEmpty())
-        return;
-
-    Defaults &defaults = Defaults::standard();
-    int slot = defaults.intValue(kCurrentBackupNumberKey, 0);
-    // A stray value still lands in one of the ten slots.
-    slot = ((slot % backupSlotCount) + backupSlotCount) % backupSlotCount;
-
-    const QString slotPath = QStringLiteral("%1/backup%2_%3")
-                                 .arg(folder, QString::number(slot), currentStoreName());
-
-    // Copying does not overwrite, so the slot is cleared first.
-    if (occupied(slotPath))
-        removeFile(slotPath);
-
-    copyFile(folder + currentStoreName(), slotPath);
-
-    defaults.setValue(kCurrentBackupNumberKey, (slot + 1) % backupSlotCount);
-    defaults.synchronize();
-}
-
 bool AppDelegate::reloadFile()
 {
     m_lastError.clear();
-    backupOnMigrationIfNeeded();
 
-    const QString path = pathForDataFile();
-    qCInfo(lcApp).noquote() << QStringLiteral("File name for nsdocument: %1").arg(path);
-
-    if (path.isEmpty()) {
-        m_lastError = tr("The folder for the store could not be created under %1.")
-                          .arg(QDir::toNativeSeparators(dataLocation()));
-        if (m_document)
-            qCWarning(lcApp).noquote() << QStringLiteral("Error reloading document after syncing: %1").arg(m_lastError);
-        else
-            qCWarning(lcApp).noquote() << QStringLiteral("Error when opening document, %1").arg(m_lastError);
-        return false;
+    if (!m_document) {
+        // At launch: open the store file, or make it when there is none.
+        QString error;
+        std::unique_ptr<ManagedObjectContext> context = StoreFiles::openStore(&error);
+        m_lastError = error;
+        if (!context)
+            return false;
+        // A store that could not be created still leaves the new, empty document.
+        setDocument(new MyDocument(std::move(context), this));
+        return m_lastError.isEmpty();
     }
 
-    if (m_document)
-        return reopenStore(path);
-    // A store that exists but cannot be opened is never replaced by a new one.
-    if (occupied(path))
-        return openExistingStore(path);
-    return createStore(path);
+    QString error;
+    const QString path = StoreFiles::storePathAfterMigration(&error);
+    if (path.isEmpty()) {
+        m_lastError = error;
+        qCWarning(lcApp).noquote() << QStringLiteral("Error reloading document after syncing: %1").arg(m_lastError);
+        return false;
+    }
+    return reopenStore(path);
 }
 
-ManagedObjectContext *AppDelegate::document() const
+MyDocument *AppDelegate::document() const
 {
     return m_document;
 }
 
-bool AppDelegate::openExistingStore(const QString &path)
-{
-    auto *context = new ManagedObjectContext(todoListModel(), this);
-    QString error;
-    if (!context->open(path, &error)) {
-        delete context;
-        m_lastError = error;
-        qCWarning(lcApp).noquote() << QStringLiteral("Error when opening document, %1").arg(error);
-        return false;
-    }
-    setDocument(context);
-    return true;
-}
-
-bool AppDelegate::createStore(const QString &path)
-{
-    auto *context = new ManagedObjectContext(todoListModel(), this);
-    QString error;
-    const bool created = context->create(path, &error);
-    if (!created) {
-        m_lastError = error;
-        qCWarning(lcApp).noquote() << QStringLiteral("Error saving the initial document, %1").arg(error);
-    }
-    // The new, empty document is the application's document either way.
-    setDocument(context);
-    return created;
-}
-
 bool AppDelegate::reopenStore(const QString &path)
 {
-    ManagedObjectContext *old = m_document;
+    MyDocument *old = m_document;
+    ManagedObjectContext *oldContext = old->managedObjectContext();
     QString error;
-    if (!old->save(&error)) {
+    if (!oldContext->save(&error)) {
         // Reopening now would drop the changes that could not be written.
         m_lastError = error;
         qCWarning(lcApp).noquote() << QStringLiteral("Error saving the initial document, %1").arg(error);
         qCWarning(lcApp).noquote() << QStringLiteral("Error reloading document after syncing: %1").arg(error);
         return false;
     }
-    old->close();
+    oldContext->close();
 
     // A context that holds records cannot open a store again: a fresh one reads the file.
-    auto *context = new ManagedObjectContext(todoListModel(), this);
-    const bool opened = context->open(path, &error);
-    if (!opened) {
-        delete context;
-        context = nullptr;
+    auto context = std::make_unique<ManagedObjectContext>(todoListModel());
+    MyDocument *replacement = nullptr;
+    if (context->open(path, &error)) {
+        replacement = new MyDocument(std::move(context), this);
+    } else {
         m_lastError = error;
         qCWarning(lcApp).noquote() << QStringLiteral("Error reloading document after syncing: %1").arg(error);
     }
-    setDocument(context);
-    // Callers up the stack may still hold the old context for this turn.
+    setDocument(replacement);
+    // Callers up the stack may still hold the old document for this turn.
     old->deleteLater();
-    return opened;
+    return replacement != nullptr;
 }
 
-void AppDelegate::setDocument(ManagedObjectContext *context)
+void AppDelegate::setDocument(MyDocument *document)
 {
-    m_document = context;
-    emit documentChanged(context);
+    m_document = document;
+    emit documentChanged(document);
 }

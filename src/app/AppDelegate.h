@@ -1,14 +1,17 @@
 #pragma once
 
-#include "ManagedObjectContext.h"
+#include "MyDocument.h"
+#include "StoreFiles.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-// The application shell's owner of the store files: where the store lives,
-// carrying files left under older names forward, the ten rotating backups
-// and opening (or first creating) the store as the application's document.
+// The application shell's owner of the document: it opens the store (or
+// first creates it) as the application's one document and reopens it after
+// a sync. The store files themselves (folder, migration chain of older
+// names, rotating backups) are StoreFiles'; the operations here keep the
+// names the rest of the application knows them by.
 //
 // Everything runs on the main thread. Failures are logged and never thrown.
 class AppDelegate : public QObject
@@ -19,52 +22,53 @@ public:
     ~AppDelegate() override;
 
     // File name of the current store, inside the store folder.
-    static QString currentStoreName();
+    static QString currentStoreName() { return StoreFiles::currentStoreName(); }
     // Number of rotating backup slots.
-    static constexpr int backupSlotCount = 10;
+    static constexpr int backupSlotCount = StoreFiles::backupSlotCount;
 
     // The store folder (ends in '/'), created when missing; empty when it
     // cannot be created. Computed afresh on every call.
-    static QString pathForFolder();
+    static QString pathForFolder() { return StoreFiles::pathForFolder(); }
     // The store folder joined with the current store name; empty when there
     // is no store folder.
-    QString pathForDataFile() const;
+    QString pathForDataFile() const { return StoreFiles::pathForDataFile(); }
 
     // Carries one older store file forward: names are relative to the store
     // folder. Acts only when the older file exists and the newer does not.
-    void migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo);
+    void migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo)
+    {
+        StoreFiles::migrateIfNeeded(from, to, backupTo);
+    }
     // Runs the whole chain of older store names, oldest first.
-    void backupOnMigrationIfNeeded();
+    void backupOnMigrationIfNeeded() { StoreFiles::backupOnMigrationIfNeeded(); }
     // Copies the current store file into the next rotating backup slot.
-    void backupCurrentStore();
+    void backupCurrentStore() { StoreFiles::backupCurrentStore(); }
 
     // Runs the migration chain, then opens the store as the document, creating
     // it when no file exists. With a document already open, saves it, closes
-    // it and opens the file again. Returns whether a document is open on the
-    // store file afterwards.
+    // it and opens the file again as a new document. Returns whether a
+    // document is open on the store file afterwards.
     bool reloadFile();
 
     // The open document; nullptr when none could be opened.
-    ManagedObjectContext *document() const;
+    MyDocument *document() const;
     // Why the last reloadFile() failed, for the user; empty after success.
     QString lastError() const { return m_lastError; }
 
     // Points the base folder (normally the generic data location) somewhere
     // else for tests; an empty text stands for a base that is not available.
-    static void setDataLocationForTesting(const QString &base);
+    static void setDataLocationForTesting(const QString &base) { StoreFiles::setDataLocationForTesting(base); }
     // Goes back to the platform's data location.
-    static void resetDataLocationForTesting();
+    static void resetDataLocationForTesting() { StoreFiles::resetDataLocationForTesting(); }
 
 signals:
     // The document was replaced (reload) or dropped; nullptr when none.
-    void documentChanged(ManagedObjectContext *document);
+    void documentChanged(MyDocument *document);
 
 private:
-    bool openExistingStore(const QString &path);
-    bool createStore(const QString &path);
     bool reopenStore(const QString &path);
-    void setDocument(ManagedObjectContext *context);
+    void setDocument(MyDocument *document);
 
-    QPointer<ManagedObjectContext> m_document;
+    QPointer<MyDocument> m_document;
     QString m_lastError;
 };

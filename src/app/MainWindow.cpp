@@ -2,6 +2,10 @@
 
 #include "AppDelegate.h"
 #include "ManagedObjectContext.h"
+#include "MyDocument.h"
+#include "TODOItem.h"
+#include "TODOList.h"
+#include "TodoModel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,24 +47,41 @@ QString MainWindow::summaryText() const
     return m_summary->text();
 }
 
-void MainWindow::watchDocument(ManagedObjectContext *document)
+void MainWindow::watchDocument(MyDocument *document)
 {
-    disconnect(m_changeConnection);
+    for (const QMetaObject::Connection &connection : std::as_const(m_connections))
+        disconnect(connection);
+    m_connections.clear();
     m_document = document;
-    if (document)
-        m_changeConnection = connect(document, &ManagedObjectContext::objectsDidChange, this, &MainWindow::refresh);
+    if (document) {
+        m_connections << connect(document->managedObjectContext(), &ManagedObjectContext::objectsDidChange, this,
+                                 &MainWindow::refresh);
+        // The title names the selected list.
+        m_connections << connect(&document->projects(), &ProjectListController::selectedProjectChanged, this,
+                                 &MainWindow::refresh);
+    }
     refresh();
 }
 
 void MainWindow::refresh()
 {
     if (!m_document) {
+        setWindowTitle(QStringLiteral("Corvane"));
         m_summary->setText(tr("No store is open."));
         return;
     }
-    const int lists = m_document->count(QStringLiteral("TODOList"));
-    const int items = m_document->count(QStringLiteral("TODOItem"));
+    setWindowTitle(m_document->displayName());
+
+    // What the sidebar and the quadrants show: lists and items neither trashed nor deleted.
+    const QList<TODOList *> lists = m_document->getAllProjects();
+    int items = 0;
+    for (TODOList *list : lists) {
+        for (const TODOItem *item : list->contains()) {
+            if (item->state() != RecordState::Trashed && item->state() != RecordState::Deleted)
+                ++items;
+        }
+    }
     m_summary->setText(tr("Store: %1\n\n%2 lists, %3 items")
-                           .arg(QDir::toNativeSeparators(m_document->storePath()),
-                                QString::number(lists), QString::number(items)));
+                           .arg(QDir::toNativeSeparators(m_document->managedObjectContext()->storePath()),
+                                QString::number(lists.size()), QString::number(items)));
 }

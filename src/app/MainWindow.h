@@ -4,11 +4,12 @@
 #include <QPointer>
 
 class AppDelegate;
-class ManagedObjectContext;
+class MyDocument;
 class QLabel;
 
 // The application's one window. For now a placeholder that names the open
-// store and how many lists and items it holds.
+// store and how many lists and items its document shows; the window title is
+// the document's display name.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -20,11 +21,11 @@ public:
     QString summaryText() const;
 
 private:
-    void watchDocument(ManagedObjectContext *document);
+    void watchDocument(MyDocument *document);
     void refresh();
 
     AppDelegate *m_delegate = nullptr;
-    QPointer<ManagedObjectContext> m_document;
-    QMetaObject::Connection m_changeConnection;
+    QPointer<MyDocument> m_document;
+    QList<QMetaObject::Connection> m_connections;
     QLabel *m_summary = nullptr;
 };

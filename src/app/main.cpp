@@ -1,7 +1,8 @@
 #include "AppDelegate.h"
+#include "Clock.h"
 #include "Logging.h"
 #include "MainWindow.h"
-#include "ManagedObjectContext.h"
+#include "MyDocument.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -48,6 +49,7 @@ void quitOnTerminationSignals(QCoreApplication &app)
 
 int main(int argc, char *argv[])
 {
+    Clock::cacheSystemTimeZone();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Nuvalto"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
@@ -75,15 +77,23 @@ int main(int argc, char *argv[])
 
     // Everything the user changed reaches the file before the process ends.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate] {
-        ManagedObjectContext *document = delegate.document();
-        if (!document)
-            return;
-        QString error;
-        if (!document->save(&error))
-            qCWarning(lcApp).noquote() << QStringLiteral("Error saving file: %1").arg(error);
+        if (MyDocument *document = delegate.document())
+            document->saveFile();
     });
 
     MainWindow window(&delegate);
+
+    // Every document the delegate opens (at launch, and again after a sync)
+    // gets its set-up and saves on its own.
+    const auto prepare = [](MyDocument *document) {
+        if (!document)
+            return;
+        document->setUp();
+        document->setAutosaveEnabled(true);
+    };
+    QObject::connect(&delegate, &AppDelegate::documentChanged, &window, prepare);
+    prepare(delegate.document());
+
     window.show();
     return app.exec();
 }

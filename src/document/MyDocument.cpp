@@ -265,6 +265,9 @@ bool MyDocument::saveFile()
         QMutexLocker locker(&m_savingMutex);
         m_saving = true;
         for (MyDocument *document : documents) {
+            // A document without changes (one closed by a reload, say) has nothing to write.
+            if (!document->m_context->hasChanges())
+                continue;
             QString error;
             if (!document->m_context->save(&error)) {
                 ok = false;

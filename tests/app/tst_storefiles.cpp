@@ -2,6 +2,8 @@
 #include "Defaults.h"
 #include "ManagedObject.h"
 #include "ManagedObjectContext.h"
+#include "MyDocument.h"
+#include "StoreFiles.h"
 #include "TodoModel.h"
 
 #include <QDir>
@@ -119,8 +121,16 @@ bool writeStore(const QString &path, const QString &listName)
     return true;
 }
 
+// The store context of the delegate's document; nullptr when none is open.
+ManagedObjectContext *contextOf(const AppDelegate &delegate)
+{
+    return delegate.document() ? delegate.document()->managedObjectContext() : nullptr;
+}
+
 QStringList listNames(const ManagedObjectContext *context)
 {
+    if (!context)
+        return {QStringLiteral("<no document>")};
     QStringList names;
     for (const ManagedObject *list : context->fetch(QStringLiteral("TODOList")))
         names << list->stringValue(QStringLiteral("name"));
@@ -172,6 +182,8 @@ private slots:
     void corruptStoreIsNeverReplaced();
     void storeInUseIsReported();
     void reloadAfterSyncRereadsTheFile();
+    void openStoreCreatesThenReopens();
+    void failedCreationKeepsTheNewDocument();
 
     void firstBackupGoesToSlotZero();
     void backupsRotateThroughTenSlots();
@@ -350,8 +362,8 @@ void tst_StoreFiles::migrationChain()
         AppDelegate delegate;
         QVERIFY2(delegate.reloadFile(), qPrintable(delegate.lastError()));
         QVERIFY(delegate.document() != nullptr);
-        QCOMPARE(delegate.document()->storePath(), inFolder(kStore));
-        QCOMPARE(listNames(delegate.document()), QStringList{QStringLiteral("list from ") + opened});
+        QCOMPARE(contextOf(delegate)->storePath(), inFolder(kStore));
+        QCOMPARE(listNames(contextOf(delegate)), QStringList{QStringLiteral("list from ") + opened});
     }
 
     QCOMPARE(entries(folder()), expectedFiles);
@@ -378,7 +390,7 @@ void tst_StoreFiles::migrationChain()
     {
         AppDelegate delegate;
         QVERIFY(delegate.reloadFile());
-        QCOMPARE(listNames(delegate.document()), QStringList{QStringLiteral("list from ") + opened});
+        QCOMPARE(listNames(contextOf(delegate)), QStringList{QStringLiteral("list from ") + opened});
     }
     QVERIFY(!again.containsPrefix(QStringLiteral("We are migrating since ")));
     QCOMPARE(entries(folder()), expectedFiles);
@@ -476,7 +488,8 @@ void tst_StoreFiles::firstLaunch()
         AppDelegate delegate;
         QSignalSpy changed(&delegate, &AppDelegate::documentChanged);
         QVERIFY2(delegate.reloadFile(), qPrintable(delegate.lastError()));
-        ManagedObjectContext *document = delegate.document();
+        QVERIFY(delegate.document() != nullptr);
+        ManagedObjectContext *document = delegate.document()->managedObjectContext();
         QVERIFY(document != nullptr);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(document->storePath(), inFolder(kStore));
@@ -502,7 +515,7 @@ void tst_StoreFiles::firstLaunch()
     // The next launch opens the same file instead of making another.
     AppDelegate delegate;
     QVERIFY(delegate.reloadFile());
-    QCOMPARE(listNames(delegate.document()), QStringList{QStringLiteral("Groceries")});
+    QCOMPARE(listNames(contextOf(delegate)), QStringList{QStringLiteral("Groceries")});
 }
 
 void tst_StoreFiles::corruptStoreIsNeverReplaced()
@@ -550,14 +563,16 @@ void tst_StoreFiles::storeInUseIsReported()
     holder.close();
     AppDelegate delegate;
     QVERIFY2(delegate.reloadFile(), qPrintable(delegate.lastError()));
-    QCOMPARE(listNames(delegate.document()), QStringList{QStringLiteral("held")});
+    QCOMPARE(listNames(contextOf(delegate)), QStringList{QStringLiteral("held")});
 }
 
 void tst_StoreFiles::reloadAfterSyncRereadsTheFile()
 {
     AppDelegate delegate;
     QVERIFY(delegate.reloadFile());
-    QPointer<ManagedObjectContext> first = delegate.document();
+    QPointer<MyDocument> firstDocument = delegate.document();
+    QVERIFY(firstDocument);
+    QPointer<ManagedObjectContext> first = firstDocument->managedObjectContext();
     QVERIFY(first);
 
     ManagedObject *list = first->insert(QStringLiteral("TODOList"));
@@ -566,18 +581,93 @@ void tst_StoreFiles::reloadAfterSyncRereadsTheFile()
     QSignalSpy changed(&delegate, &AppDelegate::documentChanged);
     QVERIFY2(delegate.reloadFile(), qPrintable(delegate.lastError()));
     QCOMPARE(changed.count(), 1);
-    ManagedObjectContext *second = delegate.document();
-    QVERIFY(second != nullptr);
+    MyDocument *secondDocument = delegate.document();
+    QVERIFY(secondDocument != nullptr);
+    QVERIFY(secondDocument != firstDocument.data());
+    QCOMPARE(changed.first().first().value<MyDocument *>(), secondDocument);
+    ManagedObjectContext *second = secondDocument->managedObjectContext();
     QVERIFY(second != first.data());
-    QCOMPARE(changed.first().first().value<ManagedObjectContext *>(), second);
     QVERIFY(second->hasStore());
     QVERIFY(!first->hasStore());
     // The change was written before the file was read again.
     QCOMPARE(listNames(second), QStringList{QStringLiteral("Merged from the server")});
+    // The new document works on the reread records.
+    QCOMPARE(secondDocument->getAllProjects().size(), 1);
 
-    // The replaced context goes with the next turn of the event loop.
+    // The replaced document, and its context with it, goes with the next turn of the event loop.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(firstDocument.isNull());
     QVERIFY(first.isNull());
+    QCOMPARE(delegate.document(), secondDocument);
+}
+
+void tst_StoreFiles::openStoreCreatesThenReopens()
+{
+    {
+        LogCapture log;
+        QString error = QStringLiteral("stale");
+        bool created = false;
+        std::unique_ptr<ManagedObjectContext> context = StoreFiles::openStore(&error, &created);
+        QVERIFY(context != nullptr);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QVERIFY(created);
+        QVERIFY(context->hasStore());
+        QCOMPARE(context->storePath(), inFolder(kStore));
+        QVERIFY(QFileInfo(inFolder(kStore)).isFile());
+        QVERIFY(log.contains(QStringLiteral("File name for nsdocument: %1").arg(inFolder(kStore))));
+
+        ManagedObject *list = context->insert(QStringLiteral("TODOList"));
+        list->setValue(QStringLiteral("name"), QStringLiteral("Kept"));
+        QVERIFY2(context->save(&error), qPrintable(error));
+
+        // While it is open, nobody else gets the store, and nothing is made instead.
+        QString busy;
+        bool createdAgain = true;
+        QVERIFY(StoreFiles::openStore(&busy, &createdAgain) == nullptr);
+        QVERIFY(!busy.isEmpty());
+        QVERIFY(!createdAgain);
+        QVERIFY(log.contains(QStringLiteral("Error when opening document, %1").arg(busy)));
+    }
+
+    QString error;
+    bool created = true;
+    std::unique_ptr<ManagedObjectContext> context = StoreFiles::openStore(&error, &created);
+    QVERIFY(context != nullptr);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(!created);
+    QCOMPARE(listNames(context.get()), QStringList{QStringLiteral("Kept")});
+    QStringList stores;
+    for (const QString &name : entries(folder()))
+        if (name.endsWith(QLatin1String(".sqlite")))
+            stores << name;
+    QCOMPARE(stores, QStringList{kStore});
+}
+
+void tst_StoreFiles::failedCreationKeepsTheNewDocument()
+{
+    // A folder where the store's lock file goes: the new store cannot be made, not even by root.
+    QVERIFY(QDir().mkpath(inFolder(kStore + QStringLiteral(".lock"))));
+
+    LogCapture log;
+    QString error;
+    bool created = true;
+    std::unique_ptr<ManagedObjectContext> context = StoreFiles::openStore(&error, &created);
+    QVERIFY(context != nullptr);
+    QVERIFY(!context->hasStore());
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!created);
+    QVERIFY(log.contains(QStringLiteral("Error saving the initial document, %1").arg(error)));
+    QVERIFY(!QFileInfo::exists(inFolder(kStore)));
+    context.reset();
+
+    // The application keeps the new, empty document all the same, and says why it has no file.
+    AppDelegate delegate;
+    QSignalSpy changed(&delegate, &AppDelegate::documentChanged);
+    QVERIFY(!delegate.reloadFile());
+    QVERIFY(delegate.document() != nullptr);
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(!delegate.document()->managedObjectContext()->hasStore());
+    QVERIFY(!delegate.lastError().isEmpty());
 }
 
 void tst_StoreFiles::firstBackupGoesToSlotZero()
@@ -686,10 +776,11 @@ void tst_StoreFiles::backupOfTheOpenStoreIsAStore()
 {
     AppDelegate delegate;
     QVERIFY(delegate.reloadFile());
-    ManagedObject *list = delegate.document()->insert(QStringLiteral("TODOList"));
+    QVERIFY(contextOf(delegate) != nullptr);
+    ManagedObject *list = contextOf(delegate)->insert(QStringLiteral("TODOList"));
     list->setValue(QStringLiteral("name"), QStringLiteral("Before the upload"));
     QString error;
-    QVERIFY2(delegate.document()->save(&error), qPrintable(error));
+    QVERIFY2(contextOf(delegate)->save(&error), qPrintable(error));
 
     delegate.backupCurrentStore();
 

@@ -1,0 +1,617 @@
+#include "CorvaneCtl.h"
+
+#include "Defaults.h"
+#include "ListFiles.h"
+#include "ManagedObjectContext.h"
+#include "MyDocument.h"
+#include "ObjectModel.h"
+#include "StoreFiles.h"
+#include "TODOItem.h"
+#include "TODOList.h"
+#include "TodoModel.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+const QString kProgram = QStringLiteral("corvanectl");
+
+struct CommandInfo {
+    const char *name;
+    const char *summary;
+};
+
+constexpr CommandInfo kCommands[] = {
+    {"dump", "Print every list and item of the store as JSON."},
+    {"import", "Import list files (binary or hexadecimal) as new lists."},
+    {"export", "Write lists to a list file."},
+    {"add-list", "Add a list."},
+    {"add-item", "Add an item to a list."},
+};
+
+bool isCommand(const QString &name)
+{
+    return std::any_of(std::begin(kCommands), std::end(kCommands),
+                       [&name](const CommandInfo &info) { return name == QLatin1String(info.name); });
+}
+
+QString summaryOf(const QString &command)
+{
+    for (const CommandInfo &info : kCommands) {
+        if (command == QLatin1String(info.name))
+            return QString::fromLatin1(info.summary);
+    }
+    return {};
+}
+
+// The store's and the document's log is for diagnosing; the tool's own
+// messages say what went wrong.
+void showLog(bool verbose)
+{
+    QLoggingCategory::setFilterRules(verbose ? QString() : QStringLiteral("corvane.*=false"));
+}
+
+// --- dump -----------------------------------------------------------------------------
+
+qint64 floorDiv(qint64 value, qint64 divisor)
+{
+    const qint64 quotient = value / divisor;
+    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
+}
+
+QJsonValue jsonValue(const QVariant &value, AttributeType type)
+{
+    if (!value.isValid() || value.isNull())
+        return QJsonValue(QJsonValue::Null);
+    switch (type) {
+    case AttributeType::Int32:
+        return RecordValue::toInt(value);
+    case AttributeType::Int64:
+        return QJsonValue(qint64(RecordValue::toInt64(value)));
+    case AttributeType::Double:
+        return RecordValue::toDouble(value);
+    case AttributeType::Bool:
+        return RecordValue::toBool(value);
+    case AttributeType::Text:
+        return value.toString();
+    case AttributeType::Date: {
+        const QDateTime date = value.toDateTime();
+        if (!date.isValid())
+            return QJsonValue(QJsonValue::Null);
+        // Whole seconds since the epoch, rounded down also before it.
+        return QJsonValue(qint64(floorDiv(date.toMSecsSinceEpoch(), 1000)));
+    }
+    case AttributeType::Binary:
+        return QString::fromLatin1(value.toByteArray().toBase64());
+    }
+    return QJsonValue(QJsonValue::Null);
+}
+
+// Every attribute of the record's entity in the schema, absent ones as null.
+QJsonObject recordToJson(const ManagedObject *record)
+{
+    QJsonObject object;
+    const EntityDescription *entity = todoListModel().entity(record->entityName());
+    if (!entity)
+        return object;
+    const QVector<AttributeDescription> &attributes = entity->attributes();
+    for (int i = 0; i < attributes.size(); ++i)
+        object.insert(attributes[i].name, jsonValue(record->attributeValueAt(i), attributes[i].type));
+    return object;
+}
+
+// Items as the quadrants show them: descending index.
+QList<TODOItem *> inIndexOrder(QList<TODOItem *> items)
+{
+    std::stable_sort(items.begin(), items.end(),
+                     [](const TODOItem *a, const TODOItem *b) { return a->index() > b->index(); });
+    return items;
+}
+
+QJsonArray itemsToJson(const QList<TODOItem *> &items)
+{
+    QJsonArray array;
+    for (const TODOItem *item : inIndexOrder(items))
+        array.append(recordToJson(item));
+    return array;
+}
+
+// --- add-item -----------------------------------------------------------------------
+
+// "YYYY-MM-DD" (all day: midnight, local time) or "YYYY-MM-DDTHH:MM" (local
+// time). Empty when the text is a due date; else what is wrong with it.
+QString parseDue(const QString &text, QDateTime *due, bool *allDay)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})(?:T([0-9]{2}):([0-9]{2}))?$"));
+    const QString wrong = QStringLiteral("'%1' is not a date of the form YYYY-MM-DD or YYYY-MM-DDTHH:MM").arg(text);
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return wrong;
+    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+    if (!date.isValid())
+        return wrong;
+    const bool withTime = !match.captured(4).isEmpty();
+    const QTime time = withTime ? QTime(match.captured(4).toInt(), match.captured(5).toInt()) : QTime(0, 0);
+    if (!time.isValid())
+        return wrong;
+    const QDateTime moment(date, time, Qt::LocalTime);
+    // A local time skipped by a daylight-saving change does not exist.
+    if (!moment.isValid() || moment.date() != date || moment.time() != time)
+        return QStringLiteral("'%1' does not exist in local time").arg(text);
+    *due = moment;
+    *allDay = !withTime;
+    return {};
+}
+
+// Keeps preferences of the application as they were: document operations
+// run here for their effect on the store, not on what the application shows
+// at its next start (the selected list, the quadrant filters).
+class PreferenceKeeper
+{
+public:
+    explicit PreferenceKeeper(const QStringList &keys)
+    {
+        const Defaults &defaults = Defaults::standard();
+        for (const QString &key : keys)
+            m_saved.append({key, defaults.contains(key), defaults.value(key)});
+    }
+    ~PreferenceKeeper()
+    {
+        Defaults &defaults = Defaults::standard();
+        for (const Saved &saved : std::as_const(m_saved)) {
+            if (saved.present)
+                defaults.setValue(saved.key, saved.value);
+            else
+                defaults.remove(saved.key);
+        }
+    }
+    PreferenceKeeper(const PreferenceKeeper &) = delete;
+    PreferenceKeeper &operator=(const PreferenceKeeper &) = delete;
+
+private:
+    struct Saved {
+        QString key;
+        bool present = false;
+        QVariant value;
+    };
+    QList<Saved> m_saved;
+};
+
+} // namespace
+
+// Options every command takes.
+struct CorvaneCtl::Common {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    QCommandLineOption store{QStringLiteral("store"),
+                             QStringLiteral("Use the store file at PATH instead of the application's store."),
+                             QStringLiteral("PATH")};
+    QCommandLineOption verbose{QStringLiteral("verbose"), QStringLiteral("Show the store's and the document's log.")};
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.addOption(help);
+        parser.addOption(store);
+        parser.addOption(verbose);
+    }
+};
+
+CorvaneCtl::CorvaneCtl(QTextStream &out, QTextStream &err)
+    : m_out(out)
+    , m_err(err)
+{
+}
+
+CorvaneCtl::~CorvaneCtl() = default;
+
+int CorvaneCtl::run(const QStringList &arguments)
+{
+    m_program = arguments.isEmpty() ? kProgram : arguments.constFirst();
+    showLog(false);
+
+    QCommandLineParser parser;
+    QString description = QStringLiteral("Reads and changes the Corvane store from the command line.\n\nCommands:\n");
+    for (const CommandInfo &info : kCommands)
+        description += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(info.name).leftJustified(9), QString::fromLatin1(info.summary));
+    description += QStringLiteral("\n'%1 COMMAND --help' describes a command.\n"
+                                  "Without --store the application's own store is used; it must not be open in Corvane.\n"
+                                  "Exit status: 0 done, 1 the store or a file could not be used, 2 bad command line.")
+                       .arg(kProgram);
+    parser.setApplicationDescription(description);
+    const Common common;
+    common.addTo(parser);
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run."),
+                                 QStringLiteral("COMMAND [ARGUMENTS]"));
+    // Everything from the command on belongs to the command.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+
+    if (!parser.parse(arguments.isEmpty() ? QStringList{kProgram} : arguments))
+        return usageError(QString(), parser.errorText());
+
+    const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(common.help) || (!positional.isEmpty() && positional.constFirst() == QLatin1String("help"))) {
+        // "help COMMAND" is the command's own help.
+        if (positional.size() >= 2 && positional.constFirst() == QLatin1String("help"))
+            return runCommand(positional.at(1), {QStringLiteral("--help")}, QString());
+        m_out << helpText(QString(), parser);
+        return Success;
+    }
+    if (positional.isEmpty())
+        return usageError(QString(), QStringLiteral("no command given"));
+
+    if (parser.isSet(common.store) && parser.value(common.store).isEmpty())
+        return usageError(QString(), QStringLiteral("--store needs the path of a store file"));
+    if (parser.isSet(common.verbose))
+        showLog(true);
+    return runCommand(positional.constFirst(), positional.mid(1), parser.value(common.store));
+}
+
+int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments, const QString &globalStore)
+{
+    if (!isCommand(command))
+        return usageError(QString(), QStringLiteral("unknown command '%1'").arg(command));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(summaryOf(command));
+    const Common common;
+    common.addTo(parser);
+
+    const QCommandLineOption listOption({QStringLiteral("l"), QStringLiteral("list")},
+                                        command == QLatin1String("export")
+                                            ? QStringLiteral("Export the list named NAME (repeatable). Without it, every shown list.")
+                                            : QStringLiteral("The list the item goes into (the first of that name in sidebar order)."),
+                                        QStringLiteral("NAME"));
+    const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
+                                          QStringLiteral("The list file to write (replaced when it exists)."),
+                                          QStringLiteral("FILE"));
+    const QCommandLineOption quadrantOption({QStringLiteral("q"), QStringLiteral("quadrant")},
+                                            QStringLiteral("Quadrant 0 to 3: 0 Critical and Immediate, 1 Critical but Not "
+                                                           "Immediate, 2 Not Critical but Immediate, 3 Uncategorized. Default 0."),
+                                            QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption dueOption({QStringLiteral("d"), QStringLiteral("due")},
+                                       QStringLiteral("Due date in local time: YYYY-MM-DD (all day) or YYYY-MM-DDTHH:MM."),
+                                       QStringLiteral("DATE"));
+    const QCommandLineOption notesOption({QStringLiteral("n"), QStringLiteral("notes")},
+                                         QStringLiteral("Notes, as plain text."), QStringLiteral("TEXT"));
+
+    if (command == QLatin1String("import")) {
+        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("List files to import, in order."),
+                                     QStringLiteral("FILE..."));
+    } else if (command == QLatin1String("export")) {
+        parser.addOption(listOption);
+        parser.addOption(outputOption);
+    } else if (command == QLatin1String("add-list")) {
+        parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("The new list's name."));
+    } else if (command == QLatin1String("add-item")) {
+        parser.addOption(listOption);
+        parser.addOption(quadrantOption);
+        parser.addOption(dueOption);
+        parser.addOption(notesOption);
+        parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("The new item's name."));
+    }
+
+    if (!parser.parse(QStringList{m_program} + arguments))
+        return usageError(command, parser.errorText());
+    if (parser.isSet(common.help)) {
+        m_out << helpText(command, parser);
+        return Success;
+    }
+    if (parser.isSet(common.verbose))
+        showLog(true);
+
+    QString storePath = globalStore;
+    if (parser.isSet(common.store)) {
+        const QString local = parser.value(common.store);
+        if (local.isEmpty())
+            return usageError(command, QStringLiteral("--store needs the path of a store file"));
+        if (!globalStore.isEmpty() && globalStore != local)
+            return usageError(command, QStringLiteral("--store is given twice"));
+        storePath = local;
+    }
+
+    // Everything on the command line is checked before the store is opened.
+    const QStringList positional = parser.positionalArguments();
+
+    if (command == QLatin1String("dump")) {
+        if (!positional.isEmpty())
+            return usageError(command, QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
+        std::unique_ptr<MyDocument> document = openDocument(storePath, false);
+        return document ? dump(*document) : int(Failure);
+    }
+
+    if (command == QLatin1String("import")) {
+        if (positional.isEmpty())
+            return usageError(command, QStringLiteral("no list file given"));
+        std::unique_ptr<MyDocument> document = openDocument(storePath, true);
+        return document ? importFiles(*document, positional) : int(Failure);
+    }
+
+    if (command == QLatin1String("export")) {
+        if (!positional.isEmpty())
+            return usageError(command, QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
+        const QString output = parser.value(outputOption);
+        if (output.isEmpty())
+            return usageError(command, QStringLiteral("-o FILE is required"));
+        std::unique_ptr<MyDocument> document = openDocument(storePath, false);
+        return document ? exportLists(*document, parser.values(listOption), output) : int(Failure);
+    }
+
+    if (command == QLatin1String("add-list")) {
+        if (positional.size() != 1)
+            return usageError(command, positional.isEmpty() ? QStringLiteral("the list's NAME is missing")
+                                                            : QStringLiteral("only one NAME is taken"));
+        if (positional.constFirst().trimmed().isEmpty())
+            return usageError(command, QStringLiteral("the list's name is empty"));
+        std::unique_ptr<MyDocument> document = openDocument(storePath, true);
+        return document ? addList(*document, positional.constFirst()) : int(Failure);
+    }
+
+    // add-item
+    if (positional.size() != 1)
+        return usageError(command, positional.isEmpty() ? QStringLiteral("the item's NAME is missing")
+                                                        : QStringLiteral("only one NAME is taken"));
+    ItemRequest request;
+    request.name = positional.constFirst();
+    if (request.name.trimmed().isEmpty())
+        return usageError(command, QStringLiteral("the item's name is empty"));
+    if (parser.values(listOption).size() != 1)
+        return usageError(command, parser.isSet(listOption) ? QStringLiteral("--list is given more than once")
+                                                            : QStringLiteral("--list NAME is required"));
+    request.list = parser.value(listOption);
+    if (parser.values(quadrantOption).size() > 1)
+        return usageError(command, QStringLiteral("--quadrant is given more than once"));
+    bool quadrantOk = false;
+    const QString quadrantText = parser.value(quadrantOption);
+    request.quadrant = quadrantText.toInt(&quadrantOk);
+    if (!quadrantOk || request.quadrant < 0 || request.quadrant >= Quadrant::Count)
+        return usageError(command, QStringLiteral("the quadrant must be 0, 1, 2 or 3, not '%1'").arg(quadrantText));
+    if (parser.isSet(dueOption)) {
+        if (parser.values(dueOption).size() > 1)
+            return usageError(command, QStringLiteral("--due is given more than once"));
+        const QString wrong = parseDue(parser.value(dueOption), &request.due, &request.allDay);
+        if (!wrong.isEmpty())
+            return usageError(command, wrong);
+    }
+    if (parser.values(notesOption).size() > 1)
+        return usageError(command, QStringLiteral("--notes is given more than once"));
+    request.notes = parser.value(notesOption);
+
+    // An item needs a list, and a store that does not exist holds none.
+    std::unique_ptr<MyDocument> document = openDocument(storePath, false);
+    return document ? addItem(*document, request) : int(Failure);
+}
+
+// --- Opening and saving ------------------------------------------------------------------
+
+std::unique_ptr<MyDocument> CorvaneCtl::openDocument(const QString &storePath, bool mayCreate)
+{
+    std::unique_ptr<ManagedObjectContext> context;
+    QString error;
+    if (storePath.isEmpty()) {
+        // The application's store, as the application opens it at launch.
+        context = StoreFiles::openStore(&error);
+        if (!context || !error.isEmpty()) {
+            failure(QStringLiteral("cannot open the store: %1").arg(error));
+            return nullptr;
+        }
+    } else {
+        const QFileInfo info(storePath);
+        context = std::make_unique<ManagedObjectContext>(todoListModel());
+        if (info.exists() || info.isSymLink()) {
+            if (!context->open(storePath, &error)) {
+                failure(QStringLiteral("cannot open the store: %1").arg(error));
+                return nullptr;
+            }
+        } else if (!mayCreate) {
+            failure(QStringLiteral("there is no store at %1").arg(storePath));
+            return nullptr;
+        } else if (!context->create(storePath, &error)) {
+            failure(QStringLiteral("cannot create the store: %1").arg(error));
+            return nullptr;
+        }
+    }
+
+    auto document = std::make_unique<MyDocument>(std::move(context));
+    // The sidebar's order, as the user chose it in the application.
+    if (Defaults::standard().boolValue(QStringLiteral("kAlphabeticalProjectOrder")))
+        document->toggleProjectAlphabeticalOrder(true);
+    return document;
+}
+
+bool CorvaneCtl::save(MyDocument &document)
+{
+    // Change marks are made when the changes are announced; they go into the file too.
+    document.managedObjectContext()->processPendingChanges();
+    if (!document.saveFile()) {
+        failure(QStringLiteral("the store could not be saved"));
+        return false;
+    }
+    return true;
+}
+
+TODOList *CorvaneCtl::shownListNamed(MyDocument &document, const QString &name)
+{
+    for (TODOList *list : document.getAllProjects()) {
+        if (list->name() == name)
+            return list;
+    }
+    return nullptr;
+}
+
+// --- Commands ---------------------------------------------------------------------------
+
+int CorvaneCtl::dump(MyDocument &document)
+{
+    ManagedObjectContext *context = document.managedObjectContext();
+
+    // Sidebar order: the shown lists as arranged, then the trashed and the
+    // deleted ones, each by descending index.
+    QList<TODOList *> lists = document.getAllProjects();
+    QList<TODOList *> hidden;
+    for (ManagedObject *object : context->objects(TODOList::EntityName)) {
+        auto *list = static_cast<TODOList *>(object);
+        if (!lists.contains(list))
+            hidden.append(list);
+    }
+    std::stable_sort(hidden.begin(), hidden.end(), [](const TODOList *a, const TODOList *b) {
+        if (a->state() != b->state())
+            return a->state() < b->state();
+        return a->index() > b->index();
+    });
+    lists += hidden;
+
+    QJsonArray listArray;
+    for (TODOList *list : std::as_const(lists)) {
+        QJsonObject object = recordToJson(list);
+        object.insert(QStringLiteral("items"), itemsToJson(list->contains()));
+        listArray.append(object);
+    }
+
+    QList<TODOItem *> orphans;
+    for (ManagedObject *object : context->objects(TODOItem::EntityName)) {
+        auto *item = static_cast<TODOItem *>(object);
+        if (!item->list())
+            orphans.append(item);
+    }
+
+    QJsonObject root;
+    root.insert(QStringLiteral("lists"), listArray);
+    root.insert(QStringLiteral("orphanItems"), itemsToJson(orphans));
+    m_out << QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    return Success;
+}
+
+int CorvaneCtl::importFiles(MyDocument &document, const QStringList &files)
+{
+    // Imported records are marked for upload, as in the application.
+    document.enableDidChangeContextNotifications();
+    ListFiles listFiles(document);
+    bool allImported = true;
+    for (const QString &file : files) {
+        QString error;
+        int count = 0;
+        if (listFiles.importURL(file, &error, &count)) {
+            m_out << QStringLiteral("Imported %1 list(s) from %2\n").arg(count).arg(file);
+        } else {
+            allImported = false;
+            failure(error);
+        }
+        m_out.flush();
+    }
+    if (!save(document))
+        return Failure;
+    return allImported ? Success : Failure;
+}
+
+int CorvaneCtl::exportLists(MyDocument &document, const QStringList &names, const QString &output)
+{
+    const QList<TODOList *> shown = document.getAllProjects();
+    QList<TODOList *> chosen;
+    if (names.isEmpty()) {
+        chosen = shown;
+    } else {
+        for (const QString &name : names) {
+            if (!shownListNamed(document, name))
+                return failure(QStringLiteral("there is no list named '%1'").arg(name));
+        }
+        // In sidebar order, as a selection in the sidebar gives them.
+        for (TODOList *list : shown) {
+            if (names.contains(list->name()))
+                chosen.append(list);
+        }
+    }
+
+    QString error;
+    bool written = false;
+    {
+        // Exporting switches the quadrant filters to the basic ones and back,
+        // which stores the filter choices.
+        const PreferenceKeeper keeper({QStringLiteral("showingComboBox"), QStringLiteral("sortingComboBox")});
+        written = ListFiles(document).exportToFile(output, chosen, &error);
+    }
+    if (!written)
+        return failure(error);
+    m_out << QStringLiteral("Exported %1 list(s) to %2\n").arg(chosen.size()).arg(output);
+    return Success;
+}
+
+int CorvaneCtl::addList(MyDocument &document, const QString &name)
+{
+    document.enableDidChangeContextNotifications();
+    if (!document.addNewProjectWithName(name))
+        return failure(QStringLiteral("the list could not be added"));
+    return save(document) ? int(Success) : int(Failure);
+}
+
+int CorvaneCtl::addItem(MyDocument &document, const ItemRequest &request)
+{
+    TODOList *list = shownListNamed(document, request.list);
+    if (!list)
+        return failure(QStringLiteral("there is no list named '%1'").arg(request.list));
+
+    document.enableDidChangeContextNotifications();
+    TODOItem *item = nullptr;
+    {
+        const PreferenceKeeper keeper({QStringLiteral("lastSelectedProjectRow")});
+        if (document.selectProject(list) < 0)
+            return failure(QStringLiteral("the list '%1' could not be selected").arg(request.list));
+        item = document.addTODOItemToQuadrant(request.quadrant);
+    }
+    if (!item)
+        return failure(QStringLiteral("the item could not be added"));
+
+    item->setName(request.name);
+    if (request.due.isValid()) {
+        item->setDueDate(request.due);
+        if (request.allDay)
+            item->setAllDay(true);
+    }
+    if (!request.notes.isEmpty())
+        item->setDescriptionRichText(QStringLiteral("<p>%1</p>").arg(request.notes.toHtmlEscaped()));
+
+    if (!save(document))
+        return Failure;
+    m_out << item->id_() << '\n';
+    return Success;
+}
+
+// --- Messages ------------------------------------------------------------------------------
+
+int CorvaneCtl::usageError(const QString &command, const QString &message)
+{
+    const QString who = command.isEmpty() ? kProgram : QStringLiteral("%1 %2").arg(kProgram, command);
+    m_err << QStringLiteral("%1: %2\nTry '%1 --help'.\n").arg(who, message);
+    m_err.flush();
+    return UsageError;
+}
+
+int CorvaneCtl::failure(const QString &message)
+{
+    m_err << QStringLiteral("%1: %2\n").arg(kProgram, message);
+    m_err.flush();
+    return Failure;
+}
+
+QString CorvaneCtl::helpText(const QString &command, const QCommandLineParser &parser) const
+{
+    // The parser names the program as it was started; the usage line names the command too.
+    QString text = parser.helpText();
+    const QString usage = QStringLiteral("Usage: %1").arg(QCoreApplication::arguments().value(0, m_program));
+    if (text.startsWith(usage)) {
+        const QString replacement = command.isEmpty() ? QStringLiteral("Usage: %1").arg(kProgram)
+                                                      : QStringLiteral("Usage: %1 %2").arg(kProgram, command);
+        text.replace(0, usage.size(), replacement);
+    }
+    return text;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class MyDocument;
+class QCommandLineParser;
+class QTextStream;
+class TODOList;
+
+// corvanectl: the document driven from the command line, without a window.
+//
+//   corvanectl [--store PATH] dump
+//   corvanectl [--store PATH] import FILE...
+//   corvanectl [--store PATH] export [--list NAME]... -o FILE
+//   corvanectl [--store PATH] add-list NAME
+//   corvanectl [--store PATH] add-item --list NAME [--quadrant N] [--due DATE] [--notes TEXT] NAME
+//
+// Without --store the application's own store is opened the way the
+// application opens it at launch (store folder, older names carried forward,
+// created when missing); a store another process holds is refused. Records
+// are made through the document's operations, with change tracking on, so
+// identifiers, order and change marks are those of the application.
+//
+// Results go to the output stream, errors to the error stream; nothing is
+// thrown for bad input.
+class CorvaneCtl
+{
+public:
+    // Exit statuses.
+    enum Status : int {
+        Success = 0,
+        Failure = 1,     // the store or a file could not be read or written
+        UsageError = 2,  // bad command line: nothing was opened or changed
+    };
+
+    CorvaneCtl(QTextStream &out, QTextStream &err);
+    ~CorvaneCtl();
+
+    // Runs one command line; arguments[0] is the program. Answers the exit status.
+    int run(const QStringList &arguments);
+
+private:
+    struct Common;
+    // What add-item makes, checked before the store is opened.
+    struct ItemRequest {
+        QString name;
+        QString list;
+        int quadrant = 0;
+        QDateTime due;
+        bool allDay = false;
+        QString notes;
+    };
+
+    int runCommand(const QString &command, const QStringList &arguments, const QString &globalStore);
+    int dump(MyDocument &document);
+    int importFiles(MyDocument &document, const QStringList &files);
+    int exportLists(MyDocument &document, const QStringList &names, const QString &output);
+    int addList(MyDocument &document, const QString &name);
+    int addItem(MyDocument &document, const ItemRequest &request);
+
+    // Opens the store: the application's (storePath empty) or the file at
+    // storePath, made when missing if mayCreate. nullptr, reported, on failure.
+    std::unique_ptr<MyDocument> openDocument(const QString &storePath, bool mayCreate);
+    // Saves the document's pending changes; reports a failure.
+    bool save(MyDocument &document);
+    // The first shown list of that name, in sidebar order.
+    static TODOList *shownListNamed(MyDocument &document, const QString &name);
+
+    int usageError(const QString &command, const QString &message);
+    int failure(const QString &message);
+    QString helpText(const QString &command, const QCommandLineParser &parser) const;
+
+    QTextStream &m_out;
+    QTextStream &m_err;
+    QString m_program;
+};
