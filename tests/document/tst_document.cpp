@@ -587,8 +587,8 @@ void TestDocument::itemListingsExcludeDeletedAndSortByIndex()
 {
     DocumentFixture f;
     TODOList *list = f.selectedList();
-    const QList<QPair<int, int>> spec{{100, 0}, {300, 1}, {200, 3}, {50, 2}};
-    for (const auto &[index, state] : spec) {
+    const QList<QPair<int, int>> rows{{100, 0}, {300, 1}, {200, 3}, {50, 2}};
+    for (const auto &[index, state] : rows) {
         TODOItem *item = f.document->newItemForProject(list);
         item->setIndex(index);
         item->setState(state);
