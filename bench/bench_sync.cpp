@@ -196,13 +196,36 @@ void ReadRecords(benchmark::State &state)
 
 // --- Merge ----------------------------------------------------------------------------
 
-// Merges the store's own full payload back into it, as a sync reply that
-// equals what was sent: every list and item is matched and rewritten.
+// The store's own full payload as the server would send it back: the same
+// lists and items, with the server identifiers the upload leaves out.
+QByteArray replyFor(MyDocument &document)
+{
+    std::optional<WireLists> reply = WireLists::parse(PayloadBuilder(document).makeAllDataForTransfer());
+    if (!reply)
+        qFatal("the payload does not parse");
+    int l = 0;
+    for (TODOList *list : document.projects().getAllProjectsEvenTrashed()) {
+        if (list->state() == RecordState::Deleted)
+            continue;
+        auto *message = reply->message().mutable_todolist(l++);
+        int i = 0;
+        for (TODOItem *item : document.getAllTODOItemsForTODOList(list)) {
+            if (item->serverID() != 0)
+                message->mutable_todoitems(i)->set_serverid(item->serverID());
+            ++i;
+        }
+    }
+    return reply->encode();
+}
+
+// Merges that reply into the store that produced it: every list and item is
+// matched and rewritten.
 void Merge(benchmark::State &state)
 {
     SyncBenchStore &store = storeWith(int(state.range(0)));
-    const QByteArray reply = PayloadBuilder(*store.document).makeAllDataForTransfer();
+    const QByteArray reply = replyFor(*store.document);
     ServerDataMerger merger(*store.document);
+    const int itemsBefore = store.document->managedObjectContext()->count(TODOItem::EntityName);
     for (auto _ : state) {
         const std::optional<WireLists> lists = merger.parseDataFromServer(reply);
         if (!lists) {
@@ -211,14 +234,15 @@ void Merge(benchmark::State &state)
         }
         merger.merge(*lists);
     }
-    if (store.document->projects().getAllProjects().size() != store.lists.size())
-        state.SkipWithError("the merge dropped lists");
+    if (store.document->projects().getAllProjects().size() != store.lists.size()
+        || store.document->managedObjectContext()->count(TODOItem::EntityName) != itemsBefore)
+        state.SkipWithError("the merge did not match every record");
 }
 
 void ParseOnly(benchmark::State &state)
 {
     SyncBenchStore &store = storeWith(int(state.range(0)));
-    const QByteArray reply = PayloadBuilder(*store.document).makeAllDataForTransfer();
+    const QByteArray reply = replyFor(*store.document);
     for (auto _ : state) {
         corvane::wire::Alllists message;
         if (!message.ParseFromArray(reply.constData(), int(reply.size())))

@@ -40,10 +40,20 @@ QString optionalText(bool present, const std::string &value)
     return present ? text(value) : QString();
 }
 
-// Dates: 0 (or an absent field) is no date.
+// Wire dates up to here are taken as they are; later ones go through
+// WireFormat, which clamps them.
+constexpr quint64 kLastPlainSecond = 4102444800; // 2100-01-01 UTC
+
+// Dates: 0 (or an absent field) is no date. The records store every date in
+// local time, converting what they are given; a UTC moment spares the local
+// conversion of the wire date that the record would redo anyway.
 QDateTime date(bool present, quint64 seconds)
 {
-    return present && seconds != 0 ? WireFormat::dateFromWire(seconds) : QDateTime();
+    if (!present || seconds == 0)
+        return QDateTime();
+    if (seconds <= kLastPlainSecond)
+        return QDateTime::fromSecsSinceEpoch(qint64(seconds), Qt::UTC);
+    return WireFormat::dateFromWire(seconds);
 }
 
 // Match key of a local item: the server identifier once the server gave one
@@ -69,6 +79,61 @@ qint64 serverKey(const Todolist_Todoitems &incoming)
 qint64 localKey(const Todolist_Todoitems &incoming)
 {
     return -qint64(WireFormat::low32(incoming.idd()));
+}
+
+// Cheap checks whether a record already holds what a setter would store, so
+// that a reply equal to the store costs no conversions. Each answers true only
+// when the setter would certainly change nothing; otherwise the setter runs.
+bool holdsInt(const ManagedObject *object, int index, int value)
+{
+    const QVariant &stored = object->attributeValueAt(index);
+    return stored.typeId() == QMetaType::Int && *static_cast<const int *>(stored.constData()) == value;
+}
+
+bool holdsInt64(const ManagedObject *object, int index, qint64 value)
+{
+    const QVariant &stored = object->attributeValueAt(index);
+    return stored.typeId() == QMetaType::LongLong && *static_cast<const qlonglong *>(stored.constData()) == value;
+}
+
+bool holdsBool(const ManagedObject *object, int index, bool value)
+{
+    const QVariant &stored = object->attributeValueAt(index);
+    return stored.typeId() == QMetaType::Bool && *static_cast<const bool *>(stored.constData()) == value;
+}
+
+bool holdsNothing(const ManagedObject *object, int index)
+{
+    return !object->attributeValueAt(index).isValid();
+}
+
+// The stored text equals the wire text. Only ASCII is compared in place
+// (byte for byte as Latin-1); other texts are left to the setter.
+bool holdsText(const ManagedObject *object, int index, const std::string &value)
+{
+    const QVariant &stored = object->attributeValueAt(index);
+    if (stored.typeId() != QMetaType::QString)
+        return false;
+    const QString &current = *static_cast<const QString *>(stored.constData());
+    if (current.size() != qsizetype(value.size()))
+        return false;
+    for (const char c : value) {
+        if (uchar(c) >= 0x80)
+            return false;
+    }
+    return current == QLatin1StringView(value.data(), qsizetype(value.size()));
+}
+
+// The stored date equals the wire date (0 or absent: no date). Wire values
+// beyond any real date are left to the setter, which clamps them.
+bool holdsDate(const ManagedObject *object, int index, bool present, quint64 seconds)
+{
+    const QVariant &stored = object->attributeValueAt(index);
+    if (!present || seconds == 0)
+        return !stored.isValid();
+    if (seconds > kLastPlainSecond || stored.typeId() != QMetaType::QDateTime)
+        return false;
+    return static_cast<const QDateTime *>(stored.constData())->toMSecsSinceEpoch() == qint64(seconds) * 1000;
 }
 
 } // namespace
@@ -245,61 +310,98 @@ void ServerDataMerger::update(TODOItem *item, const Todolist_Todoitems &incoming
         return;
     using WireFormat::low32;
 
-    item->setServerID(incoming.serverid());
+    // Every attribute goes through its setter unless the record already holds
+    // the incoming value: the setters ignore equal values anyway, and the
+    // checks spare the text and date conversions of an unchanged record.
+    const auto setInt = [item](int index, int value, void (TODOItem::*setter)(int)) {
+        if (!holdsInt(item, index, value))
+            (item->*setter)(value);
+    };
+    const auto setText = [item](int index, const std::string &value, void (TODOItem::*setter)(const QString &)) {
+        if (!holdsText(item, index, value))
+            (item->*setter)(text(value));
+    };
+    const auto setOptionalText = [item](int index, bool present, const std::string &value,
+                                        void (TODOItem::*setter)(const QString &)) {
+        if (present ? !holdsText(item, index, value) : !holdsNothing(item, index))
+            (item->*setter)(optionalText(present, value));
+    };
+    const auto setDate = [item](int index, bool present, quint64 seconds,
+                                void (TODOItem::*setter)(const QDateTime &)) {
+        if (!holdsDate(item, index, present, seconds))
+            (item->*setter)(date(present, seconds));
+    };
 
-    item->setId_(low32(incoming.idd()));
-    item->setQuadrant(low32(incoming.quadrant()));
-    item->setIndex(low32(incoming.index()));
-    item->setTimestamp(low32(qint64(incoming.timestamp())));
-    item->setState(low32(incoming.state()));
-    item->setCompletionPercentage(low32(incoming.completionpercentage()));
+    if (!holdsInt64(item, TODOItem::Attr_serverID, incoming.serverid()))
+        item->setServerID(incoming.serverid());
 
-    item->setOwner(text(incoming.owner()));
-    item->setName(text(incoming.name()));
+    setInt(TODOItem::Attr_id_, low32(incoming.idd()), &TODOItem::setId_);
+    setInt(TODOItem::Attr_quadrant, low32(incoming.quadrant()), &TODOItem::setQuadrant);
+    setInt(TODOItem::Attr_index, low32(incoming.index()), &TODOItem::setIndex);
+    setInt(TODOItem::Attr_timestamp, low32(qint64(incoming.timestamp())), &TODOItem::setTimestamp);
+    setInt(TODOItem::Attr_state, low32(incoming.state()), &TODOItem::setState);
+    setInt(TODOItem::Attr_completionPercentage, low32(incoming.completionpercentage()),
+           &TODOItem::setCompletionPercentage);
+
+    setText(TODOItem::Attr_owner, incoming.owner(), &TODOItem::setOwner);
+    setText(TODOItem::Attr_name, incoming.name(), &TODOItem::setName);
 
     // The setter derives the plain text; the message's own plain text replaces it.
-    item->setDescriptionRichText(text(incoming.descriptionrichtext()));
-    item->setDescriptionText(text(incoming.descriptiontext()));
+    setText(TODOItem::Attr_descriptionRichText, incoming.descriptionrichtext(), &TODOItem::setDescriptionRichText);
+    setText(TODOItem::Attr_descriptionText, incoming.descriptiontext(), &TODOItem::setDescriptionText);
 
-    item->setIcon(text(incoming.icon()));
-    item->setEdited_since(0);
+    setText(TODOItem::Attr_icon, incoming.icon(), &TODOItem::setIcon);
+    setInt(TODOItem::Attr_edited_since, 0, &TODOItem::setEdited_since);
 
-    item->setDueDate(date(incoming.has_duedate(), incoming.duedate()));
-    item->setCreationDate(date(incoming.has_creationdate(), incoming.creationdate()));
-    item->setStartDate(date(incoming.has_startdate(), incoming.startdate()));
-    item->setUntilDate(date(incoming.has_untildate(), incoming.untildate()));
+    setDate(TODOItem::Attr_dueDate, incoming.has_duedate(), incoming.duedate(), &TODOItem::setDueDate);
+    setDate(TODOItem::Attr_creationDate, incoming.has_creationdate(), incoming.creationdate(),
+            &TODOItem::setCreationDate);
+    setDate(TODOItem::Attr_startDate, incoming.has_startdate(), incoming.startdate(), &TODOItem::setStartDate);
+    setDate(TODOItem::Attr_untilDate, incoming.has_untildate(), incoming.untildate(), &TODOItem::setUntilDate);
     // A completion date only goes with a finished item.
-    item->setCompletionDate(incoming.completionpercentage() == 100
-                                ? date(incoming.has_completiondate(), incoming.completiondate())
-                                : QDateTime());
+    const bool finished = incoming.completionpercentage() == 100;
+    setDate(TODOItem::Attr_completionDate, finished && incoming.has_completiondate(),
+            finished ? incoming.completiondate() : 0, &TODOItem::setCompletionDate);
 
-    item->setFrequency(text(incoming.frequency()));
+    setText(TODOItem::Attr_frequency, incoming.frequency(), &TODOItem::setFrequency);
 
-    item->setChildID(incoming.has_childid() ? low32(incoming.childid()) : 0);
-    item->setParentID(incoming.has_parentid() ? low32(incoming.parentid()) : 0);
+    setInt(TODOItem::Attr_childID, incoming.has_childid() ? low32(incoming.childid()) : 0, &TODOItem::setChildID);
+    setInt(TODOItem::Attr_parentID, incoming.has_parentid() ? low32(incoming.parentid()) : 0, &TODOItem::setParentID);
 
-    if (incoming.has_requestedtime())
-        item->setRequestedTime(low32(incoming.requestedtime()));
-    else
+    if (incoming.has_requestedtime()) {
+        if (!holdsInt64(item, TODOItem::Attr_requestedTime, low32(incoming.requestedtime())))
+            item->setRequestedTime(low32(incoming.requestedtime()));
+    } else if (!holdsNothing(item, TODOItem::Attr_requestedTime)) {
         item->setValue(QStringLiteral("requestedTime"), QVariant());
+    }
 
-    if (incoming.has_allday())
-        item->setAllDay(incoming.allday());
-    else
+    if (incoming.has_allday()) {
+        if (!holdsBool(item, TODOItem::Attr_allDay, incoming.allday()))
+            item->setAllDay(incoming.allday());
+    } else if (!holdsNothing(item, TODOItem::Attr_allDay)) {
         item->setValue(QStringLiteral("allDay"), QVariant());
+    }
 
-    item->setEdited_by(optionalText(incoming.has_editedby(), incoming.editedby()));
-    item->setEditedByDevice(optionalText(incoming.has_editedbydevice(), incoming.editedbydevice()));
-    item->setOwnerUsername(optionalText(incoming.has_ownerusername(), incoming.ownerusername()));
-    item->setCreatorUsername(optionalText(incoming.has_creatorusername(), incoming.creatorusername()));
-    item->setEditedByUsername(optionalText(incoming.has_editedbyusername(), incoming.editedbyusername()));
-    item->setMacResourceURL(optionalText(incoming.has_macresourceurl(), incoming.macresourceurl()));
-    item->setBoxFolderID(optionalText(incoming.has_boxfolderid(), incoming.boxfolderid()));
+    setOptionalText(TODOItem::Attr_edited_by, incoming.has_editedby(), incoming.editedby(), &TODOItem::setEdited_by);
+    setOptionalText(TODOItem::Attr_editedByDevice, incoming.has_editedbydevice(), incoming.editedbydevice(),
+                    &TODOItem::setEditedByDevice);
+    setOptionalText(TODOItem::Attr_ownerUsername, incoming.has_ownerusername(), incoming.ownerusername(),
+                    &TODOItem::setOwnerUsername);
+    setOptionalText(TODOItem::Attr_creatorUsername, incoming.has_creatorusername(), incoming.creatorusername(),
+                    &TODOItem::setCreatorUsername);
+    setOptionalText(TODOItem::Attr_editedByUsername, incoming.has_editedbyusername(), incoming.editedbyusername(),
+                    &TODOItem::setEditedByUsername);
+    setOptionalText(TODOItem::Attr_macResourceURL, incoming.has_macresourceurl(), incoming.macresourceurl(),
+                    &TODOItem::setMacResourceURL);
+    setOptionalText(TODOItem::Attr_boxFolderID, incoming.has_boxfolderid(), incoming.boxfolderid(),
+                    &TODOItem::setBoxFolderID);
 
-    if (incoming.has_versionid())
-        item->setVersionID(incoming.versionid());
-    else
+    if (incoming.has_versionid()) {
+        if (!holdsInt64(item, TODOItem::Attr_versionID, incoming.versionid()))
+            item->setVersionID(incoming.versionid());
+    } else if (!holdsNothing(item, TODOItem::Attr_versionID)) {
         item->setValue(QStringLiteral("versionID"), QVariant());
+    }
 
-    item->setEffort(incoming.has_effort() ? low32(incoming.effort()) : 0);
+    setInt(TODOItem::Attr_effort, incoming.has_effort() ? low32(incoming.effort()) : 0, &TODOItem::setEffort);
 }
