@@ -42,19 +42,12 @@ QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
 }
 
-QStringList namesOf(const QList<ManagedObject *> &objects)
+template<typename T>
+QStringList namesOf(const QList<T *> &objects)
 {
     QStringList names;
-    for (const ManagedObject *o : objects)
+    for (const T *o : objects)
         names << static_cast<const TODOItem *>(o)->name();
-    return names;
-}
-
-QStringList namesOf(const QList<TODOItem *> &items)
-{
-    QStringList names;
-    for (const TODOItem *i : items)
-        names << i->name();
     return names;
 }
 
@@ -119,7 +112,6 @@ private slots:
     void manualOrderRepairsIndices();
 
     // Preferences
-    void preferencesDefaultWhenAbsent();
     void preferencesRoundTrip();
 
     // Date helpers
@@ -711,29 +703,23 @@ void TestFilters::manualOrderRepairsIndices()
 
 // --- Preferences --------------------------------------------------------------------------
 
-void TestFilters::preferencesDefaultWhenAbsent()
+void TestFilters::preferencesRoundTrip()
 {
     DocumentFixture f;
+    // Absent values fall back to the defaults.
     f.document->filters().setShowingChoice(0);
     f.document->filters().setSortingChoice(9);
     f.document->loadPreferences();
     QCOMPARE(f.document->filters().showingChoice(), 1);
     QCOMPARE(f.document->filters().sortingChoice(), 0);
-}
 
-void TestFilters::preferencesRoundTrip()
-{
-    DocumentFixture f;
     f.document->filters().setShowingChoice(2);
     f.document->filters().setSortingChoice(11);
     f.document->savePreferences();
-
-    // Written through to the file.
     QFile file(f.dir.filePath(QStringLiteral("defaults.ini")));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    QVERIFY2(text.contains("showingComboBox=2"), text.constData());
-    QVERIFY2(text.contains("sortingComboBox=11"), text.constData());
+    QVERIFY2(text.contains("showingComboBox=2") && text.contains("sortingComboBox=11"), text.constData());
 
     f.document->filters().setShowingChoice(0);
     f.document->filters().setSortingChoice(0);

