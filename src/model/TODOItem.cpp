@@ -212,13 +212,7 @@ void TODOItem::resetIDs()
 
 bool TODOItem::needToUpload() const
 {
-    const QSet<QString> &untracked = nonTrackedProperties();
-    const QSet<QString> changed = changedKeysForCurrentEvent();
-    for (const QString &key : changed) {
-        if (!untracked.contains(key))
-            return true;
-    }
-    return false;
+    return changedKeysForCurrentEventOutside(nonTrackedProperties());
 }
 
 const QSet<QString> &TODOItem::nonTrackedProperties()

@@ -147,13 +147,7 @@ void TODOList::resetIDs()
 
 bool TODOList::needToUpload() const
 {
-    const QSet<QString> &untracked = nonTrackedProperties();
-    const QSet<QString> changed = changedKeysForCurrentEvent();
-    for (const QString &key : changed) {
-        if (!untracked.contains(key))
-            return true;
-    }
-    return false;
+    return changedKeysForCurrentEventOutside(nonTrackedProperties());
 }
 
 const QSet<QString> &TODOList::nonTrackedProperties()

@@ -4,6 +4,8 @@
 #include "ManagedObjectContext.h"
 #include "ObjectModel.h"
 
+#include <algorithm>
+
 namespace {
 
 // Brings a value to the attribute's type; absent stays absent. A null text,
@@ -242,4 +244,10 @@ QSet<QString> ManagedObject::changedKeysForCurrentEvent() const
     if (m_context && m_context->isProcessingChanges())
         return keysForMask(m_eventMask);
     return keysForMask(m_pendingMask);
+}
+
+bool ManagedObject::changedKeysForCurrentEventOutside(const QSet<QString> &ignored) const
+{
+    const QSet<QString> changed = changedKeysForCurrentEvent();
+    return std::any_of(changed.cbegin(), changed.cend(), [&](const QString &key) { return !ignored.contains(key); });
 }

@@ -72,6 +72,8 @@ public:
     // objects-did-change notification, the changes it announces; otherwise the
     // changes not announced yet.
     QSet<QString> changedKeysForCurrentEvent() const;
+    // Whether the current event changed any name outside `ignored`.
+    bool changedKeysForCurrentEventOutside(const QSet<QString> &ignored) const;
 
 protected:
     // Raw access for subclasses' typed accessors, by attribute index.

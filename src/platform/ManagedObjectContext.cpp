@@ -61,17 +61,21 @@ std::unique_ptr<QLockFile> lockStore(const QString &path, QString *error)
     return {};
 }
 
+// Logs why opening or creating a store failed and hands the reason back.
+bool failWith(QString *error, const QString &text)
+{
+    qCWarning(lcStore).noquote() << text;
+    if (error)
+        *error = text;
+    return false;
+}
+
 } // namespace
 
 bool ManagedObjectContext::open(const QString &path, QString *error)
 {
     QString message;
-    auto fail = [&](const QString &text) {
-        qCWarning(lcStore).noquote() << text;
-        if (error)
-            *error = text;
-        return false;
-    };
+    auto fail = [error](const QString &text) { return failWith(error, text); };
     if (m_io)
         return fail(QStringLiteral("A store is already open: %1").arg(m_path));
     if (!m_owned.empty())
@@ -102,12 +106,7 @@ bool ManagedObjectContext::open(const QString &path, QString *error)
 bool ManagedObjectContext::create(const QString &path, QString *error)
 {
     QString message;
-    auto fail = [&](const QString &text) {
-        qCWarning(lcStore).noquote() << text;
-        if (error)
-            *error = text;
-        return false;
-    };
+    auto fail = [error](const QString &text) { return failWith(error, text); };
     if (m_io)
         return fail(QStringLiteral("A store is already open: %1").arg(m_path));
 

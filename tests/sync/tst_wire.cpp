@@ -1,6 +1,7 @@
 // The wire messages byte by byte: field numbers and types, zig-zag and plain
 // integers, dates, unknown fields and field order.
 
+#include "WireBytes.h"
 #include "WireLists.h"
 #include "corvane_wire.pb.h"
 
@@ -18,49 +19,6 @@ QByteArray bytes(std::initializer_list<int> values)
     for (int v : values)
         out.append(char(v));
     return out;
-}
-
-QByteArray encodeItem(const Item &item)
-{
-    std::string s;
-    item.SerializeToString(&s);
-    return QByteArray(s.data(), qsizetype(s.size()));
-}
-
-QByteArray encodeList(const Todolist &list)
-{
-    std::string s;
-    list.SerializeToString(&s);
-    return QByteArray(s.data(), qsizetype(s.size()));
-}
-
-// Field numbers of a message's top level, in the order they are written.
-QList<int> fieldOrder(const QByteArray &data)
-{
-    QList<int> numbers;
-    int i = 0;
-    auto varint = [&]() {
-        quint64 v = 0;
-        for (int shift = 0; i < data.size(); shift += 7) {
-            const quint8 b = quint8(data[i++]);
-            v |= quint64(b & 0x7f) << shift;
-            if (!(b & 0x80))
-                break;
-        }
-        return v;
-    };
-    while (i < data.size()) {
-        const quint64 tag = varint();
-        numbers << int(tag >> 3);
-        switch (tag & 7) {
-        case 0: varint(); break;
-        case 1: i += 8; break;
-        case 5: i += 4; break;
-        case 2: i += int(varint()); break;
-        default: return numbers;
-        }
-    }
-    return numbers;
 }
 
 } // namespace
@@ -112,31 +70,31 @@ void TestWire::itemsFieldKeyIsThreeBytes()
 {
     Todolist list;
     list.add_todoitems();
-    QCOMPARE(encodeList(list), bytes({0x82, 0xF1, 0x04, 0x00}));
+    QCOMPARE(encodeMessage(list), bytes({0x82, 0xF1, 0x04, 0x00}));
 }
 
 void TestWire::identifiersUseTheirOwnIntegerKinds()
 {
     Item item;
     item.set_idd(-5);
-    QCOMPARE(encodeItem(item), bytes({0x28, 0x09}));
+    QCOMPARE(encodeMessage(item), bytes({0x28, 0x09}));
 
     Todolist list;
     list.set_idd(-5);
-    QCOMPARE(encodeList(list), bytes({0x78, 0xFB, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}));
+    QCOMPARE(encodeMessage(list), bytes({0x78, 0xFB, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}));
 
     Item itemBack;
-    QVERIFY(itemBack.ParseFromString(encodeItem(item).toStdString()));
+    QVERIFY(itemBack.ParseFromString(encodeMessage(item).toStdString()));
     QCOMPARE(itemBack.idd(), -5);
     Todolist listBack;
-    QVERIFY(listBack.ParseFromString(encodeList(list).toStdString()));
+    QVERIFY(listBack.ParseFromString(encodeMessage(list).toStdString()));
     QCOMPARE(listBack.idd(), -5);
 
     // serverId is a plain int64, parentId and childId zig-zag.
     Item other;
     other.set_serverid(-1);
     other.set_parentid(-1);
-    const QByteArray encoded = encodeItem(other);
+    const QByteArray encoded = encodeMessage(other);
     QCOMPARE(encoded.left(2), bytes({0xA0, 0x01}).left(2)); // field 20 (parentId), varint
     QCOMPARE(encoded.mid(2, 1), bytes({0x01}));              // zig-zag -1
     QCOMPARE(encoded.size(), 3 + 2 + 10);                    // field 24 key (2 bytes) + ten-byte -1
@@ -150,7 +108,7 @@ void TestWire::datesAreWholeSecondsAsFixed64()
 
     Item item;
     item.set_duedate(seconds);
-    const QByteArray encoded = encodeItem(item);
+    const QByteArray encoded = encodeMessage(item);
     QCOMPARE(encoded, bytes({0x21, 0x00, 0x06, 0xC8, 0x4F, 0x00, 0x00, 0x00, 0x00}));
     Item back;
     QVERIFY(back.ParseFromString(encoded.toStdString()));
@@ -214,7 +172,7 @@ void TestWire::unknownFieldsSurviveAndKeepAscendingOrder()
     list.set_index(3);
     Item *item = list.add_todoitems();
     item->set_name("I");
-    QByteArray itemBytes = encodeItem(*item) + bytes({0xC0, 0x02, 0x07}); // field 40, varint 7
+    QByteArray itemBytes = encodeMessage(*item) + bytes({0xC0, 0x02, 0x07}); // field 40, varint 7
     QByteArray listBytes = bytes({0x10, 0x03, 0x3A, 0x01, 'L'}) + bytes({0x90, 0x03, 0x2A})  // field 50 = 42
         + bytes({0x82, 0xF1, 0x04, char(itemBytes.size())}) + itemBytes;
     QByteArray all = bytes({0x82, 0x7D, 0x01, 0x01})  // field 2000, length 1, one byte
@@ -227,7 +185,7 @@ void TestWire::unknownFieldsSurviveAndKeepAscendingOrder()
 
     // Everything survives, each level in ascending field order.
     QCOMPARE(again.size(), all.size());
-    QCOMPARE(fieldOrder(again), (QList<int>{1000, 2000}));
+    QCOMPARE(fieldNumbers(again), (QList<int>{1000, 2000}));
     const auto reparsed = WireLists::parse(again);
     QVERIFY(reparsed);
     // Re-encoding the re-parsed message gives the same bytes: the order is stable.
@@ -235,10 +193,10 @@ void TestWire::unknownFieldsSurviveAndKeepAscendingOrder()
     // The unknown list field 50 sits between 7 (name) and 10000 (items).
     const int listStart = again.indexOf(bytes({0x10, 0x03}));
     const QByteArray listPart = again.mid(listStart);
-    QCOMPARE(fieldOrder(listPart).mid(0, 4), (QList<int>{2, 7, 50, 10000}));
+    QCOMPARE(fieldNumbers(listPart).mid(0, 4), (QList<int>{2, 7, 50, 10000}));
     // Inside the item: name (13) before the unknown 40.
     const QByteArray itemPart = listPart.mid(listPart.indexOf(bytes({0x82, 0xF1, 0x04})) + 4);
-    QCOMPARE(fieldOrder(itemPart).mid(0, 2), (QList<int>{13, 40}));
+    QCOMPARE(fieldNumbers(itemPart).mid(0, 2), (QList<int>{13, 40}));
 }
 
 void TestWire::garbageIsRefused_data()
