@@ -1,0 +1,77 @@
+#pragma once
+
+// Helpers shared by every test suite: log capture, scripted identifier
+// draws, file helpers and a small object model for store tests.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class ObjectModel;
+
+// Collects log lines while alive, then passes nothing on (tests stay quiet).
+// With a category, only that category's lines are kept; the others still
+// reach the previous handler.
+class LogCapture
+{
+public:
+    explicit LogCapture(const char *category = nullptr);
+    ~LogCapture();
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+
+    QStringList lines() const;
+    bool contains(const QString &line) const { return lines().contains(line); }
+    int count(const QString &line) const { return int(lines().count(line)); }
+    // The kept lines of this type (QtWarningMsg, QtCriticalMsg, ...).
+    QStringList linesOfType(QtMsgType type) const;
+
+private:
+    struct Line {
+        QtMsgType type;
+        QString text;
+    };
+    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+    const char *m_category;
+    QList<Line> m_lines;
+    QtMessageHandler m_previous = nullptr;
+    LogCapture *m_outer = nullptr;
+    static inline LogCapture *s_current = nullptr;
+};
+
+// Replaces the identifier generator while alive: either a fixed sequence of
+// draws (fresh values past its end, so a faulty caller cannot draw forever)
+// or any function.
+class ScriptedDraws
+{
+public:
+    explicit ScriptedDraws(const QList<quint32> &draws);
+    explicit ScriptedDraws(std::function<quint32()> generator);
+    ~ScriptedDraws();
+    ScriptedDraws(const ScriptedDraws &) = delete;
+    ScriptedDraws &operator=(const ScriptedDraws &) = delete;
+
+    // Scripted draws not taken yet.
+    int remaining() const;
+
+private:
+    std::shared_ptr<QList<quint32>> m_draws;
+};
+
+// Whole-file helpers: an unreadable file reads as empty.
+QByteArray readBytes(const QString &path);
+bool writeBytes(const QString &path, const QByteArray &bytes);
+// SHA-256 of a file, in hexadecimal; empty when unreadable.
+QByteArray fileHash(const QString &path);
+// Names in a folder, hidden ones included, sorted.
+QStringList folderEntries(const QString &folder);
+
+// A small model for store, predicate and arrangement tests: a Folder holds
+// Notes with one attribute or more of every type; Extra has one text value.
+// Version 1 lacks most attributes and the Extra entity, for migration tests.
+const ObjectModel &testModel(int version = 2);
