@@ -59,13 +59,9 @@ private slots:
     void stateAndSearch();
     void dateRange_data();
     void dateRange();
-    void dueDateChoice_data();
-    void dueDateChoice();
-    void ownerFilter();
     void basicFilterIgnoresTheChoices();
     void sortOrders_data();
     void sortOrders();
-    void manualOrderRepairsIndices_data();
     void manualOrderRepairsIndices();
     void storedChoicesAreLoaded();
     void masterListHelpers();
@@ -122,24 +118,28 @@ void TestFilters::dateRange_data()
     QTest::addColumn<QDateTime>("start");
     QTest::addColumn<QDateTime>("due");
     QTest::addColumn<QDateTime>("completion");
+    QTest::addColumn<int>("dueDateChoice");
     QTest::addColumn<bool>("passes");
 
     const QDateTime min = at(2026, 3, 1);
     const QDateTime max = at(2026, 3, 8);
     const QDateTime none;
     const QDateTime old = at(1980, 1, 1);
-    QTest::newRow("no bounds") << none << none << none << none << old << true;
-    QTest::newRow("distant dates are no bounds") << Utils::distantPast() << Utils::distantFuture() << none << none << old << true;
-    QTest::newRow("min: due exactly at min") << min << none << none << min << none << true;
-    QTest::newRow("min: completed 1 s before") << min << none << none << none << min.addSecs(-1) << false;
-    QTest::newRow("min: no dates at all") << min << none << none << none << none << true;
-    QTest::newRow("max: due 1 s before") << none << max << none << max.addSecs(-1) << none << true;
-    QTest::newRow("max: due at max") << none << max << none << max << none << false;
-    QTest::newRow("both: spanning the range") << min << max << min.addDays(-5) << max.addDays(5) << none << true;
-    QTest::newRow("both: spanning, due exactly at max") << min << max << min.addSecs(-1) << max << none << true;
-    QTest::newRow("both: before the range") << min << max << min.addDays(-5) << min.addDays(-1) << min.addSecs(-1) << false;
-    QTest::newRow("both: after the range") << min << max << max << max.addDays(1) << max.addDays(1) << false;
-    QTest::newRow("both: only completion in range") << min << max << min.addDays(-9) << min.addDays(-2) << min.addDays(1) << true;
+    QTest::newRow("no bounds") << none << none << none << none << old << 0 << true;
+    QTest::newRow("distant dates are no bounds") << Utils::distantPast() << Utils::distantFuture() << none << none << old << 0 << true;
+    QTest::newRow("min: due exactly at min") << min << none << none << min << none << 0 << true;
+    QTest::newRow("min: completed 1 s before") << min << none << none << none << min.addSecs(-1) << 0 << false;
+    QTest::newRow("min: no dates at all") << min << none << none << none << none << 0 << true;
+    QTest::newRow("max: due 1 s before") << none << max << none << max.addSecs(-1) << none << 0 << true;
+    QTest::newRow("max: due at max") << none << max << none << max << none << 0 << false;
+    QTest::newRow("both: spanning the range") << min << max << min.addDays(-5) << max.addDays(5) << none << 0 << true;
+    QTest::newRow("both: spanning, due exactly at max") << min << max << min.addSecs(-1) << max << none << 0 << true;
+    QTest::newRow("both: before the range") << min << max << min.addDays(-5) << min.addDays(-1) << min.addSecs(-1) << 0 << false;
+    QTest::newRow("both: after the range") << min << max << max << max.addDays(1) << max.addDays(1) << 0 << false;
+    QTest::newRow("both: only completion in range") << min << max << min.addDays(-9) << min.addDays(-2) << min.addDays(1) << 0 << true;
+    QTest::newRow("only dated: undated hidden") << none << none << none << none << none << 1 << false;
+    QTest::newRow("only dated: dated shown") << none << none << none << max << none << 1 << true;
+    QTest::newRow("only dated: due outside the range") << min << max << none << max << none << 1 << false;
 }
 
 void TestFilters::dateRange()
@@ -149,6 +149,7 @@ void TestFilters::dateRange()
     QFETCH(QDateTime, start);
     QFETCH(QDateTime, due);
     QFETCH(QDateTime, completion);
+    QFETCH(int, dueDateChoice);
     QFETCH(bool, passes);
 
     DocumentFixture f;
@@ -158,53 +159,8 @@ void TestFilters::dateRange()
     item->setDueDate(due);
     item->setCompletionDate(completion);
 
-    filter(f, QuadrantFilters::ShowAll, {}, 0, min, max);
+    filter(f, QuadrantFilters::ShowAll, {}, dueDateChoice, min, max);
     QCOMPARE(arrangedNames(*f.document, 2), passes ? QStringList{"dated"} : QStringList{});
-}
-
-void TestFilters::dueDateChoice_data()
-{
-    QTest::addColumn<int>("choice");
-    QTest::addColumn<bool>("withRange");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("all") << 0 << false << QStringList{"dated", "in range", "undated"};
-    QTest::newRow("only dated") << 1 << false << QStringList{"dated", "in range"};
-    QTest::newRow("only dated, with a date range") << 1 << true << QStringList{"in range"};
-}
-
-void TestFilters::dueDateChoice()
-{
-    QFETCH(int, choice);
-    QFETCH(bool, withRange);
-    QFETCH(QStringList, expected);
-
-    DocumentFixture f;
-    f.selectedList();
-    f.item(0, "dated")->setDueDate(at(2026, 6, 1, 9, 0));
-    f.item(0, "in range")->setDueDate(at(2026, 3, 12, 9, 0));
-    f.item(0, "undated");
-    filter(f, QuadrantFilters::ShowAll, {}, choice, withRange ? at(2026, 3, 10) : QDateTime(),
-           withRange ? at(2026, 3, 20) : QDateTime());
-    QCOMPARE(sorted(arrangedNames(*f.document, 0)), expected);
-}
-
-// The sidebar's quadrant counts filter by owner.
-void TestFilters::ownerFilter()
-{
-    DocumentFixture f;
-    TODOList *list = f.selectedList();
-    f.item(0, "ann's")->setOwnerUsername("ann");
-    f.item(0, "quoted")->setOwnerUsername("o'hara\"");
-    f.item(0, "nobody's");
-    const auto count = [list](const QStringList &owners) {
-        ListOverview overview;
-        overview.fill(list, -1, {}, false, {}, {}, false, owners);
-        return overview.overview().counts[0];
-    };
-    QCOMPARE(count({}), 3);
-    QCOMPARE(count({"ann"}), 1);
-    QCOMPARE(count({"ann", "o'hara\""}), 2);
-    QCOMPARE(count({"an"}), 0);
 }
 
 // The basic filter (used while a recurring item or an export is made) shows
@@ -290,35 +246,29 @@ void TestFilters::sortOrders()
     QCOMPARE(Defaults::standard().intValue("sortingComboBox", -5), known ? position : start);
 }
 
-void TestFilters::manualOrderRepairsIndices_data()
-{
-    QTest::addColumn<bool>("bySortChoice");
-    QTest::newRow("choosing the manual order") << true;
-    QTest::newRow("changing a filter") << false;
-}
-
-// Two rows with the same index are told apart once the manual order shows again.
+// Two rows with the same index are told apart once the manual order shows
+// again, or the filters change under it.
 void TestFilters::manualOrderRepairsIndices()
 {
-    QFETCH(bool, bySortChoice);
     DocumentFixture f;
     f.selectedList();
     TODOItem *a = f.item(1, "a");
     TODOItem *b = f.item(1, "b");
-    f.document->filters().setSortingChoice(bySortChoice ? 1 : 0);
-    f.document->updateSortDescriptors();
-    a->setIndex(700);
-    b->setIndex(700);
-
-    if (bySortChoice) {
-        f.document->filters().setSortingChoice(0);
+    for (const int sort : {1, 0}) {
+        f.document->filters().setSortingChoice(sort);
         f.document->updateSortDescriptors();
-    } else {
-        filter(f, QuadrantFilters::ShowAll);
+        a->setIndex(700);
+        b->setIndex(700);
+        if (sort == 0) {
+            filter(f, QuadrantFilters::ShowAll);
+        } else {
+            f.document->filters().setSortingChoice(0);
+            f.document->updateSortDescriptors();
+        }
+        QVERIFY(a->index() != b->index());
+        const QList<ManagedObject *> rows = f.document->controllerForQuadrant(1)->arrangedObjects();
+        QVERIFY(static_cast<TODOItem *>(rows[0])->index() > static_cast<TODOItem *>(rows[1])->index());
     }
-    QVERIFY(a->index() != b->index());
-    const QList<ManagedObject *> rows = f.document->controllerForQuadrant(1)->arrangedObjects();
-    QVERIFY(static_cast<TODOItem *>(rows[0])->index() > static_cast<TODOItem *>(rows[1])->index());
 }
 
 void TestFilters::storedChoicesAreLoaded()
