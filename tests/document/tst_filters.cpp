@@ -215,7 +215,7 @@ void TestFilters::sortOrders()
     TODOList *list = f.selectedList();
     const auto add = [&](const char *name, int index, const QDateTime &due, int percent, const char *icon,
                          const QDateTime &completed, int timestamp, int createdDay) {
-        for (int q : {0, 3}) {
+        for (int q : {1, 3}) {
             TODOItem *item = f.document->newItemForProject(list, q);
             item->setName(QString::fromUtf8(name));
             item->setIndex(index);
@@ -240,7 +240,7 @@ void TestFilters::sortOrders()
     f.document->updateSortDescriptors();
     f.document->rearrangeArrayControllers();
 
-    QCOMPARE(arrangedNames(*f.document, 0), expected);
+    QCOMPARE(arrangedNames(*f.document, 1), expected);
     QCOMPARE(arrangedNames(*f.document, 3), expected);
     const bool known = position >= 0 && position < QuadrantFilters::SortChoiceCount;
     QCOMPARE(Defaults::standard().intValue("sortingComboBox", -5), known ? position : start);
