@@ -45,6 +45,19 @@ void quitOnTerminationSignals(QCoreApplication &app)
     ::sigaction(SIGINT, &action, nullptr);
 }
 
+// The document's questions and warnings, as modal message boxes.
+class MessageBoxAlerts : public DocumentAlerts
+{
+public:
+    bool confirm(const QString &message, const QString &informativeText) override
+    {
+        QMessageBox box(QMessageBox::Warning, QObject::tr("Corvane"), message, QMessageBox::Ok | QMessageBox::Cancel);
+        box.setInformativeText(informativeText);
+        return box.exec() == QMessageBox::Ok;
+    }
+    void warn(const QString &message) override { QMessageBox::warning(nullptr, QObject::tr("Corvane"), message); }
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -57,6 +70,8 @@ int main(int argc, char *argv[])
 
     quitOnTerminationSignals(app);
 
+    // Declared first: the documents keep a pointer to it until they go.
+    MessageBoxAlerts alerts;
     AppDelegate delegate;
 
     bool opened = false;
@@ -75,19 +90,21 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // Everything the user changed reaches the file before the process ends.
+    // Everything the user changed reaches the file before the process ends,
+    // unless the user, told that it cannot be saved, chooses to quit anyway.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate] {
         if (MyDocument *document = delegate.document())
-            document->saveFile();
+            document->saveBeforeQuitting();
     });
 
     MainWindow window(&delegate);
 
     // Every document the delegate opens (at launch, and again after a sync)
     // gets its set-up and saves on its own.
-    const auto prepare = [](MyDocument *document) {
+    const auto prepare = [&alerts](MyDocument *document) {
         if (!document)
             return;
+        document->setAlerts(&alerts);
         document->setUp();
         document->setAutosaveEnabled(true);
     };

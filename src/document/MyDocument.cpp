@@ -100,6 +100,16 @@ constexpr double kMaximizedCross[4][2] = {{0.9, 0.1}, {0.1, 0.1}, {0.9, 0.9}, {0
 constexpr int kAutosaveQuietMs = 5000;
 constexpr int kAutosaveLatestMs = 30000;
 
+const QString kSaveFailed = QStringLiteral("File could not be saved!");
+const QString kLastSelectedRowKey = QStringLiteral("lastSelectedProjectRow");
+
+// A list's cross position in percent as a fraction of the quadrant area. A
+// new list, or one made by a merge, has none (it reads 0): the centre.
+double crossFraction(double percent)
+{
+    return percent == 0.0 ? 0.5 : percent / 100.0;
+}
+
 } // namespace
 
 MyDocument::MyDocument(std::unique_ptr<ManagedObjectContext> context, QObject *parent)
@@ -126,6 +136,9 @@ MyDocument::MyDocument(std::unique_ptr<ManagedObjectContext> context, QObject *p
     m_pasteboardOps = std::make_unique<PasteboardOperations>(*this);
 
     connect(m_projects, &ProjectListController::selectedProjectChanged, this, &MyDocument::selectedProjectChanged);
+    // The selected list's row moves with the order, a drag or a new list above it.
+    connect(m_projects->projectsArrayController(), &ArrayController::selectionChanged, this,
+            &MyDocument::storeSelectedProjectRow);
 
     m_clearStatusTimer.setSingleShot(true);
     m_clearStatusTimer.setTimerType(Qt::PreciseTimer);
@@ -246,18 +259,25 @@ const ObjectModel &MyDocument::managedObjectModel()
 
 bool MyDocument::saveFile()
 {
+    if (writeAllDocuments())
+        return true;
+    alerts()->warn(kSaveFailed);
+    return false;
+}
+
+bool MyDocument::writeAllDocuments()
+{
     if (!m_context->hasChanges()) {
         qCInfo(lcDocument) << "Nothing to save";
         return true;
     }
     if (m_saving) {
-        // A save asked for while one runs (from inside an alert, say) waits for the next turn.
+        // Asked for while a save runs (by an observer of its changes, say):
+        // the next turn saves what is left. That is no failure.
         QTimer::singleShot(0, this, &MyDocument::saveFile);
-        return false;
+        return true;
     }
     const QList<MyDocument *> documents = MyDocument::documents();
-    if (documents.isEmpty())
-        return false;
 
     qCInfo(lcDocument).noquote() << QStringLiteral("Saving %1 documents").arg(documents.size());
     bool ok = true;
@@ -276,10 +296,8 @@ bool MyDocument::saveFile()
         }
         m_saving = false;
     }
-    if (!ok) {
-        alerts()->warn(QStringLiteral("File could not be saved!"));
+    if (!ok)
         return false;
-    }
     qCInfo(lcDocument).noquote() << QStringLiteral("Done saving %1 documents").arg(documents.size());
     return true;
 }
@@ -287,6 +305,11 @@ bool MyDocument::saveFile()
 void MyDocument::autosaveDocument()
 {
     m_autosaveTimer.stop();
+    if (m_syncing) {
+        // The exchange writes to the store: saving waits for its end.
+        m_autosaveAfterSync = true;
+        return;
+    }
     qCInfo(lcDocument) << "Autosaving document";
     m_autosaving = true;
     saveFile();
@@ -301,8 +324,29 @@ bool MyDocument::autosavesInPlace()
 
 bool MyDocument::canCloseDocument()
 {
-    saveFile();
+    return saveFile() && !m_context->hasChanges();
+}
+
+bool MyDocument::saveBeforeQuitting()
+{
+    while (!writeAllDocuments()) {
+        const QString question = QStringLiteral("OK tries again. Cancel quits without saving: "
+                                                "the changes since the last save are lost.");
+        if (!alerts()->confirm(kSaveFailed, question)) {
+            qCWarning(lcDocument) << "Quitting without saving: the unsaved changes are given up";
+            return false;
+        }
+    }
     return true;
+}
+
+void MyDocument::setSyncing(bool syncing)
+{
+    m_syncing = syncing;
+    if (!syncing && m_autosaveAfterSync) {
+        m_autosaveAfterSync = false;
+        m_autosaveTimer.start(0);
+    }
 }
 
 void MyDocument::setAutosaveEnabled(bool enabled)
@@ -515,20 +559,15 @@ QList<SortDescriptor> MyDocument::sortDescriptors() const
 
 TODOItem *MyDocument::addTODOItemToQuadrant(int quadrant)
 {
-    if (!m_filters->searchText().isEmpty()) {
-        // The new item must not be hidden by the search.
-        m_filters->setSearchText(QString());
-        view()->setSearchFieldText(QString());
-        updateFilters();
-    }
     ArrayController *controller = quadrant >= 0 && quadrant < 4 ? m_quadrants[quadrant] : nullptr;
     TODOList *list = m_projects->selectedList();
     if (!controller || !list)
         return nullptr;
+    m_filters->showNewItems();
 
-    list->setLastItemIndex(list->lastItemIndex() + 1);
+    list->setLastItemIndex(IndexAdjuster::add32(list->lastItemIndex(), 1));
     const QList<ManagedObject *> arranged = controller->arrangedObjects();
-    const int index = arranged.isEmpty() ? 0 : asItem(arranged.last())->index() + 100;
+    const int index = arranged.isEmpty() ? 0 : IndexAdjuster::add32(asItem(arranged.last())->index(), 100);
 
     auto *item = m_context->insert<TODOItem>(TODOItem::EntityName);
     item->setId_(newUniqueIdForItemInList(list));
@@ -887,14 +926,17 @@ void MyDocument::selectedProjectChanged()
     for (ArrayController *controller : m_quadrants)
         controller->rearrangeObjects();
 
-    TODOList *list = m_projects->selectedList();
-    if (list) {
-        const int row = getAllProjects().indexOf(list);
-        if (row >= 0)
-            Defaults::standard().setValue(QStringLiteral("lastSelectedProjectRow"), row);
-        view()->moveQuadrantCross(list->centerX() / 100.0, list->centerY() / 100.0, false);
-    }
+    if (TODOList *list = m_projects->selectedList())
+        view()->moveQuadrantCross(crossFraction(list->centerX()), crossFraction(list->centerY()), false);
     view()->titleChanged();
+}
+
+void MyDocument::storeSelectedProjectRow()
+{
+    const int row = m_projects->selectedRow();
+    Defaults &defaults = Defaults::standard();
+    if (row >= 0 && defaults.intValue(kLastSelectedRowKey, -1) != row)
+        defaults.setValue(kLastSelectedRowKey, row);
 }
 
 // --- Layout ------------------------------------------------------------------------------------

@@ -78,12 +78,17 @@ public:
 
     // --- Saving -------------------------------------------------------------------
     // Saves every open document; "Nothing to save" when there are no changes.
+    // A failure is shown ("File could not be saved!") and answers no.
     bool saveFile();
+    // Saves now, or once a running sync exchange has ended.
     void autosaveDocument();
     bool autosaving() const { return m_autosaving; }
     static bool autosavesInPlace();
-    // Saves and answers yes.
+    // Saves; no while changes could not be written.
     bool canCloseDocument();
+    // The save at quit: while it fails, asks whether to try again or to quit
+    // without saving. Whether everything was saved.
+    bool saveBeforeQuitting();
     // Saving a few seconds after changes; see docs/ARCHITECTURE.md.
     void setAutosaveEnabled(bool enabled);
 
@@ -106,7 +111,8 @@ public:
 
     // --- Sync state ---------------------------------------------------------------------
     bool isSyncing() const { return m_syncing; }
-    void setSyncing(bool syncing) { m_syncing = syncing; }
+    // The end of an exchange runs an autosave it held back.
+    void setSyncing(bool syncing);
 
     // --- Quadrants ----------------------------------------------------------------------
     // The item controller of quadrant 0..3; the sidebar's list controller for -1.
@@ -247,6 +253,10 @@ public:
 private:
     void quadrantSelectionChanged(int quadrant);
     void selectedProjectChanged();
+    // "lastSelectedProjectRow": the selected list's row, restored at the next launch.
+    void storeSelectedProjectRow();
+    // Saves every open document, logging failures; false when one failed.
+    bool writeAllDocuments();
     void addFirstProjectIfNeeded();
     void reselectAfterRemoval(int quadrant, int firstSelectedRow);
     void scheduleAutosave();
@@ -277,5 +287,6 @@ private:
     QTimer m_autosaveTimer;
     QElapsedTimer m_firstUnsavedChange;
     bool m_autosaveEnabled = false;
+    bool m_autosaveAfterSync = false;
     bool m_changingSelection = false;
 };

@@ -149,6 +149,20 @@ void QuadrantFilters::updateSortDescriptors()
     m_document.view()->closeDrawer();
 }
 
+void QuadrantFilters::showNewItems()
+{
+    if (m_searchText.isEmpty() && m_showing != ShowCompleted && !onlyDatedItems())
+        return;
+    if (!m_searchText.isEmpty()) {
+        m_searchText.clear();
+        m_document.view()->setSearchFieldText(QString());
+    }
+    if (m_showing == ShowCompleted)
+        m_showing = ShowOpen;
+    m_hasDueDate = 0;
+    updateFilters();
+}
+
 void QuadrantFilters::dateRangeWithMin(const QDateTime &minDate, const QDateTime &maxDate)
 {
     m_minDate = minDate;

@@ -49,6 +49,9 @@ public:
     void changeFiltersToNormal();
     // Installs the chosen order; "BUG in sorting" for an unknown position.
     void updateSortDescriptors();
+    // Makes a new item (open, undated) visible: empties the search and sets a
+    // state or due-date choice that would hide it back to the normal one.
+    void showNewItems();
     // Stores both bounds and rebuilds the filters.
     void dateRangeWithMin(const QDateTime &minDate, const QDateTime &maxDate);
 

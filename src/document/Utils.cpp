@@ -1,6 +1,5 @@
 #include "Utils.h"
 
-#include "DateUtils.h"
 #include "SortDescriptor.h"
 #include "TODOItem.h"
 
@@ -123,33 +122,6 @@ QDateTime Utils::distantFuture()
 {
     static const QDateTime date(QDate(4001, 1, 1), QTime(0, 0), Qt::UTC);
     return date;
-}
-
-// --- Dates ------------------------------------------------------------------------
-
-int Utils::compare(const QDateTime &first, bool firstAllDay, const QDateTime &second, bool secondAllDay)
-{
-    return DateUtils::compare(first, firstAllDay, second, secondAllDay);
-}
-
-int Utils::compareStartDates(const TODOItem *first, const TODOItem *second)
-{
-    return TODOItem::compareStartDates(first, second);
-}
-
-QDateTime Utils::stripTimeOfDay(const QDateTime &date)
-{
-    return DateUtils::stripTimeOfDay(date);
-}
-
-QDateTime Utils::stripSeconds(const QDateTime &date)
-{
-    return DateUtils::stripSeconds(date);
-}
-
-int Utils::daysFromDate(const QDateTime &from, const QDateTime &to)
-{
-    return DateUtils::daysFromDate(from, to);
 }
 
 // --- Master list helpers ------------------------------------------------------------

@@ -10,8 +10,8 @@
 
 class TODOItem;
 
-// Class-level helpers of the document: date comparison, the date, due-date
-// and owner filters, and the list helpers of the master list.
+// Class-level helpers of the document: the date, due-date, owner and search
+// filters, and the list helpers of the master list.
 class Utils
 {
 public:
@@ -32,14 +32,6 @@ public:
 
     static QDateTime distantPast();
     static QDateTime distantFuture();
-
-    // --- Dates ------------------------------------------------------------------
-    // -1, 0, 1 for ascending, same, descending.
-    static int compare(const QDateTime &first, bool firstAllDay, const QDateTime &second, bool secondAllDay);
-    static int compareStartDates(const TODOItem *first, const TODOItem *second);
-    static QDateTime stripTimeOfDay(const QDateTime &date);
-    static QDateTime stripSeconds(const QDateTime &date);
-    static int daysFromDate(const QDateTime &from, const QDateTime &to);
 
     // --- Master list helpers ----------------------------------------------------------
     // Sorted by due date, earliest first; undated items last.
