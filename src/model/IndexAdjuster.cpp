@@ -9,17 +9,6 @@ namespace {
 
 constexpr qint32 Step = 1000;
 
-// Index arithmetic is 32-bit and wraps like the stored integer does.
-qint32 add32(qint32 a, qint32 b)
-{
-    return static_cast<qint32>(static_cast<quint32>(a) + static_cast<quint32>(b));
-}
-
-qint32 sub32(qint32 a, qint32 b)
-{
-    return static_cast<qint32>(static_cast<quint32>(a) - static_cast<quint32>(b));
-}
-
 qint32 indexOf(const ManagedObject *object)
 {
     if (auto item = dynamic_cast<const TODOItem *>(object))
@@ -49,21 +38,21 @@ void repair(const QList<ManagedObject *> &rows)
         return;
 
     if (indexOf(rows[0]) <= indexOf(rows[1]))
-        setIndexOf(rows[0], add32(indexOf(rows[1]), Step));
+        setIndexOf(rows[0], IndexAdjuster::add32(indexOf(rows[1]), Step));
 
     for (qsizetype i = 1; i < count; ++i) {
         const qint32 previous = indexOf(rows[i - 1]);
         if (previous > indexOf(rows[i]))
             continue;
         if (i == count - 1) {
-            setIndexOf(rows[i], sub32(previous, Step));
+            setIndexOf(rows[i], IndexAdjuster::sub32(previous, Step));
             continue;
         }
         const qint32 next = indexOf(rows[i + 1]);
-        if (sub32(previous, next) < 2)
-            setIndexOf(rows[i], sub32(previous, Step));
+        if (IndexAdjuster::sub32(previous, next) < 2)
+            setIndexOf(rows[i], IndexAdjuster::sub32(previous, Step));
         else
-            setIndexOf(rows[i], add32(previous, next) / 2);
+            setIndexOf(rows[i], IndexAdjuster::add32(previous, next) / 2);
     }
 }
 
@@ -98,6 +87,6 @@ int IndexAdjuster::newItemIndex(TODOList *list)
     if (!list)
         return 0;
     const int index = list->lastItemIndex();
-    list->setLastItemIndex(add32(index, Step));
+    list->setLastItemIndex(IndexAdjuster::add32(index, Step));
     return index;
 }

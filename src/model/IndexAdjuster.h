@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 class ArrayController;
 class TODOList;
 
@@ -22,6 +24,10 @@ public:
     // The index of an item created for a list outside a quadrant view: the
     // list's lastItemIndex, which then grows by 1000.
     static int newItemIndex(TODOList *list);
+
+    // Index arithmetic is 32-bit and wraps like the stored integer does.
+    static qint32 add32(qint32 a, qint32 b) { return static_cast<qint32>(static_cast<quint32>(a) + static_cast<quint32>(b)); }
+    static qint32 sub32(qint32 a, qint32 b) { return static_cast<qint32>(static_cast<quint32>(a) - static_cast<quint32>(b)); }
 
     IndexAdjuster() = delete;
 };
