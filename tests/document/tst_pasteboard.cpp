@@ -66,16 +66,12 @@ QList<std::pair<QString, QByteArray>> malformedArchives(const QUrl &uri, const Q
     return {
         {"empty", QByteArray()},
         {"not CBOR", QByteArray(notCbor, sizeof notCbor - 1)},
-        {"CBOR array", QCborValue(QCborArray{uriText, listText}).toCbor()},
         {"URIs missing", with("URIRepresentations", QCborValue())},
-        {"URIs are text", with("URIRepresentations", uriText)},
         {"URI is a number", with("URIRepresentations", QCborArray{uriText, 7})},
         {"URI is not a URL", with("URIRepresentations", QCborArray{uriText, QStringLiteral("http://[::1")})},
-        {"list URI missing", with("URIRepresentationList", QCborValue())},
         {"negative row", with("RowIndexes", QCborArray{0, -1})},
         {"cut is a number", with("Cut", 1)},
         {"trailing bytes", validBytes + QCborValue(1).toCbor()},
-        {"truncated", validBytes.first(validBytes.size() - 3)},
         {"list rows archive", PasteboardTypes::encodeListRows({0, 1})},
     };
 }
@@ -93,52 +89,22 @@ class TestPasteboard : public QObject
 private slots:
     void init() { Clock::setNow(QDateTime(QDate(2026, 3, 10), QTime(10, 0))); }
 
-    void archiveRoundTrip();
     void malformedArchivesAreIgnored_data();
     void malformedArchivesAreIgnored();
 
-    void copyAndCut();
     void paste_data();
     void paste();
     void pasteTakesTheSelectedRowPosition_data();
     void pasteTakesTheSelectedRowPosition();
-    void pastedCopyHasEveryAttributeButTheIdentifiers();
-    void pasteSkipsRecordsThatAreGoneOrForeign();
 
     void undoRepairSetsStateFromPercentage_data();
     void undoRepairSetsStateFromPercentage();
-    void undoOfAnotherChangeLeavesCutItemsTrashed();
-    void undoAfterPastingIntoAnotherList();
 
     void cloneList_data();
     void cloneList();
 };
 
 // --- Archives --------------------------------------------------------------------------------
-
-void TestPasteboard::archiveRoundTrip()
-{
-    const QUrl a(QStringLiteral("x-corvane-object://5f0e/TODOItem/p3")), b(QStringLiteral("x-corvane-object://5f0e/TODOItem/p12"));
-    const QUrl list(QStringLiteral("x-corvane-object://5f0e/TODOList/p1"));
-    for (const PasteboardTypes::ItemArchive &archive :
-         {PasteboardTypes::ItemArchive{{a, b}, list, {}, false, true}, PasteboardTypes::ItemArchive{{b, a}, list, {4, 0, 7}, true, false},
-          PasteboardTypes::ItemArchive{}}) {
-        PasteboardTypes::ItemArchive decoded;
-        QVERIFY(PasteboardTypes::decodeItems(PasteboardTypes::encodeItems(archive), &decoded));
-        QCOMPARE(decoded.uris, archive.uris);
-        QCOMPARE(decoded.listUri, archive.listUri);
-        QCOMPARE(decoded.hasRowIndexes, archive.hasRowIndexes);
-        QCOMPARE(decoded.rowIndexes, archive.rowIndexes);
-        QCOMPARE(decoded.cut, archive.cut);
-    }
-    QList<int> rows{9};
-    QVERIFY(PasteboardTypes::decodeListRows(PasteboardTypes::encodeListRows({3, 0, 5}), &rows));
-    QCOMPARE(rows, (QList<int>{3, 0, 5}));
-    const auto root = [](const QCborValue &value) { return QCborValue(QCborMap{{QStringLiteral("root"), value}}).toCbor(); };
-    for (const QByteArray &bad : {root(QCborArray{1, -2}), root(QCborArray{qint64(1) << 40}), PasteboardTypes::encodeItems({})})
-        QVERIFY(!PasteboardTypes::decodeListRows(bad, &rows));
-    QCOMPARE(rows, (QList<int>{3, 0, 5}));
-}
 
 void TestPasteboard::malformedArchivesAreIgnored_data()
 {
@@ -147,6 +113,7 @@ void TestPasteboard::malformedArchivesAreIgnored_data()
     for (int i = 0; i < archives.size(); ++i)
         QTest::newRow(qPrintable(archives[i].first)) << i;
     QTest::newRow("another type") << -1;
+    QTest::newRow("records gone, foreign or not items") << -2;
 }
 
 void TestPasteboard::malformedArchivesAreIgnored()
@@ -156,14 +123,20 @@ void TestPasteboard::malformedArchivesAreIgnored()
     TODOList *list = f.selectedList();
     TODOItem *item = f.item(0, QStringLiteral("item"));
     f.document->markTODOItemAsTrashed(item, list);
-    const QByteArray valid = PasteboardTypes::encodeItems({{item->objectURI()}, list->objectURI(), {}, false, true});
-    if (kind < 0) {
-        f.pasteboard.declareAndSet(QStringLiteral("text/plain"), valid);
+    TODOItem *removedByServer = f.item(0, QStringLiteral("removed by server"));
+    removedByServer->setState(RecordState::Deleted);
+    TODOItem *gone = f.item(0, QStringLiteral("gone"));
+    f.context()->deleteObject(gone);
+    ManagedObjectContext otherStore(todoListModel());
+    const QList<QUrl> unpastable{gone->objectURI(), otherStore.insert<TODOItem>(TODOItem::EntityName)->objectURI(), list->objectURI(),
+                                 QUrl(QStringLiteral("https://example.com/TODOItem/p1")), removedByServer->objectURI()};
+    if (kind == -1) {
+        f.pasteboard.declareAndSet(QStringLiteral("text/plain"), PasteboardTypes::encodeItems({{item->objectURI()}, list->objectURI(), {}, false, true}));
+    } else if (kind == -2) {
+        f.pasteboard.declareAndSet(PasteboardTypes::Item, PasteboardTypes::encodeItems({unpastable, QUrl(), {}, false, false}));
     } else {
         const QByteArray data = malformedArchives(item->objectURI(), list->objectURI())[kind].second;
-        PasteboardTypes::ItemArchive archive{{list->objectURI()}, {}, {}, false, false};
-        QVERIFY(!PasteboardTypes::decodeItems(data, &archive));
-        QCOMPARE(archive.uris, QList<QUrl>{list->objectURI()}); // left alone
+        QVERIFY(!PasteboardTypes::decodeItems(data, nullptr));
         f.pasteboard.declareAndSet(PasteboardTypes::Item, data);
     }
 
@@ -173,44 +146,11 @@ void TestPasteboard::malformedArchivesAreIgnored()
     f.document->undoCutIfNeeded();
     QCOMPARE(itemCount(f), before);
     QCOMPARE(item->state(), int(RecordState::Trashed));
+    QCOMPARE(removedByServer->state(), int(RecordState::Deleted));
     QVERIFY(rowsOf(*f.document, 1).isEmpty());
 }
 
 // --- Copy, cut, paste ---------------------------------------------------------------------
-
-void TestPasteboard::copyAndCut()
-{
-    DocumentFixture f;
-    TODOList *list = f.selectedList();
-    TODOItem *dated = f.item(1, QStringLiteral("dated"));
-    dated->setDueDate(QDateTime(QDate(2026, 3, 12), QTime(9, 0)));
-    TODOItem *kept = f.item(1, QStringLiteral("kept"));
-    TODOItem *plain = f.item(1, QStringLiteral("plain"));
-    f.document->rearrangeArrayControllers();
-    const QList<TODOItem *> rows = rowsOf(*f.document, 1);
-    const int datedRow = int(rows.indexOf(dated)), plainRow = int(rows.indexOf(plain));
-
-    // A copy names the selection in row order and changes nothing.
-    f.document->enableQuadrant(1, {std::max(datedRow, plainRow), std::min(datedRow, plainRow)}, false);
-    f.document->copy();
-    PasteboardTypes::ItemArchive archive;
-    QVERIFY(PasteboardTypes::decodeItems(f.pasteboard.data(PasteboardTypes::Item), &archive));
-    QCOMPARE(archive.uris.size(), 2);
-    QCOMPARE(archive.uris.first(), rows[std::min(datedRow, plainRow)]->objectURI());
-    QCOMPARE(archive.listUri, list->objectURI());
-    QVERIFY(!archive.cut);
-    QCOMPARE(rowsOf(*f.document, 1), rows);
-
-    // A cut trashes: the items stay in their list, their rows and calendar events go.
-    f.document->cut();
-    QVERIFY(PasteboardTypes::decodeItems(f.pasteboard.data(PasteboardTypes::Item), &archive));
-    QVERIFY(archive.cut);
-    QCOMPARE(dated->state(), int(RecordState::Trashed));
-    QCOMPARE(plain->state(), int(RecordState::Trashed));
-    QCOMPARE(list->contains().size(), 3);
-    QCOMPARE(rowsOf(*f.document, 1), QList<TODOItem *>{kept});
-    QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("delete dated")});
-}
 
 void TestPasteboard::paste_data()
 {
@@ -243,13 +183,31 @@ void TestPasteboard::paste()
     QFETCH(int, pastedState);
 
     DocumentFixture f;
+    f.document->windowControllerDidLoadNib();
+    f.document->filters().setShowingChoice(QuadrantFilters::ShowAll);
+    f.document->updateFilters();
     TODOList *source = f.selectedList(QStringLiteral("A"));
     TODOItem *item = f.item(0, QStringLiteral("item"));
+    const QVector<AttributeDescription> &attributes = item->entity().attributes();
+    for (int n = 0; n < attributes.size(); ++n) {
+        const QVariant values[] = {int(1000 + n), qlonglong(5000000000LL + n), 0.25 + n, true, attributes[n].name,
+                                   QDateTime(QDate(2026, 4, 1), QTime(9, 30)).addSecs(n * 60), attributes[n].name.toUtf8()};
+        item->setValue(attributes[n].name, values[int(attributes[n].type)]);
+    }
+    item->setQuadrant(0);
     item->setCompletionPercentage(percentage);
     item->setState(sourceState);
     f.document->rearrangeArrayControllers();
+    endTurn();
     f.document->enableQuadrant(0, {0}, false);
     f.document->copyToPasteBoardWithCutting(operation == Cut);
+    endTurn();
+    if (operation == Cut) {
+        // A cut trashes: the item stays in its list; its row and calendar event go.
+        QCOMPARE(item->state(), int(RecordState::Trashed));
+        QVERIFY(rowsOf(*f.document, 0).isEmpty());
+        QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("delete name")});
+    }
     if (operation == CopyThenCutOfNothing) {
         f.document->enableQuadrant(2, {}, false);
         f.document->cut();
@@ -261,23 +219,32 @@ void TestPasteboard::paste()
 
     const QList<TODOItem *> pasted = rowsOf(*f.document, 3);
     QCOMPARE(pasted.size(), 1);
-    QCOMPARE(pasted.first() == item, takenBack);
-    QCOMPARE(pasted.first()->state(), pastedState);
-    QCOMPARE(pasted.first()->list(), target);
-    QCOMPARE(pasted.first()->completionPercentage(), percentage);
+    TODOItem *copy = pasted.first();
+    QCOMPARE(copy == item, takenBack);
+    QCOMPARE(copy->state(), pastedState);
+    QCOMPARE(copy->list(), target);
     QCOMPARE(f.document->selectedItemsInQuadrant(3), pasted);
+    QCOMPARE(f.calendar.calls.last(), QStringLiteral("update name"));
     if (!takenBack) {
-        QVERIFY(pasted.first()->id_() != item->id_());
-        QCOMPARE(item->state(), operation == Cut ? int(RecordState::Trashed) : sourceState);
-        QCOMPARE(item->quadrant(), 0);
-        QCOMPARE(item->list(), source);
+        // Every attribute but what the server knows the source by.
+        const QSet<QString> changedByPaste{"id_", "serverID", "versionID", "boxFolderID", "resourceURI", "quadrant", "state"};
+        for (const AttributeDescription &attribute : attributes)
+            QVERIFY2(changedByPaste.contains(attribute.name) || copy->value(attribute.name) == item->value(attribute.name),
+                     qPrintable(attribute.name));
+        QVERIFY(copy->resourceURI().isEmpty() && copy->boxFolderID().isEmpty() && copy->serverID() == 0);
+        QVERIFY(copy->id_() != item->id_());
+        QCOMPARE(item->resourceURI(), QStringLiteral("resourceURI"));
     }
-    // Pasting again: another copy with its own identifier; a record taken back stays one.
-    f.document->paste();
-    QCOMPARE(itemCount(f), before + (takenBack ? 0 : 2));
-    const QList<TODOItem *> again = rowsOf(*f.document, 3);
-    if (!takenBack)
-        QVERIFY(again[0]->id_() != again[1]->id_());
+    // Undo takes the paste back; a cut stands until it is undone too.
+    endTurn();
+    f.document->undo();
+    QCOMPARE(itemCount(f), before);
+    QVERIFY(rowsOf(*f.document, 3).isEmpty());
+    QCOMPARE(item->state() == RecordState::Trashed, operation == Cut);
+    if (operation == Cut) {
+        f.document->undo();
+        QCOMPARE(item->state(), sourceState);
+    }
 }
 
 void TestPasteboard::pasteTakesTheSelectedRowPosition_data()
@@ -286,7 +253,6 @@ void TestPasteboard::pasteTakesTheSelectedRowPosition_data()
     QTest::addColumn<int>("firstPosition");
     QTest::newRow("row 2 selected") << QList<int>{2} << 2;
     QTest::newRow("rows 4 and 1 selected") << QList<int>{4, 1} << 1;
-    QTest::newRow("last row selected") << QList<int>{4} << 4;
     QTest::newRow("nothing selected: by index") << QList<int>{} << 0;
 }
 
@@ -305,7 +271,7 @@ void TestPasteboard::pasteTakesTheSelectedRowPosition()
         made[i]->setIndex(indexes[i]);
     f.document->rearrangeArrayControllers();
 
-    f.document->enableQuadrant(1, {0, 1}, false);
+    f.document->enableQuadrant(1, {1, 0}, false); // copied in row order
     f.document->copy();
     f.document->enableQuadrant(0, selectedRows, false);
     f.document->paste();
@@ -319,76 +285,6 @@ void TestPasteboard::pasteTakesTheSelectedRowPosition()
     for (int i = 1; i < after.size(); ++i)
         QVERIFY2(after[i - 1]->index() > after[i]->index(), qPrintable(after[i]->name()));
     QCOMPARE(f.document->selectedItemsInQuadrant(0), (QList<TODOItem *>{after[firstPosition], after[firstPosition + 1]}));
-}
-
-void TestPasteboard::pastedCopyHasEveryAttributeButTheIdentifiers()
-{
-    DocumentFixture f;
-    f.selectedList();
-    TODOItem *source = f.item(0, QStringLiteral("source"));
-    f.item(0, QStringLiteral("undated"));
-    const QVector<AttributeDescription> &attributes = source->entity().attributes();
-    for (int n = 0; n < attributes.size(); ++n) {
-        const AttributeDescription &attribute = attributes[n];
-        if (attribute.name == QLatin1String("quadrant") || attribute.name == QLatin1String("state")
-            || attribute.name == QLatin1String("completionPercentage"))
-            continue;
-        const QVariant values[] = {int(1000 + n), qlonglong(5000000000LL + n), 0.25 + n, true, attribute.name + QStringLiteral(" value"),
-                                   QDateTime(QDate(2026, 4, 1), QTime(9, 30)).addSecs(n * 60), attribute.name.toUtf8()};
-        source->setValue(attribute.name, values[int(attribute.type)]);
-    }
-    f.document->rearrangeArrayControllers();
-
-    // Both rows are pasted; only the dated one reaches the calendar.
-    f.document->enableQuadrant(0, {0, 1}, false);
-    f.document->copy();
-    f.document->enableQuadrant(2, {}, false);
-    f.document->paste();
-    QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("update ") + source->name()});
-
-    TODOItem *copy = nullptr;
-    for (TODOItem *item : rowsOf(*f.document, 2))
-        copy = item->name() == source->name() ? item : copy;
-    QVERIFY(copy);
-    const QSet<QString> changedByPaste{"id_", "serverID", "versionID", "boxFolderID", "resourceURI", "quadrant", "state"};
-    for (const AttributeDescription &attribute : attributes) {
-        if (!changedByPaste.contains(attribute.name))
-            QVERIFY2(copy->value(attribute.name) == source->value(attribute.name), qPrintable(attribute.name));
-    }
-    // Nothing the server knows the source by goes along; the source keeps its own.
-    QVERIFY(copy->resourceURI().isEmpty() && copy->boxFolderID().isEmpty());
-    QCOMPARE(copy->serverID(), 0);
-    QCOMPARE(copy->versionID(), qint64(0));
-    QVERIFY(copy->id_() != source->id_());
-    QCOMPARE(source->resourceURI(), QStringLiteral("resourceURI value"));
-}
-
-void TestPasteboard::pasteSkipsRecordsThatAreGoneOrForeign()
-{
-    DocumentFixture f;
-    TODOList *list = f.selectedList();
-    TODOItem *good = f.item(0, QStringLiteral("good"));
-    TODOItem *gone = f.item(0, QStringLiteral("gone"));
-    TODOItem *removedByServer = f.item(0, QStringLiteral("removed by server"));
-    removedByServer->setState(RecordState::Deleted);
-    const QUrl goneUri = gone->objectURI();
-    f.context()->deleteObject(gone);
-    ManagedObjectContext otherStore(todoListModel());
-    auto *foreign = otherStore.insert<TODOItem>(TODOItem::EntityName);
-    foreign->setName(QStringLiteral("foreign"));
-
-    const QList<QUrl> uris{goneUri, foreign->objectURI(), list->objectURI(), QUrl(QStringLiteral("https://example.com/TODOItem/p1")),
-                           removedByServer->objectURI(), good->objectURI()};
-    f.pasteboard.declareAndSet(PasteboardTypes::Item, PasteboardTypes::encodeItems({uris, QUrl(), {}, false, false}));
-    f.document->enableQuadrant(3, {}, false);
-    const int before = itemCount(f);
-    f.document->paste();
-
-    QCOMPARE(itemCount(f), before + 1);
-    const QList<TODOItem *> pasted = rowsOf(*f.document, 3);
-    QCOMPARE(namesOf(pasted), QStringList{QStringLiteral("good")});
-    QVERIFY(pasted.first() != good);
-    QCOMPARE(removedByServer->state(), int(RecordState::Deleted));
 }
 
 // --- Undo ------------------------------------------------------------------------------------
@@ -437,58 +333,6 @@ void TestPasteboard::undoRepairSetsStateFromPercentage()
     QCOMPARE(item->state(), int(RecordState::Trashed));
 }
 
-void TestPasteboard::undoOfAnotherChangeLeavesCutItemsTrashed()
-{
-    DocumentFixture f;
-    f.document->windowControllerDidLoadNib();
-    f.selectedList();
-    TODOItem *cut = f.item(0, QStringLiteral("cut"));
-    TODOItem *renamed = f.item(1, QStringLiteral("before"));
-    endTurn();
-    f.document->enableQuadrant(0, {0}, false);
-    f.document->cut();
-    endTurn();
-    renamed->setName(QStringLiteral("after"));
-    endTurn();
-
-    f.document->undo(); // undoes the rename only
-
-    QCOMPARE(renamed->name(), QStringLiteral("before"));
-    QCOMPARE(cut->state(), int(RecordState::Trashed));
-    QVERIFY(rowsOf(*f.document, 0).isEmpty());
-}
-
-void TestPasteboard::undoAfterPastingIntoAnotherList()
-{
-    DocumentFixture f;
-    f.document->windowControllerDidLoadNib();
-    TODOList *a = f.selectedList(QStringLiteral("A"));
-    TODOItem *item = f.item(0, QStringLiteral("moving"));
-    TODOList *b = f.document->addNewProjectWithName(QStringLiteral("B"));
-    endTurn();
-    f.document->enableQuadrant(0, {0}, false);
-    f.document->cut();
-    endTurn();
-    f.document->selectProject(b);
-    f.document->enableQuadrant(1, {}, false);
-    f.document->paste();
-    QCOMPARE(b->contains().size(), 1);
-    TODOItem *copy = b->contains().first();
-    endTurn();
-
-    f.document->undo();
-    // The copy in B is gone; the cut in A stands until it is undone too.
-    QVERIFY(copy->isDeleted());
-    QVERIFY(b->contains().isEmpty());
-    QVERIFY(rowsOf(*f.document, 1).isEmpty());
-    QCOMPARE(a->contains(), QList<TODOItem *>{item});
-    QCOMPARE(item->state(), int(RecordState::Trashed));
-
-    f.document->undo();
-    QCOMPARE(item->state(), int(RecordState::Open));
-    QCOMPARE(item->quadrant(), 0);
-}
-
 // --- Cloning ---------------------------------------------------------------------------------
 
 void TestPasteboard::cloneList_data()
@@ -517,12 +361,9 @@ void TestPasteboard::cloneList()
     TODOList *source = f.selectedList(QStringLiteral("c source"));
     source->setId_(77);
     source->setIndex(sourceIndex);
-    source->setResourceURI(QStringLiteral("/api/lists/77/"));
-    source->setTextThirdQuadrant(QStringLiteral("Someday"));
     TODOItem *open = f.item(1, QStringLiteral("open"));
     open->setServerID(4711);
     open->setOwnerUsername(QStringLiteral("bob"));
-    open->setDescriptionRichText(QStringLiteral("<p>notes</p>"));
     f.document->markTODOItemAsTrashed(f.item(2, QStringLiteral("trashed")), source);
     f.item(3, QStringLiteral("completed"))->setState(RecordState::Completed);
     f.item(3, QStringLiteral("removed by server"))->setState(RecordState::Deleted);
@@ -536,35 +377,21 @@ void TestPasteboard::cloneList()
     QVERIFY(clone && clone != source);
     QCOMPARE(clone->id_(), 0);
     QCOMPARE(clone->name(), source->name());
-    QCOMPARE(clone->textThirdQuadrant(), QStringLiteral("Someday"));
-    QVERIFY(clone->resourceURI().isEmpty());
     QCOMPARE(clone->edited_since(), 1);
     // Only the clone moves; the manual order stays, with the clone directly above the source.
     QCOMPARE(source->index(), sourceIndex);
     for (int i = 0; i < others.size(); ++i)
         QCOMPARE(others[i]->index(), indices[i]);
-    if (sourceIndex == 5000) {
-        QVERIFY(clone->index() > source->index() && clone->index() < others[2]->index());
-    }
+    QVERIFY(sourceIndex != 5000 || (clone->index() > source->index() && clone->index() < others[2]->index()));
 
     // The items the owner sees, without anything the server knows them by.
     QStringList names;
     for (const TODOItem *copy : clone->contains()) {
         names << copy->name();
-        QCOMPARE(copy->serverID(), 0);
-        QVERIFY(copy->ownerUsername().isEmpty());
-        QCOMPARE(copy->edited_since(), 1);
+        QVERIFY(copy->serverID() == 0 && copy->ownerUsername().isEmpty() && copy->edited_since() == 1);
     }
     names.sort();
     QCOMPARE(names, withItems ? (QStringList{"completed", "open", "trashed"}) : QStringList());
-    if (withItems) {
-        const TODOItem *copy = clone->contains().first(); // the first made, as in the source
-        QCOMPARE(copy->descriptionRichText(), open->descriptionRichText());
-        QCOMPARE(copy->quadrant(), 1);
-        QVERIFY(copy->id_() != open->id_());
-    }
-    QCOMPARE(open->ownerUsername(), QStringLiteral("bob"));
-    QCOMPARE(source->contains().size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestPasteboard)
