@@ -7,7 +7,6 @@
 #include "ArrayController.h"
 #include "ProjectListController.h"
 
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -33,16 +32,6 @@ QStringList shownNames(const ProjectListController &projects)
     return names;
 }
 
-TODOItem *addItem(DocumentFixture &f, TODOList *list, int quadrant, const QString &name, int state = RecordState::Open)
-{
-    auto *item = f.context()->insert<TODOItem>(TODOItem::EntityName);
-    item->setName(name);
-    item->setQuadrant(quadrant);
-    item->setState(state);
-    item->setList(list);
-    return item;
-}
-
 } // namespace
 
 class TestProjects : public QObject
@@ -56,7 +45,6 @@ private slots:
     void overview();
     void deleteList_data();
     void deleteList();
-    void selectProject();
     void lastSelectedRowRestoredAfterLoad_data();
     void lastSelectedRowRestoredAfterLoad();
 };
@@ -125,7 +113,6 @@ void TestProjects::overview_data()
     const QList<bool> all{true, true, true, true};
     // Without a hiding filter an empty quadrant keeps its colour.
     QTest::newRow("no filter") << -1 << QString() << false << none << QStringList() << QList<int>{2, 1, 0, 1} << all;
-    QTest::newRow("completed only") << 1 << QString() << false << none << QStringList() << QList<int>{1, 0, 0, 0} << all;
     // The search looks at names and notes; quadrants without a match are not painted.
     QTest::newRow("search") << -1 << QStringLiteral("alpha") << false << none << QStringList() << QList<int>{1, 1, 0, 0}
                             << QList<bool>{true, true, false, false};
@@ -149,13 +136,13 @@ void TestProjects::overview()
     DocumentFixture f;
     Clock::setNow(QDateTime(QDate(2024, 1, 15), QTime(12, 0)));
     const QDateTime maxDate = minDate.isValid() ? minDate.addMonths(1) : QDateTime();
-    TODOList *list = f.document->addNewProjectWithName(QStringLiteral("Home"));
-    addItem(f, list, 0, QStringLiteral("Alpha"))->setOwnerUsername(QStringLiteral("bob"));
-    addItem(f, list, 0, QStringLiteral("Beta"), RecordState::Completed)->setCompletionPercentage(100);
-    addItem(f, list, 1, QStringLiteral("Gamma"))->setDescriptionText(QStringLiteral("see ALPHA notes"));
-    addItem(f, list, 1, QStringLiteral("Trashed alpha"), RecordState::Trashed);
-    addItem(f, list, 2, QStringLiteral("Gone alpha"), RecordState::Deleted);
-    addItem(f, list, 3, QStringLiteral("Delta"))->setDueDate(QDateTime(QDate(2024, 6, 1), QTime(9, 0)));
+    TODOList *list = f.selectedList(QStringLiteral("Home"));
+    f.item(0, QStringLiteral("Alpha"))->setOwnerUsername(QStringLiteral("bob"));
+    f.item(0, QStringLiteral("Beta"))->setState(RecordState::Completed);
+    f.item(1, QStringLiteral("Gamma"))->setDescriptionText(QStringLiteral("see ALPHA notes"));
+    f.item(1, QStringLiteral("Trashed alpha"))->setState(RecordState::Trashed);
+    f.item(2, QStringLiteral("Gone alpha"))->setState(RecordState::Deleted);
+    f.item(3, QStringLiteral("Delta"))->setDueDate(QDateTime(QDate(2024, 6, 1), QTime(9, 0)));
 
     ListOverview overview;
     QVERIFY(overview.fill(list, itemState, searchText, onlyDated, minDate, maxDate, onlyDated, owners));
@@ -208,29 +195,6 @@ void TestProjects::deleteList()
     QCOMPARE(projects.selectedList() ? projects.selectedList()->name() : QString(), selectedAfter);
     // Trashed lists can be brought back.
     QCOMPARE(projects.getTrashedProjects(), trashed < 0 ? QList<TODOList *>() : QList<TODOList *>{lists[trashed]});
-}
-
-void TestProjects::selectProject()
-{
-    DocumentFixture f;
-    const QList<TODOList *> lists = makeLists(f, {3000, 2000, 1000});
-    ProjectListController &projects = f.document->projects();
-    QSignalSpy changed(&projects, &ProjectListController::selectedProjectChanged);
-
-    // Lists made here all have id_ 0: the record itself is found.
-    QCOMPARE(projects.selectProject(lists[1]), 1);
-    QCOMPARE(projects.selectProject(lists[2]), 2);
-    // Another record of the same server list finds the shown one.
-    lists[1]->setId_(42);
-    auto *copy = f.context()->insert<TODOList>(TODOList::EntityName);
-    copy->setId_(42);
-    copy->setState(RecordState::Trashed);
-    QCOMPARE(projects.selectProject(copy), 1);
-    // A new list above moves the selected row, not the selected list.
-    f.document->addNewProjectWithName(QStringLiteral("top"))->setIndex(9000);
-    projects.projectsArrayController()->rearrangeObjects();
-    QCOMPARE(projects.selectedList(), lists[1]);
-    QCOMPARE(changed.count(), 3);
 }
 
 void TestProjects::lastSelectedRowRestoredAfterLoad_data()
