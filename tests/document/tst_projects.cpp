@@ -193,8 +193,10 @@ void TestProjects::deleteList()
         QCOMPARE(lists[i]->state(), i == trashed ? int(RecordState::Trashed) : int(RecordState::Open));
     QCOMPARE(projects.getAllProjects().size(), trashed < 0 ? 3 : 2);
     QCOMPARE(projects.selectedList() ? projects.selectedList()->name() : QString(), selectedAfter);
-    // Trashed lists can be brought back.
+    // Trashed lists can be brought back, until the server deletes them.
     QCOMPARE(projects.getTrashedProjects(), trashed < 0 ? QList<TODOList *>() : QList<TODOList *>{lists[trashed]});
+    projects.markProject(lists[std::max(trashed, 0)], RecordState::Deleted);
+    QVERIFY(projects.getTrashedProjects().isEmpty());
 }
 
 void TestProjects::lastSelectedRowRestoredAfterLoad_data()
