@@ -84,7 +84,6 @@ void ChangeTracker::disableDidChangeContextNotifications()
         context->processPendingChanges();
     }
     m_receiving = false;
-    m_stopped = true;
     if (context) {
         // Changes made while watching is off cannot be undone. The group of
         // this turn is closed first, so the next edit after watching returns
@@ -106,8 +105,10 @@ void ChangeTracker::markStuffAsEdited(const ObjectsChange &change)
             if (m_receiving) {
                 if (!isMarked(object) && hasTrackedChange(object))
                     mark(object);
-            } else if (m_stopped && m_mergeDepth == 0 && hasTrackedChange(object) && !m_editedWhileOff.contains(object)) {
-                // Remembered even when marked: the merge clears the mark.
+            } else if (m_mergeDepth == 0 && hasTrackedChange(object) && !m_editedWhileOff.contains(object)) {
+                // Watching is off (the observer stays attached once watching
+                // has started): remembered even when marked, as the merge
+                // clears the mark.
                 m_editedWhileOff.append(object);
             }
         }

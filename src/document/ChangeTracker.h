@@ -47,7 +47,6 @@ private:
 
     MyDocument &m_document;
     bool m_receiving = false;
-    bool m_stopped = false; // watching was turned off after it had been on
     int m_mergeDepth = 0;
     QMetaObject::Connection m_connection;
     QPointer<UndoManager> m_savedUndoManager;
