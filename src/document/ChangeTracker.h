@@ -1,15 +1,19 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
+class ManagedObject;
 class MyDocument;
 class UndoManager;
 struct ObjectsChange;
 
 // Marks lists and items changed on this machine (edited_since = 1) by watching
-// the store's change announcements. Sync turns watching off while it writes
-// server data, and with it the undo manager.
+// the store's change announcements. Sync turns watching off while it
+// exchanges data with the server, and with it the undo manager; what the user
+// edits meanwhile is remembered and marked when watching returns. Only the
+// merge's own writes (made inside a MergeWrites scope) stay unmarked.
 class ChangeTracker : public QObject
 {
     Q_OBJECT
@@ -24,9 +28,28 @@ public:
     // The observer.
     void markStuffAsEdited(const ObjectsChange &change);
 
+    // While alive, changes are the merge of server data: the server's values,
+    // which must not be sent back as local edits while watching is off.
+    class MergeWrites
+    {
+    public:
+        explicit MergeWrites(ChangeTracker &tracker);
+        ~MergeWrites();
+        MergeWrites(const MergeWrites &) = delete;
+        MergeWrites &operator=(const MergeWrites &) = delete;
+
+    private:
+        ChangeTracker &m_tracker;
+    };
+
 private:
+    void mark(ManagedObject *object);
+
     MyDocument &m_document;
     bool m_receiving = false;
+    int m_mergeDepth = 0;
     QMetaObject::Connection m_connection;
     QPointer<UndoManager> m_savedUndoManager;
+    // Records the user changed while watching was off, marked when it returns.
+    QList<ManagedObject *> m_editedWhileOff;
 };

@@ -239,7 +239,6 @@ public:
     void paste() { m_pasteboardOps->paste(); }
     void undoCutIfNeeded() { m_pasteboardOps->undoCutIfNeeded(); }
     TODOList *cloneList(TODOList *source, bool withItems) { return m_pasteboardOps->cloneList(source, withItems); }
-    bool isCopying() const { return m_pasteboardOps->isCopying(); }
     // Undoes the last group of changes (then repairs cut items).
     void undo();
 

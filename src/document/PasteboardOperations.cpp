@@ -10,6 +10,7 @@
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TodoModel.h"
+#include "UndoManager.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -26,6 +27,7 @@ namespace {
 const QString kURIs = QStringLiteral("URIRepresentations");
 const QString kListURI = QStringLiteral("URIRepresentationList");
 const QString kRows = QStringLiteral("RowIndexes");
+const QString kCut = QStringLiteral("Cut");
 const QString kRoot = QStringLiteral("root");
 
 QCborArray rowsToCbor(const QList<int> &rows)
@@ -100,6 +102,8 @@ QByteArray encodeItems(const ItemArchive &archive)
     map.insert(kListURI, archive.listUri.toString(QUrl::FullyEncoded));
     if (archive.hasRowIndexes)
         map.insert(kRows, rowsToCbor(archive.rowIndexes));
+    if (archive.cut)
+        map.insert(kCut, true);
     return map.toCborValue().toCbor();
 }
 
@@ -125,6 +129,11 @@ bool decodeItems(const QByteArray &data, ItemArchive *archive)
         if (!rowsFromCbor(map.value(kRows), &result.rowIndexes))
             return false;
         result.hasRowIndexes = true;
+    }
+    if (map.contains(kCut)) {
+        if (!map.value(kCut).isBool())
+            return false;
+        result.cut = map.value(kCut).toBool();
     }
     if (archive)
         *archive = std::move(result);
@@ -202,7 +211,6 @@ void PasteboardOperations::copyToPasteBoardWithCutting(bool cutting)
     const int quadrant = m_document.lastQuadrantClicked();
     if (!isValidQuadrant(quadrant))
         return;
-    m_copying = !cutting;
 
     const QList<TODOItem *> items = m_document.selectedItemsInQuadrant(quadrant);
     if (items.isEmpty())
@@ -210,6 +218,7 @@ void PasteboardOperations::copyToPasteBoardWithCutting(bool cutting)
 
     TODOList *list = m_document.projects().selectedList();
     PasteboardTypes::ItemArchive archive;
+    archive.cut = cutting;
     for (TODOItem *item : items) {
         archive.uris.append(item->objectURI());
         // A cut is a trash that a later paste into the same list takes back.
@@ -249,7 +258,7 @@ void PasteboardOperations::paste()
 
     // Only the records of a cut from this very list come back themselves;
     // everything else is pasted as copies.
-    const bool takeBackCut = !m_copying && !archive.listUri.isEmpty() && archive.listUri == list->objectURI();
+    const bool takeBackCut = archive.cut && !archive.listUri.isEmpty() && archive.listUri == list->objectURI();
     const QVector<AttributeDescription> &attributes = context->model().entity(TODOItem::EntityName)->attributes();
 
     int position = firstSelectedRow;
@@ -304,6 +313,11 @@ void PasteboardOperations::undoCutIfNeeded()
         return;
 
     ManagedObjectContext *context = m_document.managedObjectContext();
+    // The repair belongs to the undo it follows: its writes make no undo step
+    // of their own, which would clear the redo stack (redo would then never
+    // bring the cut back).
+    UndoManager *undo = context->undoManager();
+    context->setUndoManager(nullptr);
     TODOList *list = m_document.projects().selectedList();
     for (const QUrl &uri : std::as_const(archive.uris)) {
         TODOItem *item = itemForURI(context, uri);
@@ -315,6 +329,8 @@ void PasteboardOperations::undoCutIfNeeded()
         if (item->dueDate().isValid())
             m_document.calendar()->updateEventForItem(item, list);
     }
+    context->processPendingChanges(); // the marks of the change tracker too
+    context->setUndoManager(undo);
     m_document.rearrangeArrayControllers();
     m_document.view()->refreshListCells();
 }
@@ -329,12 +345,15 @@ TODOList *PasteboardOperations::cloneList(TODOList *source, bool withItems)
         return nullptr;
     source->copyTo(clone, false);
     clone->resetIDs();
-    clone->setIndex(source->index() + 2); // directly above the source
+    clone->setIndex(IndexAdjuster::add32(source->index(), 2)); // directly above the source
     clone->setEdited_since(1);
 
     if (withItems) {
         const QList<TODOItem *> items = source->contains();
         for (const TODOItem *sourceItem : items) {
+            // What the list shows its owner: not the items the server removed.
+            if (sourceItem->state() == RecordState::Deleted)
+                continue;
             TODOItem *item = m_document.newItemForProject(clone);
             if (!item)
                 continue;
@@ -346,9 +365,15 @@ TODOList *PasteboardOperations::cloneList(TODOList *source, bool withItems)
         }
     }
 
+    // The repair walks the lists in index order, the clone in place, whatever
+    // order the sidebar shows: walking them by name would renumber them all.
     ArrayController *lists = m_document.projects().projectsArrayController();
-    lists->rearrangeObjects(); // the repair walks the order with the clone in place
-    IndexAdjuster::adjustListIndices(lists);
+    lists->rearrangeObjects();
+    ArrayController byIndex;
+    byIndex.setContent(lists->content());
+    byIndex.setFilterPredicate(lists->filterPredicate());
+    byIndex.setSortDescriptors({SortDescriptor(QStringLiteral("index"), false, SortDescriptor::Comparison::Numeric)});
+    IndexAdjuster::adjustListIndices(&byIndex);
     m_document.rearrangeProjectArrayController();
     return clone;
 }

@@ -18,6 +18,9 @@ struct ItemArchive {
     QUrl listUri;           // "URIRepresentationList"
     QList<int> rowIndexes;  // "RowIndexes" (drags only)
     bool hasRowIndexes = false;
+    // "Cut": written by a cut. Only a cut's records may be taken back by a
+    // paste; anything else (a copy, a drag, another writer) is pasted as copies.
+    bool cut = false;
 };
 
 QByteArray encodeItems(const ItemArchive &archive);
@@ -42,10 +45,6 @@ public:
     // The new list, or none.
     TODOList *cloneList(TODOList *source, bool withItems);
 
-    // True after the last write was a copy, false after a cut.
-    bool isCopying() const { return m_copying; }
-
 private:
     MyDocument &m_document;
-    bool m_copying = false;
 };

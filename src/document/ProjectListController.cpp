@@ -43,12 +43,6 @@ QList<SortDescriptor> listOrder(bool alphabetical)
     return {SortDescriptor(QStringLiteral("index"), false, SortDescriptor::Comparison::Numeric)};
 }
 
-// Index arithmetic wraps like the stored 32-bit integer.
-int addWrapped(int value, int delta)
-{
-    return static_cast<qint32>(static_cast<quint32>(value) + static_cast<quint32>(delta));
-}
-
 QString colorTextForQuadrant(const TODOList *list, int quadrant)
 {
     switch (quadrant) {
@@ -239,7 +233,7 @@ bool ProjectListController::acceptListDrop(int draggedRow, int dropRow, bool dro
     TODOList *dragged = asList(rows[draggedRow]);
     // Moving up, or dropped above the row: just before the target; else just after it.
     const bool beforeTarget = dropAbove || draggedRow > dropRow;
-    dragged->setIndex(addWrapped(target->index(), beforeTarget ? 1 : -1));
+    dragged->setIndex(IndexAdjuster::add32(target->index(), beforeTarget ? 1 : -1));
 
     m_controller->rearrangeObjects();
     IndexAdjuster::adjustListIndices(m_controller);

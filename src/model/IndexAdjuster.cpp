@@ -87,7 +87,7 @@ int IndexAdjuster::newItemIndex(TODOList *list)
     if (!list)
         return 0;
     const int index = list->lastItemIndex();
-    list->setLastItemIndex(add32(index, Step));
+    list->setLastItemIndex(IndexAdjuster::add32(index, Step));
     return index;
 }
 

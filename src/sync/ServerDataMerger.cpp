@@ -150,6 +150,8 @@ std::optional<WireLists> ServerDataMerger::parseDataFromServer(const QByteArray 
 
 bool ServerDataMerger::merge(const WireLists &lists, bool resetIDs, bool deleteNotPresent)
 {
+    // The server's values are no local edits, also while change tracking is off.
+    const ChangeTracker::MergeWrites mergeWrites(m_document.changeTracker());
     const corvane::wire::Alllists &message = lists.message();
     ArrayController *listController = m_document.projects().projectsArrayController();
 
