@@ -12,41 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-// A value of the attribute's type that differs for every attribute position.
-QVariant sampleValue(AttributeType type, int position)
-{
-    switch (type) {
-    case AttributeType::Int32: return QVariant(position % 2 ? -(70000 + position) : 70000 + position);
-    case AttributeType::Int64: return QVariant(qlonglong(5000000000LL + position));
-    case AttributeType::Double: return QVariant(12.625 + position);
-    case AttributeType::Bool: return QVariant(true);
-    case AttributeType::Text: return QVariant(QStringLiteral("text %1 — ünï \"quoted\" 'x' %").arg(position));
-    case AttributeType::Date: return QVariant(QDateTime(QDate(2023, 3, 26), QTime(1, 30, 15, 250)).addDays(position));
-    case AttributeType::Binary: return QVariant(QByteArray("\x00\x01\xff binary ", 12) + QByteArray::number(position));
-    }
-    return {};
-}
-
-// Gives every attribute of a record a distinct value; dates lie well after the epoch.
-void fillAll(ManagedObject *record, int offset)
-{
-    const auto &attributes = record->entity().attributes();
-    for (int i = 0; i < attributes.size(); ++i)
-        record->setValue(attributes[i].name, sampleValue(attributes[i].type, i + offset));
-}
-
-QHash<QString, QVariant> valuesOf(const ManagedObject *record)
-{
-    QHash<QString, QVariant> values;
-    for (const auto &attribute : record->entity().attributes())
-        values.insert(attribute.name, record->value(attribute.name));
-    return values;
-}
-
-} // namespace
-
 class TestRecords : public QObject
 {
     Q_OBJECT
@@ -80,7 +45,7 @@ void TestRecords::roundTripThroughStoreFile()
         ManagedObjectContext context(model);
         QVERIFY2(context.create(path, &error), qPrintable(error));
         for (int e = 0; e < model.entities().size(); ++e) {
-            fillAll(context.insert(model.entities()[e].name()), e * 100);
+            fillAttributes(context.insert(model.entities()[e].name()), e * 100);
             context.insert(model.entities()[e].name()); // a record with nothing set
         }
         static_cast<TODOItem *>(context.objects(TODOItem::EntityName).constFirst())
@@ -214,9 +179,9 @@ void TestRecords::copyAttributes()
     ManagedObjectContext context(todoListModel());
     ManagedObject *source = context.insert(item ? TODOItem::EntityName : TODOList::EntityName);
     ManagedObject *target = context.insert(item ? TODOItem::EntityName : TODOList::EntityName);
-    fillAll(source, 0);
-    fillAll(target, 1000);
-    const QHash<QString, QVariant> before = valuesOf(target);
+    fillAttributes(source, 0);
+    fillAttributes(target, 1000);
+    const QVariantMap before = attributeValues(target);
     QStringList notCopied = {"edited_since", "highlight", "boxFolderID"};
     QStringList ids = {"id_", "versionID", "resourceURI"};
     if (item) {
@@ -368,14 +333,14 @@ void TestRecords::resetIDs()
     ManagedObjectContext context(todoListModel());
     auto *list = context.insert<TODOList>(TODOList::EntityName);
     auto *item = context.insert<TODOItem>(TODOItem::EntityName);
-    fillAll(list, 0);
-    fillAll(item, 0);
+    fillAttributes(list, 0);
+    fillAttributes(item, 0);
     item->setList(list);
     auto *sibling = context.insert<TODOItem>(TODOItem::EntityName);
     sibling->setList(list);
     sibling->setId_(500);
     item->setId_(7);
-    const QList<QHash<QString, QVariant>> before = {valuesOf(list), valuesOf(item)};
+    const QList<QVariantMap> before = {attributeValues(list), attributeValues(item)};
 
     // Draws already taken in the list, the item's own id and one out of range are skipped.
     ScriptedDraws draws({500, 7, 2147483640u + 501u});
