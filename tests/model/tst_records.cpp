@@ -237,14 +237,14 @@ void TestRecords::copyItemProject()
     QFETCH(QString, expected);
 
     ManagedObjectContext context(todoListModel());
+    // A deleted list with A's identifier, made first, is never the one joined.
+    auto *gone = context.insert<TODOList>(TODOList::EntityName);
+    gone->setId_(12);
+    gone->setState(RecordState::Deleted);
     auto *a = context.insert<TODOList>(TODOList::EntityName);
     a->setId_(12);
     auto *b = context.insert<TODOList>(TODOList::EntityName);
     b->setId_(13);
-    // A deleted list with A's identifier is never the one joined.
-    auto *gone = context.insert<TODOList>(TODOList::EntityName);
-    gone->setId_(12);
-    gone->setState(RecordState::Deleted);
     const QHash<QString, TODOList *> lists = {{QStringLiteral("A"), a}, {QStringLiteral("B"), b}};
 
     auto *source = context.insert<TODOItem>(TODOItem::EntityName);
