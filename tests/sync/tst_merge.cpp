@@ -242,7 +242,7 @@ void TestMerge::fieldRules()
     const QVariantMap listBefore = attributeValues(list), itemBefore = attributeValues(item);
 
     // Wide numbers, an empty editor, a due date of 0, a completion date without
-    // full completion, notes without their plain text, a new start; nothing else.
+    // full completion, notes without their plain text, a start an hour earlier; nothing else.
     const qint64 wide = qint64(1) << 40;
     Todolist inList;
     inList.set_requestedtime(wide + 250);
@@ -252,7 +252,7 @@ void TestMerge::fieldRules()
     in.set_serverid(wide + 900);
     in.set_parentid(wide + 13);
     in.set_requestedtime(wide + 250);
-    const QDateTime start = itemBefore.value(QStringLiteral("startDate")).toDateTime().addSecs(3600);
+    const QDateTime start = itemBefore.value(QStringLiteral("startDate")).toDateTime().addSecs(-3600);
     in.set_startdate(quint64(start.toSecsSinceEpoch()));
     in.set_editedby("");
     in.set_duedate(0);
