@@ -64,6 +64,26 @@ QList<TODOList *> listsNamed(DocumentFixture &f, const QString &name)
     return found;
 }
 
+// List 57 with items 11 and 12 (open and completed), every other attribute
+// filled from the seed; the items without server identifier.
+TODOList *fillDocument(DocumentFixture &f, int seed)
+{
+    TODOList *list = localList(f, QString(), 0);
+    fillAttributes(list, seed);
+    list->setState(RecordState::Open);
+    list->setId_(57);
+    for (int i = 0; i < 2; ++i) {
+        TODOItem *item = localItem(f, list, QString(), 0, 0);
+        fillAttributes(item, seed + 100 * (i + 1));
+        item->setValue(QStringLiteral("serverID"), QVariant());
+        item->setId_(11 + i);
+        item->setState(i);
+        item->setCompletionPercentage(100);
+    }
+    f.document->projects().projectsArrayController()->rearrangeObjects();
+    return list;
+}
+
 // The first key of expected whose value the record does not hold; empty when none.
 QString firstDifference(const ManagedObject *record, const QVariantMap &expected)
 {
@@ -301,26 +321,6 @@ void TestMerge::resetNeverMatchesAndDrawsIdentifiersUniqueInTheList()
     ServerDataMerger(*f.document).merge(file, true, false);
     QCOMPARE(listsNamed(f, QStringLiteral("L")).size(), 2);
     QCOMPARE(firstDifference(listsNamed(f, QStringLiteral("L")).last(), {{"id_", 0}, {"versionID", {}}, {"boxFolderID", {}}}), QString());
-}
-
-// List 57 with items 11 and 12 (open and completed), every other attribute
-// filled from the seed; the items without server identifier.
-TODOList *fillDocument(DocumentFixture &f, int seed)
-{
-    TODOList *list = localList(f, QString(), 0);
-    fillAttributes(list, seed);
-    list->setState(RecordState::Open);
-    list->setId_(57);
-    for (int i = 0; i < 2; ++i) {
-        TODOItem *item = localItem(f, list, QString(), 0, 0);
-        fillAttributes(item, seed + 100 * (i + 1));
-        item->setValue(QStringLiteral("serverID"), QVariant());
-        item->setId_(11 + i);
-        item->setState(i);
-        item->setCompletionPercentage(100);
-    }
-    f.document->projects().projectsArrayController()->rearrangeObjects();
-    return list;
 }
 
 void TestMerge::syncReplyCarriesEveryField()
