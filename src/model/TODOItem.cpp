@@ -134,11 +134,15 @@ TODOItem *TODOItem::findWithID(qint64 id, ManagedObjectContext *context)
         return nullptr;
     }
     try {
-        const QVariant number = QVariant(qlonglong(id));
-        const Predicate predicate =
-            (Predicate::equal(QStringLiteral("serverID"), number) || Predicate::equal(QStringLiteral("id_"), number))
-            && Predicate::notEqual(QStringLiteral("state"), QVariant(int(RecordState::Deleted)));
-        const QList<ManagedObject *> found = context->fetch(EntityName, predicate);
+        // The server identifier by its 32-bit value, the value its links and
+        // paths carry; id_ as a number.
+        const qint32 server = static_cast<qint32>(id);
+        QList<ManagedObject *> found =
+            context->fetch(EntityName, Predicate::notEqual(QStringLiteral("state"), QVariant(int(RecordState::Deleted))));
+        found.removeIf([server, id](const ManagedObject *object) {
+            const auto *item = static_cast<const TODOItem *>(object);
+            return item->serverID() != server && item->id_() != id;
+        });
         if (found.isEmpty())
             return nullptr;
         if (found.size() > 1)

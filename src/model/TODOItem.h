@@ -197,8 +197,8 @@ public:
     // else the empty text (none).
     QString getURI() const;
 
-    // The first item whose serverID or id_ is the number and whose state is not
-    // Deleted; nullptr when none.
+    // The first item whose serverID (by its 32-bit value) or id_ is the number
+    // and whose state is not Deleted; nullptr when none.
     static TODOItem *findWithID(qint64 id, ManagedObjectContext *context);
 
     // Copies this item's attributes onto target (see copyTo(TODOItem*, bool, bool)).

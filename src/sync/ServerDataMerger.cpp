@@ -161,12 +161,8 @@ bool ServerDataMerger::merge(const WireLists &lists, bool resetIDs, bool deleteN
         byID = PayloadBuilder(m_document).getProjectsByID();
 
     for (const Todolist &incoming : message.todolist()) {
-        TODOList *list = nullptr;
-        // The idd is compared as a number with the 32-bit id_: one beyond that
-        // range matches no list.
-        const qint64 idd = incoming.idd();
-        if (idd == qint64(qint32(idd)))
-            list = byID.value(int(idd), nullptr);
+        // The idd is compared by its 32-bit value, the value update() stores.
+        TODOList *list = byID.value(WireFormat::low32(incoming.idd()), nullptr);
 
         if (!list) {
             ManagedObjectContext *context = m_document.managedObjectContext();
@@ -185,10 +181,10 @@ bool ServerDataMerger::merge(const WireLists &lists, bool resetIDs, bool deleteN
     if (deleteNotPresent) {
         const QList<TODOList *> localLists = m_document.projects().getAllProjectsEvenTrashed();
         for (TODOList *list : localLists) {
-            const qint64 id = list->id_();
+            // By 32-bit values, as the lookup: a list just made from a wide idd is kept.
             int matches = 0;
             for (const Todolist &incoming : message.todolist()) {
-                if (incoming.idd() == id)
+                if (WireFormat::low32(incoming.idd()) == list->id_())
                     ++matches;
             }
             if (matches == 0) {

@@ -1,9 +1,11 @@
 #include "TestSupport.h"
 
 #include "ItemIdentifiers.h"
+#include "ManagedObject.h"
 #include "ObjectModel.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -146,4 +148,34 @@ const ObjectModel &testModel(int version)
                            {{QStringLiteral("count"), A::Int32}, {QStringLiteral("text"), A::Text}},
                            {{QStringLiteral("folder"), QStringLiteral("Folder"), QStringLiteral("notes"), false}})});
     return version == 1 ? v1 : v2;
+}
+
+QVariant sampleValue(AttributeType type, int seed)
+{
+    switch (type) {
+    case AttributeType::Int32: return seed % 2 ? -(70000 + seed) : 70000 + seed;
+    case AttributeType::Int64: return qlonglong(5000000000LL + seed);
+    case AttributeType::Double: return 12.625 + seed;
+    case AttributeType::Bool: return true;
+    case AttributeType::Text: return QStringLiteral("text %1 — ünï \"quoted\" 'x' %").arg(seed);
+    case AttributeType::Date: return QDateTime(QDate(2023, 3, 26), QTime(1, 30, 15)).addDays(seed);
+    case AttributeType::Binary: return QByteArray("\x00\x01\xff binary ", 12) + QByteArray::number(seed);
+    }
+    return {};
+}
+
+void fillAttributes(ManagedObject *record, int seed)
+{
+    const auto &attributes = record->entity().attributes();
+    for (int i = 0; i < attributes.size(); ++i)
+        record->setValue(attributes[i].name, sampleValue(attributes[i].type, seed + i));
+}
+
+QVariantMap attributeValues(const ManagedObject *record, const QStringList &skipped)
+{
+    QVariantMap values;
+    for (const AttributeDescription &attribute : record->entity().attributes())
+        if (!skipped.contains(attribute.name))
+            values.insert(attribute.name, record->value(attribute.name));
+    return values;
 }

@@ -7,11 +7,14 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <functional>
 #include <memory>
 
+class ManagedObject;
 class ObjectModel;
+enum class AttributeType;
 
 // Collects log lines while alive, then passes nothing on (tests stay quiet).
 // With a category, only that category's lines are kept; the others still
@@ -75,3 +78,12 @@ QStringList folderEntries(const QString &folder);
 // Notes with one attribute or more of every type; Extra has one text value.
 // Version 1 lacks most attributes and the Extra entity, for migration tests.
 const ObjectModel &testModel(int version = 2);
+
+// A value of the type that differs by seed: 32-bit numbers of both signs,
+// 64-bit numbers beyond 32 bits, texts beyond ASCII, dates in whole seconds
+// between 2023 and 2037.
+QVariant sampleValue(AttributeType type, int seed);
+// Gives every attribute of a record sampleValue(its type, seed + its position).
+void fillAttributes(ManagedObject *record, int seed);
+// Every attribute of a record by name (absent ones invalid), but the skipped ones.
+QVariantMap attributeValues(const ManagedObject *record, const QStringList &skipped = {});
