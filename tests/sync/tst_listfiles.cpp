@@ -91,8 +91,8 @@ void TestListFiles::exportWritesTheSelectedListsWithoutIdentifiers()
 
 void TestListFiles::importReadsBinaryAndHexadecimalText_data()
 {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<int>("lists"); // the lists the file holds; -1: refused
+    QTest::addColumn<QByteArray>("content"); // null: no file at all
+    QTest::addColumn<int>("lists");          // the lists the file holds; -1: refused
     DocumentFixture source;
     const QByteArray bytes = ListFiles(*source.document).exportLists({makeList(*source.document, QStringLiteral("Shared"), 12)});
     const QByteArray hex = bytes.toHex();
@@ -108,10 +108,11 @@ void TestListFiles::importReadsBinaryAndHexadecimalText_data()
     QTest::newRow("lines of 64 digits, CR LF") << lines << 1;
     QTest::newRow("space between bytes") << bytes.toHex(' ') << 1;
     QTest::newRow("white space inside bytes") << spaced << 1;
-    QTest::newRow("empty file") << QByteArray() << 0;
+    QTest::newRow("empty file") << QByteArray("") << 0;
     // Binary that is not a message, and whose hexadecimal reading is not one either.
     QTest::newRow("truncated message") << QByteArray::fromHex("c23e05") << -1;
     QTest::newRow("bad wire type") << QByteArray::fromHex("0f0f0f0f") << -1;
+    QTest::newRow("missing file") << QByteArray() << -1;
 }
 
 void TestListFiles::importReadsBinaryAndHexadecimalText()
@@ -121,7 +122,8 @@ void TestListFiles::importReadsBinaryAndHexadecimalText()
     DocumentFixture f;
     QVERIFY(f.context()->create(f.dir.filePath(QStringLiteral("store.sqlite"))));
     const QString path = f.dir.filePath(QStringLiteral("import.corvx"));
-    QVERIFY(writeBytes(path, content));
+    if (!content.isNull())
+        QVERIFY(writeBytes(path, content));
 
     LogCapture log("corvane.sync");
     ListFiles files(*f.document);

@@ -90,7 +90,7 @@ void TestPayload::updatedPayloadSendsMarkedListsAndItems_data()
     // An untouched default list (no items, open) stays local, marked or not.
     QTest::newRow("My List, trashed item, marked") << "My List" << 0 << 2 << 0 << 1 << 0;
     QTest::newRow("My List, trashed item, mark 2") << "My List" << 0 << 2 << 0 << 2 << 0;
-    QTest::newRow("My List, deleted item, marked") << "My List" << 0 << 3 << 0 << 1 << 0;
+    QTest::newRow("My List, deleted item, both marked") << "My List" << 0 << 3 << 1 << 1 << 0;
     QTest::newRow("My List, empty, marked") << "My List" << 0 << -1 << 0 << 1 << -1;
     QTest::newRow("My Project, empty, marked") << "My Project" << 0 << -1 << 0 << 1 << -1;
     QTest::newRow("My Project, empty, trashed, marked") << "My Project" << 2 << -1 << 0 << 1 << 0;
@@ -102,6 +102,7 @@ void TestPayload::updatedPayloadSendsMarkedListsAndItems_data()
     QTest::newRow("open item marked") << "Errands" << 0 << 0 << 1 << 0 << 1;
     QTest::newRow("trashed item marked") << "Errands" << 0 << 2 << 1 << 0 << 1;
     QTest::newRow("item mark 2") << "Errands" << 0 << 0 << 2 << 0 << -1;
+    QTest::newRow("item mark 2, list marked") << "Errands" << 0 << 0 << 2 << 1 << 0;
     QTest::newRow("deleted item marked") << "Errands" << 0 << 3 << 1 << 0 << -1;
     // Nothing of a deleted list travels.
     QTest::newRow("deleted list, marked, marked item") << "Errands" << 3 << 0 << 1 << 1 << -1;
@@ -256,7 +257,7 @@ void TestPayload::payloadBytesAreTheCanonicalEncoding()
     DocumentFixture f;
     auto *list = f.context()->insert<TODOList>(TODOList::EntityName); // nobody edited it
     list->setName(QStringLiteral("Grüne Liste"));
-    list->setId_(-8);
+    list->setId_(12);
     list->setVersionID(std::numeric_limits<qint64>::min());
     list->setEdited_since(1);
     list->setOwnersCountCache(4);
@@ -272,11 +273,13 @@ void TestPayload::payloadBytesAreTheCanonicalEncoding()
         item->setEditedByUsername(QStringLiteral("editor"));
         item->setEditedByDevice(QStringLiteral("another device"));
     }
+    TODOList *alices = f.document->addNewProjectWithName(QStringLiteral("Alice's"));
+    alices->setEdited_by(QStringLiteral("alice"));
 
     // Written again by protobuf, the same bytes: every field has its declared
     // wire type, in ascending order, with minimal lengths.
     PayloadBuilder builder(*f.document);
-    const QByteArray full = builder.makeAllDataForTransfer({list});
+    const QByteArray full = builder.makeAllDataForTransfer({list, alices});
     for (const QByteArray &bytes : {full, builder.makeUpdatedDataForTransfer({list}), builder.exportLists({list})})
         QCOMPARE(encodeMessage(decode(bytes)), bytes);
 
@@ -294,8 +297,12 @@ void TestPayload::payloadBytesAreTheCanonicalEncoding()
     const QString device = SyncUtils::getDeviceUID();
     QCOMPARE(list->edited_by(), device);
     QCOMPARE(QString::fromStdString(message.todolist(0).editedby()), device);
+    QCOMPARE(message.todolist(1).editedby(), std::string("alice"));
     QCOMPARE(QString::fromStdString(message.todolist(0).editedbydevice()), device);
     QCOMPARE(QString::fromStdString(message.todolist(0).todoitems(0).editedbydevice()), device);
+    // A list's path is made from its id_ when none is stored; an item's goes as stored.
+    QCOMPARE(message.todolist(0).resourceuri(), std::string("/api/v1/project/12/"));
+    QCOMPARE(message.todolist(0).todoitems(0).resourceuri(), std::string());
 }
 
 void TestPayload::hashAndSalt_data()
