@@ -125,10 +125,12 @@ std::optional<QUrl> SyncUtils::urlForProject(const TODOList *list)
 
 QByteArray SyncUtils::hexToBinary(const QByteArray &text)
 {
-    QByteArray out;
-    out.resize(text.size() / 2);
-    for (qsizetype i = 0; i + 1 < text.size(); i += 2)
-        out[i / 2] = char((hexDigit(text[i]) << 4) | hexDigit(text[i + 1]));
+    // Files written on other systems break lines (CR LF) or space the digits.
+    QByteArray digits = text;
+    digits.removeIf([](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
+    QByteArray out(digits.size() / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i + 1 < digits.size(); i += 2)
+        out[i / 2] = char((hexDigit(digits[i]) << 4) | hexDigit(digits[i + 1]));
     return out;
 }
 

@@ -37,7 +37,8 @@ public:
 
     // --- Hexadecimal text ---------------------------------------------------------
     // Pairs of hexadecimal digits to bytes (half the length, an odd last digit
-    // dropped); any other character counts as the digit 0.
+    // dropped). ASCII white space (space, tab, line breaks, CR, vertical tab,
+    // form feed) is skipped; any other character counts as the digit 0.
     static QByteArray hexToBinary(const QByteArray &text);
 };
 

@@ -5,7 +5,6 @@
 #include <google/protobuf/io/coded_stream.h>
 
 #include <algorithm>
-#include <limits>
 #include <vector>
 
 using corvane::wire::Alllists;
@@ -17,9 +16,7 @@ quint64 dateToWire(const QDateTime &date)
     if (!date.isValid())
         return 0;
     const qint64 seconds = date.toMSecsSinceEpoch() / 1000; // truncated toward zero
-    if (seconds <= 0)
-        return 0;
-    return quint64(std::min<qint64>(seconds, std::numeric_limits<qint32>::max()));
+    return seconds > 0 ? quint64(seconds) : 0;
 }
 
 QDateTime dateFromWire(quint64 seconds)

@@ -14,10 +14,10 @@ class Alllists;
 // Conversions between record values and wire fields.
 namespace WireFormat {
 
-// Whole seconds since the Unix epoch for a date field. No date, and dates at
-// or before the epoch, go out as 0 ("no date"); dates past what 32-bit
-// seconds hold (2038-01-19 03:14:07 UTC) go out as that last second, so a
-// date is never wrapped into another one.
+// Whole seconds since the Unix epoch for a date field, exact for any date
+// after the epoch (the field is 64 bits and is read back unsigned, so dates
+// past 2038-01-19 survive a round trip). No date, and dates at or before the
+// epoch, go out as 0 ("no date").
 quint64 dateToWire(const QDateTime &date);
 // A date field read back: 0 is no date; seconds are read unsigned and a
 // value beyond the year 9999 is taken as the last second of 9999.

@@ -1,75 +1,48 @@
-// List files: export of the selected lists, import as new lists (binary or
-// hexadecimal text), and files that are neither.
+// List files: export of the selected lists, and import as new lists of files
+// written in binary or as hexadecimal text.
 
 #include "ArrayController.h"
 #include "DocumentFakes.h"
 #include "ListFiles.h"
+#include "TestSupport.h"
 #include "WireLists.h"
 #include "corvane_wire.pb.h"
 
-#include <QFile>
 #include <QTest>
 
 namespace {
 
-// A document on a real store file, so that merges can save.
-struct StoreDocument {
-    QTemporaryDir dir;
-    std::unique_ptr<MyDocument> document;
+// A due date past the last second that 32-bit seconds hold.
+const QDateTime kDue2050(QDate(2050, 6, 1), QTime(10, 0), Qt::UTC);
 
-    StoreDocument()
-    {
-        Defaults::useFileForTesting(dir.filePath(QStringLiteral("defaults.ini")));
-        auto context = std::make_unique<ManagedObjectContext>(todoListModel());
-        if (!context->create(dir.filePath(QStringLiteral("store.sqlite"))))
-            qFatal("cannot create the test store");
-        document = std::make_unique<MyDocument>(std::move(context));
-    }
-    ~StoreDocument()
-    {
-        document.reset();
-        Defaults::useFileForTesting(QString());
-    }
-    QString path(const QString &name) const { return dir.filePath(name); }
-    QList<TODOList *> lists() const { return document->getAllProjects(); }
-};
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// A list with one open, one completed and one trashed item.
+// A list (sidebar index = id) with one open item due in 2050, one completed
+// and one trashed.
 TODOList *makeList(MyDocument &document, const QString &name, int id)
 {
     TODOList *list = document.addNewProjectWithName(name);
     list->setId_(id);
+    list->setIndex(id);
     list->setVersionID(9000 + id);
     const QList<QPair<QString, int>> items{{"open", 0}, {"done", 1}, {"binned", 2}};
     for (const auto &[itemName, state] : items) {
         TODOItem *item = document.newItemForProject(list, state);
         item->setName(itemName);
         item->setState(state);
-        item->setCompletionPercentage(state == 1 ? 100 : 0);
         item->setServerID(500 + state);
+        if (state == 0)
+            item->setDueDate(kDue2050);
     }
     document.projects().projectsArrayController()->rearrangeObjects();
     return list;
 }
 
+// name/state/quadrant/due date of every item, sorted.
 QStringList itemSummary(TODOList *list)
 {
     QStringList out;
     for (TODOItem *item : list->contains())
-        out << QStringLiteral("%1/%2/%3").arg(item->name()).arg(item->state()).arg(item->quadrant());
+        out << QStringLiteral("%1/%2/%3/%4").arg(item->name()).arg(item->state()).arg(item->quadrant())
+                   .arg(item->dueDate().toUTC().toString(Qt::ISODate));
     out.sort();
     return out;
 }
@@ -82,157 +55,98 @@ class TestListFiles : public QObject
 
 private slots:
     void exportWritesTheSelectedListsWithoutIdentifiers();
-    void importTwiceGivesTwoCopies();
-    void hexadecimalTextImportsLikeBinary_data();
-    void hexadecimalTextImportsLikeBinary();
-    void emptyFileImportsNothingButStillSaves();
-    void filesThatAreNeitherImportNothing_data();
-    void filesThatAreNeitherImportNothing();
-    void missingFileIsReported();
+    void importReadsBinaryAndHexadecimalText_data();
+    void importReadsBinaryAndHexadecimalText();
 };
 
 void TestListFiles::exportWritesTheSelectedListsWithoutIdentifiers()
 {
-    StoreDocument s;
-    TODOList *first = makeList(*s.document, QStringLiteral("First"), 57);
-    TODOList *second = makeList(*s.document, QStringLiteral("Second"), 58);
-    makeList(*s.document, QStringLiteral("Not chosen"), 59);
-    ArrayController *lists = s.document->projects().projectsArrayController();
-    lists->setSelectedObjects({first, second});
+    DocumentFixture f;
+    TODOList *first = makeList(*f.document, QStringLiteral("First"), 57);
+    TODOList *second = makeList(*f.document, QStringLiteral("Second"), 58);
+    makeList(*f.document, QStringLiteral("Not chosen"), 59);
+    f.document->projects().projectsArrayController()->setSelectedObjects({first, second});
 
-    ListFiles files(*s.document);
-    const QString path = s.path(QStringLiteral("two.corvx"));
-    writeFile(path, "an older file that is replaced");
-    QVERIFY(files.exportToFile(path, {}));
+    const QString path = f.dir.filePath(QStringLiteral("two.corvx"));
+    QVERIFY(writeBytes(path, "an older file that is replaced"));
+    QVERIFY(ListFiles(*f.document).exportToFile(path, {}));
 
-    const auto message = WireLists::parse(readFile(path));
-    QVERIFY(message);
-    QCOMPARE(message->listCount(), 2);
-    // Sidebar order: index descending, the later list first when indices tie
-    // is not guaranteed, so compare against the sidebar itself.
-    QStringList expected;
-    for (TODOList *list : s.lists())
-        if (list == first || list == second)
-            expected << list->name();
-    QStringList names;
-    for (const auto &list : message->message().todolist()) {
+    const std::optional<WireLists> file = WireLists::parse(readBytes(path));
+    QVERIFY(file);
+    QStringList names; // sidebar order
+    for (const auto &list : file->message().todolist()) {
         names << QString::fromStdString(list.name());
         QCOMPARE(list.idd(), 0);
         QVERIFY(list.versionid() > 9000); // kept
         QCOMPARE(list.todoitems_size(), 3);
-        for (const auto &item : list.todoitems())
+        for (const auto &item : list.todoitems()) {
             QCOMPARE(item.idd(), 0);
-    }
-    QCOMPARE(names, expected);
-    // The quadrants show what the user chose again.
-    QVERIFY(!s.document->controllerForQuadrant(0)->filterPredicate().isNull());
-}
-
-void TestListFiles::importTwiceGivesTwoCopies()
-{
-    StoreDocument source;
-    TODOList *list = makeList(*source.document, QStringLiteral("Shared"), 12);
-    const QString path = source.path(QStringLiteral("shared.corvx"));
-    QVERIFY(ListFiles(*source.document).exportToFile(path, {list}));
-
-    StoreDocument target;
-    ListFiles files(*target.document);
-    int count = -1;
-    QVERIFY(files.importURL(path, nullptr, &count));
-    QCOMPARE(count, 1);
-    QVERIFY(files.importURL(path));
-    target.document->projects().projectsArrayController()->rearrangeObjects();
-
-    const QList<TODOList *> lists = target.lists();
-    QCOMPARE(lists.size(), 2);
-    QSet<int> itemIds;
-    for (TODOList *imported : lists) {
-        QCOMPARE(imported->name(), QStringLiteral("Shared"));
-        QCOMPARE(imported->id_(), 0);
-        QCOMPARE(imported->state(), 0);
-        // Completed and trashed items arrive completed and trashed.
-        QCOMPARE(itemSummary(imported), (QStringList{"binned/2/2", "done/1/1", "open/0/0"}));
-        for (TODOItem *item : imported->contains()) {
-            QCOMPARE(item->serverID(), 0);
-            itemIds.insert(item->id_());
+            if (item.name() == "open")
+                QCOMPARE(item.duedate(), quint64(kDue2050.toSecsSinceEpoch()));
         }
     }
-    QCOMPARE(Defaults::standard().stringValue(QStringLiteral("hasSyncedBefore")), QStringLiteral("yes"));
-    QVERIFY(!target.document->managedObjectContext()->hasChanges()); // saved
-    QCOMPARE(itemIds.size(), 6);
+    QCOMPARE(names, (QStringList{"Second", "First"}));
+    QCOMPARE(first->id_(), 57); // the store keeps its identifiers
 }
 
-void TestListFiles::hexadecimalTextImportsLikeBinary_data()
+void TestListFiles::importReadsBinaryAndHexadecimalText_data()
 {
-    QTest::addColumn<bool>("upper");
-    QTest::newRow("lower case") << false;
-    QTest::newRow("upper case") << true;
-}
-
-void TestListFiles::hexadecimalTextImportsLikeBinary()
-{
-    QFETCH(bool, upper);
-    StoreDocument source;
-    TODOList *list = makeList(*source.document, QStringLiteral("Hex"), 3);
-    QByteArray hex = ListFiles(*source.document).exportLists({list}).toHex();
-    if (upper)
-        hex = hex.toUpper();
-    const QString path = source.path(QStringLiteral("hex.corvx"));
-    writeFile(path, hex);
-
-    StoreDocument target;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Exception in MyDocument importURL: .*")));
-    QVERIFY(ListFiles(*target.document).importURL(path));
-    target.document->projects().projectsArrayController()->rearrangeObjects();
-    QCOMPARE(target.lists().size(), 1);
-    QCOMPARE(target.lists().first()->name(), QStringLiteral("Hex"));
-    QCOMPARE(itemSummary(target.lists().first()), itemSummary(list));
-}
-
-void TestListFiles::emptyFileImportsNothingButStillSaves()
-{
-    StoreDocument s;
-    s.document->addNewProjectWithName(QStringLiteral("unsaved change"));
-    const QString path = s.path(QStringLiteral("empty.corvx"));
-    writeFile(path, QByteArray());
-    int count = -1;
-    QVERIFY(ListFiles(*s.document).importURL(path, nullptr, &count));
-    QCOMPARE(count, 0);
-    QCOMPARE(s.lists().size(), 1);
-    QCOMPARE(Defaults::standard().stringValue(QStringLiteral("hasSyncedBefore")), QStringLiteral("yes"));
-    QVERIFY(!s.document->managedObjectContext()->hasChanges());
-}
-
-void TestListFiles::filesThatAreNeitherImportNothing_data()
-{
-    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("content"); // null: no file at all
+    QTest::addColumn<int>("lists");          // the lists the file holds; -1: refused
+    DocumentFixture source;
+    const QByteArray bytes = ListFiles(*source.document).exportLists({makeList(*source.document, QStringLiteral("Shared"), 12)});
+    const QByteArray hex = bytes.toHex();
+    QByteArray lines, spaced;
+    for (qsizetype i = 0; i < hex.size(); i += 64)
+        lines += hex.mid(i, 64).toUpper() + "\r\n";
+    for (qsizetype i = 0; i < hex.size(); i += 3)
+        spaced += hex.mid(i, 3) + " \t\n\v\f\r";
+    QTest::newRow("binary") << bytes << 1;
+    QTest::newRow("lower case") << hex << 1;
+    QTest::newRow("upper case") << hex.toUpper() << 1;
+    QTest::newRow("CR LF at the end") << hex + "\r\n" << 1;
+    QTest::newRow("lines of 64 digits, CR LF") << lines << 1;
+    QTest::newRow("space between bytes") << bytes.toHex(' ') << 1;
+    QTest::newRow("white space inside bytes") << spaced << 1;
+    QTest::newRow("empty file") << QByteArray("") << 0;
     // Binary that is not a message, and whose hexadecimal reading is not one either.
-    QTest::newRow("truncated message") << QByteArray::fromHex("c23e05");
-    QTest::newRow("bad wire type") << QByteArray::fromHex("0f0f0f0f");
+    QTest::newRow("truncated message") << QByteArray::fromHex("c23e05") << -1;
+    QTest::newRow("bad wire type") << QByteArray::fromHex("0f0f0f0f") << -1;
+    QTest::newRow("missing file") << QByteArray() << -1;
 }
 
-void TestListFiles::filesThatAreNeitherImportNothing()
+void TestListFiles::importReadsBinaryAndHexadecimalText()
 {
     QFETCH(QByteArray, content);
-    StoreDocument s;
-    const QString path = s.path(QStringLiteral("bad.corvx"));
-    writeFile(path, content);
-    QString error;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Exception in MyDocument importURL: .*")));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(".*neither a list file.*")));
-    QVERIFY(!ListFiles(*s.document).importURL(path, &error));
-    QVERIFY(error.contains(QStringLiteral("nothing was imported")));
-    QCOMPARE(s.document->managedObjectContext()->count(TODOList::EntityName), 0);
-    QVERIFY(!Defaults::standard().contains(QStringLiteral("hasSyncedBefore")));
-}
+    QFETCH(int, lists);
+    DocumentFixture f;
+    QVERIFY(f.context()->create(f.dir.filePath(QStringLiteral("store.sqlite"))));
+    const QString path = f.dir.filePath(QStringLiteral("import.corvx"));
+    if (!content.isNull())
+        QVERIFY(writeBytes(path, content));
 
-void TestListFiles::missingFileIsReported()
-{
-    StoreDocument s;
+    LogCapture log("corvane.sync");
+    ListFiles files(*f.document);
     QString error;
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Cannot read .*")));
-    QVERIFY(!ListFiles(*s.document).importURL(s.path(QStringLiteral("nowhere.corvx")), &error));
-    QVERIFY(error.startsWith(QStringLiteral("Cannot read")));
+    int count = -1;
+    QCOMPARE(files.importURL(path, &error, &count), lists >= 0);
+    QCOMPARE(error.isEmpty(), lists >= 0);
+    QCOMPARE(count, lists);
+    // An accepted file is merged and saved, and the store counts as synced.
+    QVERIFY(!f.context()->hasChanges());
+    QCOMPARE(Defaults::standard().contains(QStringLiteral("hasSyncedBefore")), lists >= 0);
+    // Each import adds new lists, nothing matched or deleted; their items'
+    // states and dates are as they were (2050 included).
+    QCOMPARE(files.importURL(path), lists >= 0);
+    const QList<TODOList *> imported = f.document->getAllProjects();
+    QCOMPARE(imported.size(), 2 * std::max(lists, 0));
+    for (TODOList *list : imported) {
+        QCOMPARE(list->name(), QStringLiteral("Shared"));
+        QCOMPARE(list->id_(), 0);
+        QCOMPARE(itemSummary(list), (QStringList{"binned/2/2/", "done/1/1/", "open/0/0/2050-06-01T10:00:00Z"}));
+        for (TODOItem *item : list->contains())
+            QCOMPARE(item->serverID(), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestListFiles)
