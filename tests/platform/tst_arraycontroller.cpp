@@ -50,17 +50,11 @@ private slots:
     void localizedSortFollowsTheLocale();
     void sortsManyRecordsStably();
 
-    void filtersAndSorts();
-    void selectionFollowsRecords();
-    void filteredOutRecordsLeaveTheSelection();
-    void insertAndAdd();
-    void removesFromContentOnly();
-    void contentSource();
-    void setSelectionIndexes_data();
-    void setSelectionIndexes();
+    void arrangement();
+    void selection();
+    void editing();
 
 private:
-    ManagedObject *item(const QString &label) const;
     ManagedObject *makeItem(const QString &label, const QVariantMap &values);
 
     std::unique_ptr<ManagedObjectContext> m_context;
@@ -97,15 +91,6 @@ void TestArrayController::cleanup()
 {
     m_items.clear();
     m_context.reset();
-}
-
-ManagedObject *TestArrayController::item(const QString &label) const
-{
-    for (ManagedObject *o : m_items) {
-        if (o->stringValue(QStringLiteral("label")) == label)
-            return o;
-    }
-    return nullptr;
 }
 
 // --- Sort descriptors ---------------------------------------------------------
@@ -193,53 +178,53 @@ void TestArrayController::sortsManyRecordsStably()
 
 // --- Array controller -----------------------------------------------------------
 
-void TestArrayController::filtersAndSorts()
+void TestArrayController::arrangement()
 {
+    QList<ManagedObject *> source = m_items;
     ArrayController controller;
-    controller.setContent(m_items);
+    controller.setContentSource([&source] { return source; });
     QSignalSpy arranged(&controller, &ArrayController::arrangedObjectsChanged);
     controller.setFilterPredicate(Predicate::equal("quadrant", 0));
     controller.setSortDescriptors({SortDescriptor("state", true), SortDescriptor("name", false, SortDescriptor::Comparison::Localized)});
     QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r3,r5,r1"));
-    QCOMPARE(controller.indexOfArrangedObject(item("r2")), -1);
-    QCOMPARE(controller.content(), m_items);
+    QCOMPARE(controller.indexOfArrangedObject(m_items[1]), -1);
     QCOMPARE(arranged.count(), 2);
+    // Every rearrange reads the source again.
+    source.removeOne(m_items[4]);
     controller.setFilterPredicate(Predicate());
-    QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r2,r3,r6,r5,r1,r4"));
+    QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r2,r3,r6,r1,r4"));
 }
 
-void TestArrayController::selectionFollowsRecords()
+void TestArrayController::selection()
 {
     ArrayController controller;
     controller.setContent(m_items);
     controller.setSortDescriptors({SortDescriptor("name", true, SortDescriptor::Comparison::Localized)});
-    QVERIFY(controller.setSelectedObjects({item("r4"), item("r1"), item("r2")}));
-    QCOMPARE(controller.selectionIndexes(), (QList<int>{0, 1, 2}));
-
+    // Sorted, without duplicates or rows out of range; a change is announced once.
     QSignalSpy selection(&controller, &ArrayController::selectionChanged);
-    item("r1")->setValue("name", "zucchini");
+    QVERIFY(controller.setSelectionIndexes({5, 2, 2, -1, 6, 0}));
+    QCOMPARE(controller.selectionIndexes(), (QList<int>{0, 2, 5}));
+    QVERIFY(!controller.setSelectionIndexes({5, 0, 2}));
+    QCOMPARE(selection.count(), 1);
+    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r2,r4,r5"));
+
+    // The selection follows its records when they move.
+    m_items[0]->setValue("name", "zucchini");
     controller.rearrangeObjects();
     QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r2,r4,r6,r3,r5,r1"));
-    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r2,r4,r1"));
-    QCOMPARE(selection.count(), 1);
+    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r2,r4,r5"));
+    QCOMPARE(controller.selectionIndexes(), (QList<int>{0, 1, 4}));
+    // Records the filter hides leave the selection, for good; hidden records cannot be selected.
+    controller.setFilterPredicate(Predicate::notEqual("quadrant", 1));
+    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r5"));
+    controller.setFilterPredicate(Predicate());
+    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r5"));
+    controller.setFilterPredicate(Predicate::equal("quadrant", 0));
+    QVERIFY(controller.setSelectedObjects({m_items[1], m_items[2]}));
+    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r3"));
 }
 
-void TestArrayController::filteredOutRecordsLeaveTheSelection()
-{
-    ArrayController controller;
-    controller.setContent(m_items);
-    QVERIFY(controller.setSelectedObjects({item("r2"), item("r3"), item("r6")}));
-    controller.setFilterPredicate(Predicate::notEqual("quadrant", 0));
-    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r2,r6"));
-    QCOMPARE(controller.selectionIndexes(), (QList<int>{0, 2}));
-    // Coming back does not reselect it, and hidden records cannot be selected.
-    controller.setFilterPredicate(Predicate::compare("state", Predicate::Op::Less, 3));
-    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r2,r6"));
-    QVERIFY(controller.setSelectedObjects({item("r4"), item("r1")}));
-    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r1"));
-}
-
-void TestArrayController::insertAndAdd()
+void TestArrayController::editing()
 {
     ArrayController controller;
     controller.setContent(m_items);
@@ -250,85 +235,20 @@ void TestArrayController::insertAndAdd()
     controller.insertObject(makeItem("last", {{"state", -5}}), 99);
     controller.insertObject(makeItem("first", {{"state", 50}}), -3);
     QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("first,r2,new,r3,r6,r1,r5,r4,last"));
-    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r2,r6"));
     // Adding sorts the record in.
     controller.addObject(makeItem("added", {{"state", 1}}));
     QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("last,r2,r3,r6,added,r1,r5,r4,first,new"));
-    QCOMPARE(controller.content().size(), 10);
     QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r2,r6"));
-}
 
-void TestArrayController::removesFromContentOnly()
-{
-    ArrayController controller;
-    controller.setContent(m_items);
-    QVERIFY(controller.setSelectionIndexes({1, 3, 4}));
-    // Duplicate and out-of-range indexes are ignored.
+    // Removing takes records out of the content only; duplicate and out-of-range rows are ignored.
     controller.removeObjectsAtArrangedIndexes({3, 0, 3, 99, -1});
-    QCOMPARE(labels(controller.content()), QStringLiteral("r2,r3,r5,r6"));
-    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r2,r5"));
-    // Also a record the filter hides.
     controller.setFilterPredicate(Predicate::equal("quadrant", 0));
-    controller.removeObject(item("r2"));
-    controller.setFilterPredicate(Predicate());
-    QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r3,r5,r6"));
-    // The records themselves stay in the store.
-    QVERIFY(!item("r1")->isDeleted());
-    QCOMPARE(m_context->objects("Note").size(), 6);
-}
-
-void TestArrayController::contentSource()
-{
-    QList<ManagedObject *> source{item("r1"), item("r2"), item("r3")};
-    ArrayController controller;
-    controller.setSortDescriptors({SortDescriptor("state", false)});
-    controller.setContentSource([&source] { return source; });
-    QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r1,r3,r2"));
-    // Every rearrange reads the source again.
-    source.append(item("r4"));
-    source.removeOne(item("r2"));
-    controller.rearrangeObjects();
-    QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r4,r1,r3"));
-    // Removal affects only the arrangement until the next rearrange.
-    QVERIFY(controller.setSelectionIndexes({2}));
-    controller.removeObjectsAtArrangedIndexes({0});
-    QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r1,r3"));
-    QCOMPARE(source.size(), 3);
-    controller.rearrangeObjects();
-    QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r4,r1,r3"));
-    QCOMPARE(labels(controller.selectedObjects()), QStringLiteral("r3"));
-}
-
-void TestArrayController::setSelectionIndexes_data()
-{
-    QTest::addColumn<QList<int>>("before");
-    QTest::addColumn<QList<int>>("indexes");
-    QTest::addColumn<QList<int>>("expected");
-    QTest::addColumn<bool>("changed");
-
-    QTest::newRow("sorted, duplicates and out of range dropped") << QList<int>{} << QList<int>{5, 1, 1, -1, 6, 3} << QList<int>{1, 3, 5} << true;
-    QTest::newRow("same set in another order") << QList<int>{1, 3} << QList<int>{3, 1} << QList<int>{1, 3} << false;
-    QTest::newRow("only invalid clears") << QList<int>{2} << QList<int>{6} << QList<int>{} << true;
-    QTest::newRow("replace") << QList<int>{0} << QList<int>{4} << QList<int>{4} << true;
-}
-
-void TestArrayController::setSelectionIndexes()
-{
-    QFETCH(QList<int>, before);
-    QFETCH(QList<int>, indexes);
-    QFETCH(QList<int>, expected);
-    QFETCH(bool, changed);
-
-    ArrayController controller;
-    controller.setContent(m_items);
-    controller.setSelectionIndexes(before);
-    QSignalSpy selection(&controller, &ArrayController::selectionChanged);
-    QCOMPARE(controller.setSelectionIndexes(indexes), changed);
-    QCOMPARE(controller.selectionIndexes(), expected);
-    QCOMPARE(selection.count(), changed ? 1 : 0);
-    QCOMPARE(controller.selectedObjects().size(), expected.size());
-    for (int i = 0; i < expected.size(); ++i)
-        QCOMPARE(controller.selectedObjects()[i], controller.arrangedObjects()[expected[i]]);
+    controller.removeObject(m_items[1]);  // hidden by the filter
+    controller.setFilterPredicate(Predicate::compare("state", Predicate::Op::Less, 10));
+    QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r3,added,r1,r5,r4"));
+    QCOMPARE(labels(controller.selectedObjects()), QString());
+    QVERIFY(!m_items[5]->isDeleted());
+    QCOMPARE(m_context->objects("Note").size(), 10);
 }
 
 QTEST_GUILESS_MAIN(TestArrayController)
