@@ -16,22 +16,12 @@ Q_DECLARE_METATYPE(SortDescriptor)
 
 namespace {
 
-QDateTime local(int y, int mo, int d, int h = 0, int mi = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::LocalTime);
-}
-
 QString labels(const QList<ManagedObject *> &objects)
 {
     QStringList out;
     for (const ManagedObject *o : objects)
         out.append(o->stringValue(QStringLiteral("label")));
     return out.join(QLatin1Char(','));
-}
-
-int nameLength(const ManagedObject *a, const ManagedObject *b)
-{
-    return int(a->stringValue(QStringLiteral("name")).size() - b->stringValue(QStringLiteral("name")).size());
 }
 
 } // namespace
@@ -42,12 +32,9 @@ class TestArrayController : public QObject
 
 private slots:
     void init();
-    void cleanup();
 
     void sort_data();
     void sort();
-    void localizedSortFollowsTheLocale_data();
-    void localizedSortFollowsTheLocale();
     void sortsManyRecordsStably();
 
     void arrangement();
@@ -76,21 +63,15 @@ void TestArrayController::init()
     m_context = std::make_unique<ManagedObjectContext>(testModel());
     m_items = {
         makeItem("r1", {{"quadrant", 0}, {"state", 2}, {"serial", Q_INT64_C(5000000000)}, {"weight", 1.5},
-                        {"name", "banana"}, {"dueDate", local(2024, 3, 5, 10, 0)}}),
+                        {"name", "banana"}, {"dueDate", QDateTime(QDate(2024, 3, 5), QTime(10, 0))}}),
         makeItem("r2", {{"quadrant", 1}, {"state", -1}, {"serial", 3}, {"weight", -2.0}, {"name", "Apple"}}),
-        makeItem("r3", {{"quadrant", 0}, {"weight", 10.0}, {"name", "Émile"}, {"dueDate", local(2024, 3, 4, 9, 0)}}),
+        makeItem("r3", {{"quadrant", 0}, {"weight", 10.0}, {"name", "Émile"}, {"dueDate", QDateTime(QDate(2024, 3, 4), QTime(9, 0))}}),
         makeItem("r4", {{"quadrant", 1}, {"state", 3}, {"serial", 40}, {"name", "cherry"}}),
         makeItem("r5", {{"quadrant", 0}, {"state", 2}, {"serial", 1}, {"weight", 1.5}, {"name", "Zoe"},
-                        {"dueDate", local(2024, 3, 5, 9, 59)}}),
+                        {"dueDate", QDateTime(QDate(2024, 3, 5), QTime(9, 59))}}),
         makeItem("r6", {{"quadrant", 2}, {"state", 0}, {"serial", 2}, {"weight", 0.25}, {"name", "éclair"},
-                        {"dueDate", local(2024, 3, 6)}}),
+                        {"dueDate", QDateTime(QDate(2024, 3, 6), QTime(0, 0))}}),
     };
-}
-
-void TestArrayController::cleanup()
-{
-    m_items.clear();
-    m_context.reset();
 }
 
 // --- Sort descriptors ---------------------------------------------------------
@@ -99,29 +80,37 @@ void TestArrayController::sort_data()
 {
     QTest::addColumn<QList<SortDescriptor>>("descriptors");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QLocale>("locale");
 
     using S = SortDescriptor;
     using C = SortDescriptor::Comparison;
-    QTest::newRow("int ascending, absent reads 0") << QList<S>{S("state", true)} << "r2,r3,r6,r1,r5,r4";
-    QTest::newRow("numeric descending, ties stable") << QList<S>{S("state", false, C::Numeric)} << "r4,r1,r5,r3,r6,r2";
-    QTest::newRow("int64 beyond 32 bits") << QList<S>{S("serial", true)} << "r3,r5,r6,r2,r4,r1";
-    QTest::newRow("double") << QList<S>{S("weight", true)} << "r2,r4,r6,r1,r5,r3";
-    QTest::newRow("localized name") << QList<S>{S("name", true, C::Localized)} << "r2,r1,r4,r6,r3,r5";
-    QTest::newRow("localized name descending") << QList<S>{S("name", false, C::Localized)} << "r5,r3,r6,r4,r1,r2";
-    QTest::newRow("text by code points") << QList<S>{S("name", true)} << "r2,r5,r1,r4,r3,r6";
-    QTest::newRow("dates, undated first") << QList<S>{S("dueDate", true)} << "r2,r4,r3,r5,r1,r6";
-    QTest::newRow("dates descending, undated last") << QList<S>{S("dueDate", false, C::Date)} << "r6,r1,r5,r3,r2,r4";
-    QTest::newRow("custom descending") << QList<S>{S(QString(), false, S::Comparator(nameLength))} << "r1,r4,r6,r2,r3,r5";
-    QTest::newRow("several descriptors")
-        << QList<S>{S("quadrant", true), S("state", false), S("name", false, C::Localized)} << "r5,r1,r3,r4,r2,r6";
-    QTest::newRow("later descriptors only break ties") << QList<S>{S("weight", true), S("dueDate", true)} << "r2,r4,r6,r5,r1,r3";
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const auto byNameLength = [](const ManagedObject *a, const ManagedObject *b) {
+        return int(a->stringValue("name").size() - b->stringValue("name").size());
+    };
+    QTest::newRow("int, absent reads 0") << QList<S>{S("state", true)} << "r2,r3,r6,r1,r5,r4" << english;
+    QTest::newRow("numeric descending, ties stable") << QList<S>{S("state", false, C::Numeric)} << "r4,r1,r5,r3,r6,r2" << english;
+    QTest::newRow("int64 beyond 32 bits") << QList<S>{S("serial", true)} << "r3,r5,r6,r2,r4,r1" << english;
+    QTest::newRow("double") << QList<S>{S("weight", true)} << "r2,r4,r6,r1,r5,r3" << english;
+    QTest::newRow("text by code points") << QList<S>{S("name", true)} << "r2,r5,r1,r4,r3,r6" << english;
+    QTest::newRow("localized") << QList<S>{S("name", true, C::Localized)} << "r2,r1,r4,r6,r3,r5" << english;
+    QTest::newRow("localized descending") << QList<S>{S("name", false, C::Localized)} << "r5,r3,r6,r4,r1,r2" << english;
+    // In the C locale case is ignored; otherwise code points decide (accented letters last).
+    QTest::newRow("localized in C") << QList<S>{S("name", true, C::Localized)} << "r2,r1,r4,r5,r6,r3" << QLocale::c();
+    QTest::newRow("dates, undated first") << QList<S>{S("dueDate", true)} << "r2,r4,r3,r5,r1,r6" << english;
+    QTest::newRow("dates descending, undated last") << QList<S>{S("dueDate", false, C::Date)} << "r6,r1,r5,r3,r2,r4" << english;
+    QTest::newRow("custom descending") << QList<S>{S(QString(), false, S::Comparator(byNameLength))} << "r1,r4,r6,r2,r3,r5" << english;
+    QTest::newRow("later descriptors only break ties")
+        << QList<S>{S("quadrant", true), S("state", false), S("name", false, C::Localized)} << "r5,r1,r3,r4,r2,r6" << english;
 }
 
 void TestArrayController::sort()
 {
     QFETCH(QList<SortDescriptor>, descriptors);
     QFETCH(QString, expected);
+    QFETCH(QLocale, locale);
 
+    QLocale::setDefault(locale);
     QList<ManagedObject *> objects = m_items;
     SortDescriptor::sort(objects, descriptors);
     QCOMPARE(labels(objects), expected);
@@ -130,35 +119,8 @@ void TestArrayController::sort()
         int result = 0;
         for (auto d = descriptors.cbegin(); d != descriptors.cend() && result == 0; ++d)
             result = d->compare(objects[i - 1], objects[i]);
-        QVERIFY2(result <= 0, qPrintable(QStringLiteral("at %1").arg(i)));
+        QVERIFY2(result < 0 || (result == 0 && m_items.indexOf(objects[i - 1]) < m_items.indexOf(objects[i])), qPrintable(QString::number(i)));
     }
-}
-
-void TestArrayController::localizedSortFollowsTheLocale_data()
-{
-    QTest::addColumn<QLocale>("locale");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << "apple,Banana,Öl,zorro";
-    // In Swedish, Ö is a letter of its own after Z.
-    QTest::newRow("Swedish") << QLocale(QLocale::Swedish, QLocale::Sweden) << "apple,Banana,zorro,Öl";
-    // Case is ignored; otherwise code points decide.
-    QTest::newRow("C") << QLocale::c() << "apple,Banana,zorro,Öl";
-}
-
-void TestArrayController::localizedSortFollowsTheLocale()
-{
-    QFETCH(QLocale, locale);
-    QFETCH(QString, expected);
-    QList<ManagedObject *> objects;
-    for (const char *name : {"Öl", "zorro", "Banana", "apple"})
-        objects << makeItem(QString::fromUtf8(name), {{"name", QString::fromUtf8(name)}});
-    const SortDescriptor byName("name", true, SortDescriptor::Comparison::Localized);
-    // Sorted once before, so that a collator kept from another locale would show.
-    SortDescriptor::sort(objects, {byName});
-    QLocale::setDefault(locale);
-    SortDescriptor::sort(objects, {byName});
-    QCOMPARE(labels(objects), expected);
-    QCOMPARE(byName.compare(objects[2], objects[3]), -1);
 }
 
 void TestArrayController::sortsManyRecordsStably()
@@ -168,12 +130,11 @@ void TestArrayController::sortsManyRecordsStably()
     for (int i = 0; i < 2000; ++i)
         objects.append(makeItem(QString::number(i), {{"quadrant", (i * 7) % 4}, {"name", i % 3 ? "b" : "A"}}));
     SortDescriptor::sort(objects, {SortDescriptor("quadrant", true), SortDescriptor("name", true, SortDescriptor::Comparison::Localized)});
-    for (int i = 1; i < objects.size(); ++i) {
-        const auto key = [](const ManagedObject *o) {
-            return std::make_tuple(o->intValue("quadrant"), o->stringValue("name").toLower(), o->stringValue("label").toInt());
-        };
+    const auto key = [](const ManagedObject *o) {
+        return std::make_tuple(o->intValue("quadrant"), o->stringValue("name").toLower(), o->stringValue("label").toInt());
+    };
+    for (int i = 1; i < objects.size(); ++i)
         QVERIFY(key(objects[i - 1]) < key(objects[i]));
-    }
 }
 
 // --- Array controller -----------------------------------------------------------

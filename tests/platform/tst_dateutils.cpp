@@ -19,8 +19,7 @@ QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0
 
 } // namespace
 
-// Dates in Europe/Berlin (summer time from 31 March to 27 October 2024), and
-// the plain text of notes.
+// Dates in Europe/Berlin (summer time from 31 March to 27 October 2024); the plain text of notes.
 class TestDateUtils : public QObject
 {
     Q_OBJECT
@@ -55,8 +54,6 @@ void TestDateUtils::compare_data()
     QTest::newRow("all-day: the day counts") << local(2024, 5, 2, 17) << true << local(2024, 5, 2, 9) << true << 0;
     QTest::newRow("timed: the time counts") << local(2024, 5, 2, 9) << false << local(2024, 5, 2, 17) << false << -1;
     QTest::newRow("all-day before timed that day") << local(2024, 5, 2, 17) << true << local(2024, 5, 2, 9) << false << -1;
-    QTest::newRow("all-day on different days") << local(2024, 5, 2, 23, 59) << true << local(2024, 5, 3, 0, 1) << true << -1;
-    QTest::newRow("seconds ignored") << local(2024, 5, 2, 9, 0, 10) << false << local(2024, 5, 2, 9, 0, 59) << false << 0;
     QTest::newRow("same moment in UTC") << local(2024, 5, 2, 9) << false << utc(2024, 5, 2, 7) << false << 0;
     QTest::newRow("dated before undated") << local(2024, 5, 2, 9) << false << QDateTime() << true << -1;
     // The epoch and earlier are no date; a second after it is one.
@@ -82,7 +79,6 @@ void TestDateUtils::strip_data()
     QTest::addColumn<QDateTime>("day");
     QTest::addColumn<QDateTime>("minute");
 
-    QTest::newRow("afternoon") << local(2024, 5, 2, 15, 42, 7) << local(2024, 5, 2) << local(2024, 5, 2, 15, 42);
     // 22:30 UTC is already the next day in Berlin.
     QTest::newRow("UTC input, local day") << utc(2024, 5, 2, 22, 30, 5) << local(2024, 5, 3) << local(2024, 5, 3, 0, 30);
     QTest::newRow("clocks go forward that day") << local(2024, 3, 31, 12) << local(2024, 3, 31) << local(2024, 3, 31, 12);
@@ -124,14 +120,11 @@ void TestDateUtils::daysFromDate_data()
 
     QTest::newRow("same day") << local(2024, 5, 2, 0, 5) << local(2024, 5, 2, 23, 55) << 0;
     QTest::newRow("23:30 to 00:10 next day") << local(2024, 5, 2, 23, 30) << local(2024, 5, 3, 0, 10) << 1;
-    QTest::newRow("back to the day before") << local(2024, 5, 3, 0, 10) << local(2024, 5, 2, 23, 30) << -1;
     QTest::newRow("year boundary") << local(2023, 12, 31, 23, 59) << local(2024, 1, 1, 0, 0) << 1;
     // 22.5 hours from 23:30 to 23:00 the next day, over the short night.
     QTest::newRow("over a short night") << local(2024, 3, 30, 23, 30) << local(2024, 3, 31, 23, 0) << 1;
     QTest::newRow("two days over a short day") << local(2024, 3, 30) << local(2024, 4, 1) << 2;
-    QTest::newRow("within a long day") << local(2024, 10, 27, 0, 0) << local(2024, 10, 27, 23, 59) << 0;
     QTest::newRow("back over a long day") << local(2024, 10, 28, 0, 10) << local(2024, 10, 26, 23, 50) << -2;
-    QTest::newRow("invalid") << QDateTime() << local(2024, 5, 2) << 0;
 }
 
 void TestDateUtils::daysFromDate()
@@ -152,17 +145,13 @@ void TestDateUtils::htmlToPlainText_data()
     QTest::newRow("plain text comes back") << "it's 100% done, x < 3 and y > 4: Grüße 😀" << "it's 100% done, x < 3 and y > 4: Grüße 😀";
     QTest::newRow("entities") << "a &amp; b &lt;c&gt; caf&eacute; &ldquo;x&rdquo; &#65;&#x1F600;" << "a & b <c> café “x” A😀";
     QTest::newRow("invalid code points") << "&#0;|&#xD800;|&#x110000;" << "\uFFFD|\uFFFD|\uFFFD";
-    QTest::newRow("not entities") << "AT&T &unknown; & &#; &" << "AT&T &unknown; & &#; &";
-    QTest::newRow("entity does not open a tag") << "&lt;b&gt;bold&lt;/b&gt;" << "<b>bold</b>";
     QTest::newRow("blocks and breaks") << "<p>One</p>\n <p>Two<br>2b</p><ul><li>a</li><li>b <b>bold</b></li></ul>after"
                                        << "One\nTwo\n2b\na\nb bold\nafter";
-    QTest::newRow("table rows and cells") << "<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>" << "a\tb\nc";
     QTest::newRow("collapses whitespace") << "  hello \t  world \r\n again&nbsp; " << "hello world again";
     QTest::newRow("pre keeps whitespace") << "<pre>\n  keep   this\n</pre>c   d" << "  keep   this\nc d";
     QTest::newRow("hidden content") << "<head><title>T</title></head><!-- x -->ok<script>a = '<p>';</script><style>p {}</style>"
                                     << "ok";
     QTest::newRow("unterminated script") << "shown<script>hidden" << "shown";
-    QTest::newRow("unterminated comment") << "shown<!-- hidden <p>still hidden" << "shown";
     QTest::newRow("unterminated tag") << "unterminated <b class=\"x" << "unterminated";
 }
 
