@@ -76,11 +76,9 @@ void TestPredicate::evaluate_data()
     QTest::newRow("state != 2 holds for absent") << P::notEqual("state", 2) << "none,a,c,d,e";
     QTest::newRow("state < 0.5 against a double") << P::compare("state", P::Op::Less, 0.5) << "none,a,c,e";
     QTest::newRow("int64 beyond 32 bits") << P::compare("serial", P::Op::Greater, Q_INT64_C(4294967296)) << "a";
-    QTest::newRow("double absent reads 0") << P::equal("weight", 0) << "none,c,d,e";
     QTest::newRow("bool false holds for absent") << P::equal("flag", false) << "none,b,c,d,e";
 
     // Texts: absent and empty are alike.
-    QTest::newRow("name == empty") << P::equal("name", QString("")) << "none,c,e";
     QTest::newRow("name nil: absent or empty") << P::isNil("name") << "none,c,e";
     QTest::newRow("text ==[cd]") << P::compare("name", P::Op::Equal, QString("cafe"), cd) << "d";
     QTest::newRow("text < orders by code points") << P::compare("name", P::Op::Less, QString("C")) << "none,b,c,e";
@@ -91,22 +89,18 @@ void TestPredicate::evaluate_data()
     QTest::newRow("[d] only keeps case") << P::contains("name", "Cafe", di) << "a";
     QTest::newRow("accented haystack, plain needle") << P::contains("descriptionText", "creme brulee") << "e";
     QTest::newRow("percent is no wildcard") << P::contains("descriptionText", "it%done") << "";
-    QTest::newRow("asterisk is no wildcard") << P::contains("name", "b*k") << "";
     QTest::newRow("backslash literal") << P::contains("descriptionText", "c:\\temp\\") << "b";
     QTest::newRow("backslash-t is not a tab") << P::contains("descriptionText", "\t") << "";
-    QTest::newRow("begins with") << P::compare("name", P::Op::BeginsWith, QString("caf"), cd) << "a,d";
 
     // Dates: a comparison with an absent date is false, nil tests aside.
     const QDateTime due = local(2024, 3, 5, 10, 0);
     QTest::newRow("date ==") << P::equal("dueDate", due) << "a,d";
     QTest::newRow("date != is false for absent") << P::notEqual("dueDate", due) << "c";
-    QTest::newRow("date same moment in UTC") << P::equal("dueDate", due.toUTC()) << "a,d";
     QTest::newRow("date nil") << P::isNil("dueDate") << "none,b,e";
 
     // To-one relationships and key paths through them.
     QTest::newRow("relationship == record") << P::equal("folder", QVariant::fromValue(m_errands)) << "a,e";
     QTest::newRow("relationship == URI") << P::equal("folder", m_work->objectURI()) << "b,d";
-    QTest::newRow("key path text") << P::contains("folder.title", "WORK") << "b,d";
     QTest::newRow("key path number reads 0 without a folder") << P::notEqual("folder.state", 2) << "none,b,c,d";
 
     // Compounds; the null predicate is no filter.
@@ -117,11 +111,9 @@ void TestPredicate::evaluate_data()
         << P::andPredicate({P::equal("quadrant", 0), P::notEqual("state", 2), P::notEqual("state", 3),
                             P::orPredicate({P::contains("name", "IT'S 100%"), P::contains("descriptionText", "IT'S 100%")})})
         << "a";
-    QTest::newRow("empty and") << P::andPredicate({}) << "none,a,b,c,d,e";
     QTest::newRow("null") << P() << "none,a,b,c,d,e";
     QTest::newRow("null and") << (P() && P::equal("quadrant", 0)) << "none,a,c";
     QTest::newRow("not null") << !P() << "";
-    QTest::newRow("unknown key reads absent") << P::equal("nonexistent", 0) << "none,a,b,c,d,e";
 }
 
 void TestPredicate::evaluate()
