@@ -7,12 +7,10 @@
 #include "TodoModel.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,16 +31,6 @@ struct Run {
     QByteArray out;
     QByteArray err;
 };
-
-// The attribute names of an entity in the schema, and any extra key, sorted as JSON keys are.
-QStringList attributeNames(const QString &entity, const QString &extra = QString())
-{
-    QStringList names = extra.isEmpty() ? QStringList() : QStringList{extra};
-    for (const AttributeDescription &attribute : todoListModel().entity(entity)->attributes())
-        names << attribute.name;
-    names.sort();
-    return names;
-}
 
 QStringList namesOf(const QJsonValue &records, bool sorted = false)
 {
@@ -84,13 +72,11 @@ class tst_CorvaneCtl : public QObject
 
 private slots:
     void init();
-    void cleanup();
-
+    void cleanup() { m_tmp.reset(); }
     void parseDue_data();
     void parseDue();
-    void addThenDump();
+    void addDumpExportImport();
     void dumpIncludesEveryRecord();
-    void exportThenImport();
     void storeHeldByAnotherProcess();
     void commandLine_data();
     void commandLine();
@@ -100,13 +86,10 @@ private:
     Run ctl(const QStringList &arguments) const;
     // Runs dump on a store and parses it; an empty object when that fails.
     QJsonObject dump(const QString &store) const;
-    // Fills a store through the tool: lists One, Two, Three; items Milk and Bread in One, Eggs in Two.
-    void makeSource(const QString &store);
     QString path(const QString &name) const { return m_tmp->filePath(name); }
 
     std::unique_ptr<QTemporaryDir> m_tmp;
     QProcessEnvironment m_environment;
-    QStringList m_printedIds;  // by makeSource
 };
 
 void tst_CorvaneCtl::init()
@@ -118,11 +101,8 @@ void tst_CorvaneCtl::init()
     m_environment.insert(u"XDG_DATA_HOME"_s, path(u"xdg-data"_s));
     m_environment.insert(u"XDG_CONFIG_HOME"_s, path(u"xdg-config"_s));
     m_environment.remove(u"QT_LOGGING_RULES"_s);
-    QVERIFY(QDir().mkpath(path(u"home"_s)));
-    QVERIFY(QDir().mkpath(path(u"xdg-config"_s)));
+    QVERIFY(QDir().mkpath(path(u"home"_s)) && QDir().mkpath(path(u"xdg-config"_s)));
 }
-
-void tst_CorvaneCtl::cleanup() { m_tmp.reset(); }
 
 Run tst_CorvaneCtl::ctl(const QStringList &arguments) const
 {
@@ -147,28 +127,6 @@ QJsonObject tst_CorvaneCtl::dump(const QString &store) const
         qWarning() << "dump failed" << run.exitCode << run.err;
     return QJsonDocument::fromJson(run.out).object();
 }
-
-void tst_CorvaneCtl::makeSource(const QString &store)
-{
-    const QList<QStringList> commands = {
-        {"add-list", "One"}, {"add-list", "Two"}, {"add-list", "Three"},
-        {"add-item", "--list", "One", "--quadrant", "1", "--due", "2024-05-17", "--notes", "Two <b>&</b> more", "Milk"},
-        {"add-item", "--list", "One", "-q", "1", "--due", "2024-05-17T09:30", "Bread"},
-        {"add-item", "--list", "Two", "Eggs"},
-    };
-    m_printedIds.clear();
-    for (const QStringList &arguments : commands) {
-        const Run run = ctl(QStringList{u"--store"_s, store} + arguments);
-        QVERIFY2(run.exitCode == 0, run.err.constData());
-        if (arguments.contains(u"add-item"_s)) {
-            // The new item's identifier, alone on its line.
-            QVERIFY2(QRegularExpression(u"^[0-9]+\\n$"_s).match(QString::fromUtf8(run.out)).hasMatch(), run.out.constData());
-            m_printedIds << QString::fromUtf8(run.out.trimmed());
-        }
-    }
-}
-
-// --- add-item's due date, in process -----------------------------------------------------
 
 void tst_CorvaneCtl::parseDue_data()
 {
@@ -205,60 +163,80 @@ void tst_CorvaneCtl::parseDue()
         QCOMPARE(parsedAllDay, allDay);
 }
 
-// --- add and dump ----------------------------------------------------------------------------
+// --- add, dump, export and import through the tool ---------------------------------------------
 
-void tst_CorvaneCtl::addThenDump()
+void tst_CorvaneCtl::addDumpExportImport()
 {
-    const QString store = path(u"source.sqlite"_s);
     QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
     settings.setValue(u"lastSelectedProjectRow"_s, 7);
     settings.setValue(u"showingComboBox"_s, 0);
     settings.setValue(u"kAlphabeticalProjectOrder"_s, true);
     settings.sync();
-    const qint64 before = QDateTime::currentSecsSinceEpoch();
-    makeSource(store);
-    const qint64 after = QDateTime::currentSecsSinceEpoch();
-    QCOMPARE(ctl({u"--store"_s, store, u"export"_s, u"-o"_s, path(u"out.corvx"_s)}).exitCode, 0);
+    const QString source = path(u"source.sqlite"_s);
+    const QList<QStringList> commands = {
+        {"add-list", "One"}, {"add-list", "Two"}, {"add-list", "Three"},
+        {"add-item", "--list", "One", "--quadrant", "1", "--due", "2024-05-17", "--notes", "Two <b>&</b> more", "Milk"},
+        {"add-item", "--list", "One", "-q", "1", "--due", "2024-05-17T09:30", "Bread"},
+    };
+    QByteArray printed;  // the new items' identifiers, one a line
+    for (const QStringList &arguments : commands) {
+        const Run run = ctl(QStringList{u"--store"_s, source} + arguments);
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        printed += run.out;
+    }
+    const QString all = path(u"all.corvx"_s);
+    const QString named = path(u"named.corvx"_s);
+    const QByteArray hash = fileHash(source);
+    QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"-o"_s, all}).exitCode, 0);
+    QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"--list"_s, u"Three"_s, u"--list"_s, u"One"_s, u"-o"_s, named}).exitCode, 0);
+    QCOMPARE(fileHash(source), hash);
 
-    // The list was selected only to add the item, and the filters switched only
+    // The list was selected only to add the items, and the filters switched only
     // to export: the application starts as the user left it.
     settings.sync();
     QCOMPARE(settings.value(u"lastSelectedProjectRow"_s).toInt(), 7);
     QCOMPARE(settings.value(u"showingComboBox"_s).toInt(), 0);
     QVERIFY(!settings.contains(u"sortingComboBox"_s));
 
-    const QJsonObject root = dump(store);
-    // The sidebar's order, as the user chose it in the application.
-    QCOMPARE(namesOf(root["lists"_L1]), (QStringList{"One", "Three", "Two"}));
-    const QJsonObject list = findByName(root["lists"_L1], u"One"_s).toObject();
-    // Every attribute of the schema is there, absent ones as null.
-    QCOMPARE(list.keys(), attributeNames(TODOList::EntityName, u"items"_s));
-    QCOMPARE(list["edited_since"_L1].toInt(), 1);
-    QVERIFY(list["cv_notes"_L1].isNull());
-
-    QStringList dumpedIds;
-    const QJsonArray items = list["items"_L1].toArray();
-    for (const QJsonValue &item : items) {
-        QCOMPARE(item.toObject().keys(), attributeNames(TODOItem::EntityName));
-        dumpedIds << QString::number(item["id_"_L1].toInteger());
-        QCOMPARE(item["edited_since"_L1].toInt(), 1);  // marked for upload, as in the application
-        QVERIFY(item["creationDate"_L1].toInteger() >= before && item["creationDate"_L1].toInteger() <= after);
-    }
-    dumpedIds << QString::number(findByName(root["lists"_L1], u"Two"_s)["items"_L1][0]["id_"_L1].toInteger());
-    // As the quadrant shows them, the newer item above the older: Bread, Milk (and Eggs).
-    QCOMPARE(namesOf(items), (QStringList{"Bread", "Milk"}));
-    QCOMPARE(dumpedIds, (QStringList{m_printedIds.value(1), m_printedIds.value(0), m_printedIds.value(2)}));
-
-    const QJsonValue milk = items[1];
+    // Lists in the sidebar's order as the user chose it; every attribute of the schema, absent ones as null.
+    const QJsonValue lists = dump(source)["lists"_L1];
+    QCOMPARE(namesOf(lists), (QStringList{"One", "Three", "Two"}));
+    const QJsonValue one = findByName(lists, u"One"_s);
+    QCOMPARE(one.toObject().size(), todoListModel().entity(TODOList::EntityName)->attributes().size() + 1);
+    QVERIFY(one["cv_notes"_L1].isNull());
+    const QJsonValue bread = one["items"_L1][0];
+    const QJsonValue milk = one["items"_L1][1];  // the newer item above the older
+    QCOMPARE(milk.toObject().size(), todoListModel().entity(TODOItem::EntityName)->attributes().size());
+    QCOMPARE(printed, QByteArray::number(milk["id_"_L1].toInteger()) + '\n' + QByteArray::number(bread["id_"_L1].toInteger()) + '\n');
     QCOMPARE(milk["quadrant"_L1].toInt(), 1);
     QCOMPARE(milk["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(0, 0)).toSecsSinceEpoch());
     QCOMPARE(milk["allDay"_L1], QJsonValue(true));
     QCOMPARE(milk["descriptionRichText"_L1].toString(), u"<p>Two &lt;b&gt;&amp;&lt;/b&gt; more</p>"_s);
     QCOMPARE(milk["descriptionText"_L1].toString(), u"Two <b>&</b> more"_s);
-    QCOMPARE(items[0]["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(9, 30)).toSecsSinceEpoch());
-    QCOMPARE(items[0]["allDay"_L1].toBool(), false);
-    QVERIFY(items[0]["descriptionRichText"_L1].isNull());
-    QCOMPARE(findByName(root["lists"_L1], u"Two"_s)["items"_L1][0]["quadrant"_L1].toInt(), 0);
+    QCOMPARE(milk["edited_since"_L1].toInt(), 1);  // marked for upload, as in the application
+    QCOMPARE(bread["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(9, 30)).toSecsSinceEpoch());
+    QCOMPARE(bread["allDay"_L1].toBool(), false);
+
+    // A bad file is reported and the next one still imported; importing again makes second copies.
+    const QString bad = path(u"bad.corvx"_s);
+    QVERIFY(writeBytes(bad, QByteArray(16, '\xff')));
+    const QString target = path(u"target.sqlite"_s);
+    const Run run = ctl({u"--store"_s, target, u"import"_s, bad, all});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(bad.toUtf8()), run.err.constData());
+    QCOMPARE(QString::fromUtf8(run.out), u"Imported 3 list(s) from %1\n"_s.arg(all));
+    QCOMPARE(ctl({u"--store"_s, target, u"import"_s, all}).exitCode, 0);
+    const QJsonValue imported = dump(target)["lists"_L1];
+    QCOMPARE(namesOf(imported, true), (QStringList{"One", "One", "Three", "Three", "Two", "Two"}));
+    for (const QJsonValue &list : imported.toArray()) {
+        // New lists, marked for the next upload, with the items of the original.
+        QCOMPARE(list["id_"_L1].toInt(-1), 0);
+        QCOMPARE(list["edited_since"_L1].toInt(), 1);
+        QCOMPARE(portableItems(list), portableItems(findByName(lists, list["name"_L1].toString())));
+    }
+    const QString chosen = path(u"chosen.sqlite"_s);
+    QCOMPARE(ctl({u"--store"_s, chosen, u"import"_s, named}).exitCode, 0);
+    QCOMPARE(namesOf(dump(chosen)["lists"_L1]), (QStringList{"One", "Three"}));
 }
 
 void tst_CorvaneCtl::dumpIncludesEveryRecord()
@@ -306,47 +284,6 @@ void tst_CorvaneCtl::dumpIncludesEveryRecord()
     // Reading changes nothing.
     QCOMPARE(fileHash(store), hash);
 }
-
-// --- export and import ---------------------------------------------------------------------
-
-void tst_CorvaneCtl::exportThenImport()
-{
-    const QString source = path(u"source.sqlite"_s);
-    makeSource(source);
-    const QByteArray hash = fileHash(source);
-    const QString all = path(u"all.corvx"_s);
-    const QString named = path(u"named.corvx"_s);
-    QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"-o"_s, all}).exitCode, 0);
-    QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"--list"_s, u"Three"_s, u"--list"_s, u"One"_s, u"-o"_s, named}).exitCode, 0);
-    QCOMPARE(fileHash(source), hash);
-
-    // A bad file is reported and the next one still imported; importing again makes second copies.
-    const QString bad = path(u"bad.corvx"_s);
-    QVERIFY(writeBytes(bad, QByteArray(16, '\xff')));
-    const QString target = path(u"target.sqlite"_s);
-    Run run = ctl({u"--store"_s, target, u"import"_s, bad, all});
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains(bad.toUtf8()), run.err.constData());
-    QCOMPARE(QString::fromUtf8(run.out), u"Imported 3 list(s) from %1\n"_s.arg(all));
-    QCOMPARE(ctl({u"--store"_s, target, u"import"_s, all}).exitCode, 0);
-
-    const QJsonValue original = dump(source)["lists"_L1];
-    const QJsonValue imported = dump(target)["lists"_L1];
-    QCOMPARE(namesOf(imported, true), (QStringList{"One", "One", "Three", "Three", "Two", "Two"}));
-    for (const QJsonValue &list : imported.toArray()) {
-        // New lists, marked for the next upload, with the items of the original.
-        QCOMPARE(list["id_"_L1].toInt(-1), 0);
-        QCOMPARE(list["edited_since"_L1].toInt(), 1);
-        const QJsonValue copied = findByName(original, list["name"_L1].toString());
-        QCOMPARE(portableItems(list), portableItems(copied));
-        QCOMPARE(list["textSecondQuadrant"_L1], copied["textSecondQuadrant"_L1]);
-    }
-    const QString chosen = path(u"chosen.sqlite"_s);
-    QCOMPARE(ctl({u"--store"_s, chosen, u"import"_s, named}).exitCode, 0);
-    QCOMPARE(namesOf(dump(chosen)["lists"_L1], true), (QStringList{"One", "Three"}));
-}
-
-// --- the one-writer lock ---------------------------------------------------------------------
 
 void tst_CorvaneCtl::storeHeldByAnotherProcess()
 {
