@@ -287,21 +287,18 @@ void tst_CorvaneCtl::dumpIncludesEveryRecord()
 
 void tst_CorvaneCtl::storeHeldByAnotherProcess()
 {
-    // The application's store, by default and by its path.
+    // The application's store, by default and by its path, held by this process as a running Corvane would.
     const QString store = path(u"xdg-data/Nuvalto/Corvane/corvane_2_8.sqlite"_s);
     QCOMPARE(ctl({u"add-list"_s, u"Groceries"_s}).exitCode, 0);
     const QByteArray hash = fileHash(store);
-    QVERIFY(!hash.isEmpty());
-
-    // This process holds the store, as a running Corvane would.
     auto holder = std::make_unique<ManagedObjectContext>(todoListModel());
     QString error;
     QVERIFY2(holder->open(store, &error), qPrintable(error));
-    for (const QStringList &arguments : {QStringList{"add-list", "More"}, QStringList{"--store", store, "add-item", "--list", "Groceries", "Butter"}}) {
+    for (const QStringList &arguments : {QStringList{"add-list", "More"}, QStringList{"--store", store, "import", "in.corvx"}}) {
         const Run run = ctl(arguments);
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains("in use by another Corvane process") && run.err.contains(store.toUtf8()), run.err.constData());
-        QVERIFY(run.out.isEmpty());
+        QVERIFY2(run.err.contains("in use by another Corvane process") && run.err.contains(store.toUtf8()) && run.out.isEmpty(),
+                 run.err.constData());
         QCOMPARE(fileHash(store), hash);
     }
     // Once it is free, the same command goes through.
@@ -323,14 +320,11 @@ void tst_CorvaneCtl::commandLine_data()
     QTest::newRow("command help opens nothing") << QStringList{"--store", "{missing}", "add-item", "--help"} << 0
                                                 << "Usage: corvanectl add-item [options] NAME";
     QTest::newRow("no command") << QStringList{} << 2 << "no command given";
-    QTest::newRow("quadrant 4") << QStringList{"--store", "{store}", "add-item", "--list", "One", "-q", "4", "X"} << 2
-                                << "the quadrant must be 0, 1, 2 or 3, not '4'";
     QTest::newRow("skipped local time") << QStringList{"--store", "{store}", "add-item", "--list", "One", "--due", "2024-03-31T02:30", "X"}
                                         << 2 << "'2024-03-31T02:30' does not exist in local time";
     QTest::newRow("unknown list") << QStringList{"--store", "{store}", "add-item", "--list", "Nope", "X"} << 1 << "no list named 'Nope'";
     QTest::newRow("export of an unknown list") << QStringList{"--store", "{store}", "export", "--list", "One", "--list", "Four", "-o", "{dir}/x"}
                                                << 1 << "no list named 'Four'";
-    QTest::newRow("export to a folder") << QStringList{"--store", "{store}", "export", "-o", "{dir}"} << 1 << "{dir}";
     QTest::newRow("import of a damaged file") << QStringList{"--store", "{store}", "import", "{dir}/bad.corvx"} << 1 << "{dir}/bad.corvx";
     QTest::newRow("dump of a missing store") << QStringList{"--store", "{missing}", "dump"} << 1 << "there is no store at {missing}";
 }
