@@ -60,7 +60,8 @@ private slots:
     void cleanup() { m_tmp.reset(); }
     void parseDue_data();
     void parseDue();
-    void addDumpExportImport();
+    void addThenDump();
+    void exportThenImport();
     void storeHeldByAnotherProcess();
     void commandLine_data();
     void commandLine();
@@ -70,10 +71,14 @@ private:
     Run ctl(const QStringList &arguments) const;
     // Runs dump on a store and parses it; an empty object when that fails.
     QJsonObject dump(const QString &store) const;
+    // A store with the lists One, Two, Three (Milk and Bread in One) made through the tool, a trashed and
+    // a deleted list, a deleted item dated before the epoch and an item without a list.
+    void makeSource(const QString &store);
     QString path(const QString &name) const { return m_tmp->filePath(name); }
 
     std::unique_ptr<QTemporaryDir> m_tmp;
     QProcessEnvironment m_environment;
+    QByteArray m_printed;  // what makeSource's commands printed: the new items' identifiers
 };
 
 void tst_CorvaneCtl::init()
@@ -146,15 +151,8 @@ void tst_CorvaneCtl::parseDue()
 }
 
 
-void tst_CorvaneCtl::addDumpExportImport()
+void tst_CorvaneCtl::makeSource(const QString &store)
 {
-    QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
-    settings.setValue(u"lastSelectedProjectRow"_s, 7);
-    settings.setValue(u"showingComboBox"_s, 0);
-    settings.setValue(u"kAlphabeticalProjectOrder"_s, true);
-    settings.sync();
-    // A store with a trashed and a deleted list, a deleted item dated before the epoch and an item without a list.
-    const QString source = path(u"source.sqlite"_s);
     {
         ManagedObjectContext context(todoListModel());
         auto *trashed = context.insert<TODOList>(TODOList::EntityName);
@@ -170,19 +168,61 @@ void tst_CorvaneCtl::addDumpExportImport()
         item->setCompletionDate(QDateTime::fromMSecsSinceEpoch(-500, Qt::UTC));
         context.insert<TODOItem>(TODOItem::EntityName)->setServerID(5000000000LL);
         QString error;
-        QVERIFY2(context.create(source, &error), qPrintable(error));
+        QVERIFY2(context.create(store, &error), qPrintable(error));
     }
     const QList<QStringList> commands = {
         {"add-list", "One"}, {"add-list", "Two"}, {"add-list", "Three"},
         {"add-item", "--list", "One", "--quadrant", "1", "--due", "2024-05-17", "--notes", "Two <b>&</b> more", "Milk"},
         {"add-item", "--list", "One", "-q", "1", "--due", "2024-05-17T09:30", "Bread"},
     };
-    QByteArray printed;  // the new items' identifiers, one a line
+    m_printed.clear();
     for (const QStringList &arguments : commands) {
-        const Run run = ctl(QStringList{u"--store"_s, source} + arguments);
+        const Run run = ctl(QStringList{u"--store"_s, store} + arguments);
         QVERIFY2(run.exitCode == 0, run.err.constData());
-        printed += run.out;
+        m_printed += run.out;
     }
+}
+
+void tst_CorvaneCtl::addThenDump()
+{
+    const QString source = path(u"source.sqlite"_s);
+    makeSource(source);
+    const QByteArray hash = fileHash(source);
+    // Every record: shown lists in the sidebar's order, then trashed, then deleted ones.
+    const QJsonObject root = dump(source);
+    const QJsonValue lists = root["lists"_L1];
+    QCOMPARE(namesOf(lists), (QStringList{"One", "Two", "Three", "Trashed", "Gone"}));
+    QCOMPARE(lists[4]["centerX"_L1].toDouble(), 30.5);
+    QCOMPARE(lists[4]["items"_L1][0]["completionDate"_L1].toInteger(), -1);  // whole seconds, rounded down
+    QCOMPARE(root["orphanItems"_L1][0]["serverID"_L1].toInteger(), 5000000000LL);
+    // Every attribute of the schema, absent ones as null.
+    const QJsonValue one = findByName(lists, u"One"_s);
+    QCOMPARE(one.toObject().size(), todoListModel().entity(TODOList::EntityName)->attributes().size() + 1);
+    QVERIFY(one["cv_notes"_L1].isNull());
+    const QJsonValue bread = one["items"_L1][0];
+    const QJsonValue milk = one["items"_L1][1];  // the newer item above the older
+    QCOMPARE(milk.toObject().size(), todoListModel().entity(TODOItem::EntityName)->attributes().size());
+    QCOMPARE(m_printed, QByteArray::number(milk["id_"_L1].toInteger()) + '\n' + QByteArray::number(bread["id_"_L1].toInteger()) + '\n');
+    QCOMPARE(milk["quadrant"_L1].toInt(), 1);
+    QCOMPARE(milk["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(0, 0)).toSecsSinceEpoch());
+    QCOMPARE(milk["allDay"_L1], QJsonValue(true));
+    QCOMPARE(milk["descriptionRichText"_L1].toString(), u"<p>Two &lt;b&gt;&amp;&lt;/b&gt; more</p>"_s);
+    QCOMPARE(milk["descriptionText"_L1].toString(), u"Two <b>&</b> more"_s);
+    QCOMPARE(milk["edited_since"_L1].toInt(), 1);  // marked for upload, as in the application
+    QCOMPARE(bread["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(9, 30)).toSecsSinceEpoch());
+    QCOMPARE(bread["allDay"_L1].toBool(), false);
+    QCOMPARE(fileHash(source), hash);  // dump only reads
+}
+
+void tst_CorvaneCtl::exportThenImport()
+{
+    QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
+    settings.setValue(u"lastSelectedProjectRow"_s, 7);
+    settings.setValue(u"showingComboBox"_s, 0);
+    settings.setValue(u"kAlphabeticalProjectOrder"_s, true);
+    settings.sync();
+    const QString source = path(u"source.sqlite"_s);
+    makeSource(source);
     const QString all = path(u"all.corvx"_s);
     const QString named = path(u"named.corvx"_s);
     const QByteArray hash = fileHash(source);
@@ -197,29 +237,8 @@ void tst_CorvaneCtl::addDumpExportImport()
     QCOMPARE(settings.value(u"showingComboBox"_s).toInt(), 0);
     QVERIFY(!settings.contains(u"sortingComboBox"_s));
 
-    // Every record: shown lists in the sidebar's order as the user chose it, then trashed, then deleted ones.
-    const QJsonObject root = dump(source);
-    const QJsonValue lists = root["lists"_L1];
-    QCOMPARE(namesOf(lists), (QStringList{"One", "Three", "Two", "Trashed", "Gone"}));
-    QCOMPARE(lists[4]["centerX"_L1].toDouble(), 30.5);
-    QCOMPARE(lists[4]["items"_L1][0]["completionDate"_L1].toInteger(), -1);  // whole seconds, rounded down
-    QCOMPARE(root["orphanItems"_L1][0]["serverID"_L1].toInteger(), 5000000000LL);
-    // Every attribute of the schema, absent ones as null.
-    const QJsonValue one = findByName(lists, u"One"_s);
-    QCOMPARE(one.toObject().size(), todoListModel().entity(TODOList::EntityName)->attributes().size() + 1);
-    QVERIFY(one["cv_notes"_L1].isNull());
-    const QJsonValue bread = one["items"_L1][0];
-    const QJsonValue milk = one["items"_L1][1];  // the newer item above the older
-    QCOMPARE(milk.toObject().size(), todoListModel().entity(TODOItem::EntityName)->attributes().size());
-    QCOMPARE(printed, QByteArray::number(milk["id_"_L1].toInteger()) + '\n' + QByteArray::number(bread["id_"_L1].toInteger()) + '\n');
-    QCOMPARE(milk["quadrant"_L1].toInt(), 1);
-    QCOMPARE(milk["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(0, 0)).toSecsSinceEpoch());
-    QCOMPARE(milk["allDay"_L1], QJsonValue(true));
-    QCOMPARE(milk["descriptionRichText"_L1].toString(), u"<p>Two &lt;b&gt;&amp;&lt;/b&gt; more</p>"_s);
-    QCOMPARE(milk["descriptionText"_L1].toString(), u"Two <b>&</b> more"_s);
-    QCOMPARE(milk["edited_since"_L1].toInt(), 1);  // marked for upload, as in the application
-    QCOMPARE(bread["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(9, 30)).toSecsSinceEpoch());
-    QCOMPARE(bread["allDay"_L1].toBool(), false);
+    const QJsonValue lists = dump(source)["lists"_L1];
+    QCOMPARE(namesOf(lists).mid(0, 3), (QStringList{"One", "Three", "Two"}));  // the sidebar's order the user chose
 
     // A bad file is reported and the next one still imported; importing again makes second copies.
     const QString bad = path(u"bad.corvx"_s);
