@@ -69,28 +69,23 @@ void TestPredicate::evaluate_data()
 
     using P = Predicate;
     const auto ci = P::Options(P::CaseInsensitive);
-    const auto di = P::Options(P::DiacriticInsensitive);
     const auto cd = P::Options(P::CaseInsensitive | P::DiacriticInsensitive);
 
     // Numbers: an absent number reads 0, but is nil.
     QTest::newRow("state != 2 holds for absent") << P::notEqual("state", 2) << "none,a,c,d,e";
-    QTest::newRow("state < 0.5 against a double") << P::compare("state", P::Op::Less, 0.5) << "none,a,c,e";
     QTest::newRow("int64 beyond 32 bits") << P::compare("serial", P::Op::Greater, Q_INT64_C(4294967296)) << "a";
     QTest::newRow("bool false holds for absent") << P::equal("flag", false) << "none,b,c,d,e";
 
     // Texts: absent and empty are alike.
     QTest::newRow("name nil: absent or empty") << P::isNil("name") << "none,c,e";
     QTest::newRow("text ==[cd]") << P::compare("name", P::Op::Equal, QString("cafe"), cd) << "d";
-    QTest::newRow("text < orders by code points") << P::compare("name", P::Op::Less, QString("C")) << "none,b,c,e";
 
     // Search text, matched literally and folded.
     QTest::newRow("cafe finds Café and CAFÉ") << P::contains("name", "cafe") << "a,d";
     QTest::newRow("[c] only keeps accents") << P::contains("name", "cafe", ci) << "";
-    QTest::newRow("[d] only keeps case") << P::contains("name", "Cafe", di) << "a";
     QTest::newRow("accented haystack, plain needle") << P::contains("descriptionText", "creme brulee") << "e";
     QTest::newRow("percent is no wildcard") << P::contains("descriptionText", "it%done") << "";
     QTest::newRow("backslash literal") << P::contains("descriptionText", "c:\\temp\\") << "b";
-    QTest::newRow("backslash-t is not a tab") << P::contains("descriptionText", "\t") << "";
 
     // Dates: a comparison with an absent date is false, nil tests aside.
     const QDateTime due = local(2024, 3, 5, 10, 0);
@@ -100,13 +95,9 @@ void TestPredicate::evaluate_data()
 
     // To-one relationships and key paths through them.
     QTest::newRow("relationship == record") << P::equal("folder", QVariant::fromValue(m_errands)) << "a,e";
-    QTest::newRow("relationship == URI") << P::equal("folder", m_work->objectURI()) << "b,d";
     QTest::newRow("key path number reads 0 without a folder") << P::notEqual("folder.state", 2) << "none,b,c,d";
 
     // Compounds; the null predicate is no filter.
-    QTest::newRow("and with nested or")
-        << P::andPredicate({P::equal("quadrant", 0), P::orPredicate({P::compare("state", P::Op::Less, 0), P::contains("name", "cafe")})})
-        << "a,c";
     QTest::newRow("quadrant search filter")
         << P::andPredicate({P::equal("quadrant", 0), P::notEqual("state", 2), P::notEqual("state", 3),
                             P::orPredicate({P::contains("name", "IT'S 100%"), P::contains("descriptionText", "IT'S 100%")})})
