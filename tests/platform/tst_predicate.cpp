@@ -84,25 +84,21 @@ void TestPredicate::evaluate_data()
     QTest::newRow("cafe finds Café and CAFÉ") << P::contains("name", "cafe") << "a,d";
     QTest::newRow("[c] only keeps accents") << P::contains("name", "cafe", ci) << "";
     QTest::newRow("accented haystack, plain needle") << P::contains("descriptionText", "creme brulee") << "e";
-    QTest::newRow("percent is no wildcard") << P::contains("descriptionText", "it%done") << "";
     QTest::newRow("backslash literal") << P::contains("descriptionText", "c:\\temp\\") << "b";
 
     // Dates: a comparison with an absent date is false, nil tests aside.
     const QDateTime due = local(2024, 3, 5, 10, 0);
     QTest::newRow("date ==") << P::equal("dueDate", due) << "a,d";
     QTest::newRow("date != is false for absent") << P::notEqual("dueDate", due) << "c";
-    QTest::newRow("date nil") << P::isNil("dueDate") << "none,b,e";
 
     // To-one relationships and key paths through them.
     QTest::newRow("relationship == record") << P::equal("folder", QVariant::fromValue(m_errands)) << "a,e";
-    QTest::newRow("key path number reads 0 without a folder") << P::notEqual("folder.state", 2) << "none,b,c,d";
 
     // Compounds; the null predicate is no filter.
     QTest::newRow("quadrant search filter")
         << P::andPredicate({P::equal("quadrant", 0), P::notEqual("state", 2), P::notEqual("state", 3),
                             P::orPredicate({P::contains("name", "IT'S 100%"), P::contains("descriptionText", "IT'S 100%")})})
         << "a";
-    QTest::newRow("null") << P() << "none,a,b,c,d,e";
     QTest::newRow("null and") << (P() && P::equal("quadrant", 0)) << "none,a,c";
     QTest::newRow("not null") << !P() << "";
 }
