@@ -273,8 +273,6 @@ void tst_CorvaneCtl::commandLine_data()
     QTest::newRow("skipped local time") << QStringList{"add-item", "--list", "One", "--due", "2024-03-31T02:30", "X"} << false << 2
                                         << "'2024-03-31T02:30' does not exist in local time";
     QTest::newRow("unknown list") << QStringList{"add-item", "--list", "Nope", "X"} << false << 1 << "no list named 'Nope'";
-    QTest::newRow("export of an unknown list") << QStringList{"export", "--list", "One", "--list", "Four", "-o", "{dir}/x"} << false << 1
-                                               << "no list named 'Four'";
     QTest::newRow("import of a damaged file") << QStringList{"import", "{dir}/bad.corvx"} << false << 1 << "{dir}/bad.corvx";
     QTest::newRow("dump of a missing store") << QStringList{"--store", "{missing}", "dump"} << false << 1 << "there is no store at {missing}";
     QTest::newRow("store in use") << QStringList{"add-list", "More"} << true << 1 << "{store} is in use by another Corvane process";

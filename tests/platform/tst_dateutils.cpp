@@ -1,5 +1,4 @@
 #include "DateUtils.h"
-#include "HtmlText.h"
 
 #include <QTest>
 
@@ -34,8 +33,6 @@ private slots:
     void compare();
     void days_data();  // days between, start of the day, the minute
     void days();
-    void htmlToPlainText_data();
-    void htmlToPlainText();
 };
 
 void TestDateUtils::compare_data()
@@ -93,26 +90,6 @@ void TestDateUtils::days()
     QCOMPARE(DateUtils::daysFromDate(from, to), days);
     QCOMPARE(DateUtils::stripTimeOfDay(to), day);
     QCOMPARE(DateUtils::stripSeconds(to), minute);
-}
-
-// --- The plain text of notes, as search and list files see it -------------------------
-
-void TestDateUtils::htmlToPlainText_data()
-{
-    QTest::addColumn<QString>("html");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("entities") << "a &amp; &lt;b&gt; caf&eacute; &#65;&#x1F600; &#0; AT&T &unknown;" << "a & <b> café A😀 \uFFFD AT&T &unknown;";
-    QTest::newRow("blocks and whitespace") << "<p>One  \n two</p>\n <p>Three<br>3b</p><ul><li>a</li><li>b <b>bold</b></li></ul><pre> x  y</pre>"
-                                           << "One two\nThree\n3b\na\nb bold\n x  y";
-    QTest::newRow("hidden content") << "<head><title>T</title></head><!-- x -->ok<script>a = '<p>';</script><style>p {}</style>" << "ok";
-}
-
-void TestDateUtils::htmlToPlainText()
-{
-    QFETCH(QString, html);
-    QFETCH(QString, expected);
-    QCOMPARE(HtmlText::toPlainText(html), expected);
 }
 
 QTEST_GUILESS_MAIN(TestDateUtils)
