@@ -78,13 +78,12 @@ private:
 void tst_CorvaneCtl::init()
 {
     m_tmp = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_tmp->isValid());
     m_environment = QProcessEnvironment::systemEnvironment();
     m_environment.insert(u"HOME"_s, path(u"home"_s));
     m_environment.insert(u"XDG_DATA_HOME"_s, path(u"xdg-data"_s));
     m_environment.insert(u"XDG_CONFIG_HOME"_s, path(u"xdg-config"_s));
     m_environment.remove(u"QT_LOGGING_RULES"_s);
-    QVERIFY(QDir().mkpath(path(u"home"_s)) && QDir().mkpath(path(u"xdg-config"_s)));
+    QVERIFY(m_tmp->isValid() && QDir().mkpath(path(u"home"_s)) && QDir().mkpath(path(u"xdg-config"_s)));
 }
 
 Run tst_CorvaneCtl::ctl(const QStringList &arguments) const
@@ -206,8 +205,7 @@ void tst_CorvaneCtl::exportThenImport()
     settings.sync();
     const QString source = path(u"source.sqlite"_s);
     makeSource(source);
-    const QString all = path(u"all.corvx"_s);
-    const QString named = path(u"named.corvx"_s);
+    const QString all = path(u"all.corvx"_s), named = path(u"named.corvx"_s);
     const QByteArray hash = fileHash(source);
     QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"-o"_s, all}).exitCode, 0);
     QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"--list"_s, u"Three"_s, u"--list"_s, u"One"_s, u"-o"_s, named}).exitCode, 0);
@@ -263,7 +261,7 @@ void tst_CorvaneCtl::commandLine_data()
                                         << "'2024-03-31T02:30' does not exist in local time";
     QTest::newRow("unknown list") << QStringList{"add-item", "--list", "Nope", "X"} << false << 1 << "no list named 'Nope'";
     QTest::newRow("import of a damaged file") << QStringList{"import", "{dir}/bad.corvx"} << false << 1 << "{dir}/bad.corvx";
-    QTest::newRow("dump of a missing store") << QStringList{"--store", "{missing}", "dump"} << false << 1 << "there is no store at {missing}";
+    QTest::newRow("missing store") << QStringList{"--store", "{missing}", "dump"} << false << 1 << "there is no store at {missing}";
     QTest::newRow("store in use") << QStringList{"add-list", "More"} << true << 1 << "{store} is in use by another Corvane process";
 }
 

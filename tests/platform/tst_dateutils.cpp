@@ -6,7 +6,7 @@
 
 namespace {
 
-QDateTime local(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
 {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
 }
@@ -43,12 +43,12 @@ void TestDateUtils::compare_data()
     QTest::addColumn<bool>("allDayB");
     QTest::addColumn<int>("expected");
 
-    QTest::newRow("all-day: the day counts") << local(2024, 5, 2, 17) << true << local(2024, 5, 2, 9) << true << 0;
-    QTest::newRow("all-day before timed that day") << local(2024, 5, 2, 17) << true << local(2024, 5, 2, 9) << false << -1;
-    QTest::newRow("same moment in UTC") << local(2024, 5, 2, 9) << false << utc(2024, 5, 2, 7) << false << 0;
-    QTest::newRow("dated before undated") << local(2024, 5, 2, 9) << false << QDateTime() << true << -1;
+    QTest::newRow("all-day: the day counts") << at(2024, 5, 2, 17) << true << at(2024, 5, 2, 9) << true << 0;
+    QTest::newRow("all-day before timed that day") << at(2024, 5, 2, 17) << true << at(2024, 5, 2, 9) << false << -1;
+    QTest::newRow("same moment in UTC") << at(2024, 5, 2, 9) << false << utc(2024, 5, 2, 7) << false << 0;
+    QTest::newRow("dated before undated") << at(2024, 5, 2, 9) << false << QDateTime() << true << -1;
     // The epoch and earlier are no date; a second after it is one.
-    QTest::newRow("epoch is no date") << utc(1970, 1, 1) << false << local(1965, 6, 1, 12) << false << 0;
+    QTest::newRow("epoch is no date") << utc(1970, 1, 1) << false << at(1965, 6, 1, 12) << false << 0;
     QTest::newRow("one second after epoch is a date") << utc(1970, 1, 1, 0, 0, 1) << false << QDateTime() << false << -1;
 }
 
@@ -72,12 +72,13 @@ void TestDateUtils::days_data()
     QTest::addColumn<QDateTime>("minute");  // to without its seconds
 
     QTest::newRow("23:30 to 00:10 next day")
-        << local(2024, 5, 2, 23, 30) << local(2024, 5, 3, 0, 10, 5) << 1 << local(2024, 5, 3) << local(2024, 5, 3, 0, 10);
-    // 22.5 hours from 23:30 to 23:00 the next day, over the short night.
-    QTest::newRow("over a short night") << local(2024, 3, 30, 23, 30) << local(2024, 3, 31, 23, 0) << 1 << local(2024, 3, 31) << local(2024, 3, 31, 23, 0);
-    // The second 02:30 of the night the clocks go back (UTC+1), not the first; that day has 25 hours.
-    QTest::newRow("repeated hour") << local(2024, 10, 26, 0, 30) << utc(2024, 10, 27, 1, 30, 45) << 1 << local(2024, 10, 27) << utc(2024, 10, 27, 1, 30);
-    QTest::newRow("back over a long day") << local(2024, 10, 28, 0, 10) << local(2024, 10, 26, 23, 50) << -2 << local(2024, 10, 26) << local(2024, 10, 26, 23, 50);
+        << at(2024, 5, 2, 23, 30) << at(2024, 5, 3, 0, 10, 5) << 1 << at(2024, 5, 3) << at(2024, 5, 3, 0, 10);
+    QTest::newRow("22.5 hours over the short night")
+        << at(2024, 3, 30, 23, 30) << at(2024, 3, 31, 23, 0) << 1 << at(2024, 3, 31) << at(2024, 3, 31, 23, 0);
+    QTest::newRow("the second 02:30 of the night the clocks go back (UTC+1)")
+        << at(2024, 10, 26, 0, 30) << utc(2024, 10, 27, 1, 30, 45) << 1 << at(2024, 10, 27) << utc(2024, 10, 27, 1, 30);
+    QTest::newRow("back over the 25-hour day")
+        << at(2024, 10, 28, 0, 10) << at(2024, 10, 26, 23, 50) << -2 << at(2024, 10, 26) << at(2024, 10, 26, 23, 50);
 }
 
 void TestDateUtils::days()

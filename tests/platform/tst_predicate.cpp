@@ -57,8 +57,7 @@ void TestPredicate::initTestCase()
                      {"dueDate", local(2024, 3, 7, 9, 0)}}),
         add("Note", {{"label", "d"}, {"quadrant", 3}, {"state", 3}, {"name", "CAFÉ"}, {"descriptionText", "Its 100 percent"},
                      {"dueDate", local(2024, 3, 5, 10, 0)}}, m_work),
-        // An empty text set explicitly, not just left absent.
-        add("Note", {{"label", "e"}, {"quadrant", 2}, {"name", ""}, {"descriptionText", "Crème brûlée ?"}}, m_errands),
+        add("Note", {{"label", "e"}, {"quadrant", 2}, {"name", ""}, {"descriptionText", "Crème brûlée ?"}}, m_errands),  // empty name
     };
 }
 
