@@ -33,6 +33,7 @@ private slots:
     void compare();
     void days_data();  // days between, start of the day, the minute
     void days();
+    void dayStartsLateWhenMidnightIsSkipped();
 };
 
 void TestDateUtils::compare_data()
@@ -49,6 +50,8 @@ void TestDateUtils::compare_data()
     QTest::newRow("dated before undated") << at(2024, 5, 2, 9) << false << QDateTime() << true << -1;
     // The epoch and earlier are no date; a second after it is one.
     QTest::newRow("epoch is no date") << utc(1970, 1, 1) << false << at(1965, 6, 1, 12) << false << 0;
+    QTest::newRow("half a second after epoch is no date")
+        << QDateTime::fromMSecsSinceEpoch(500, Qt::UTC) << false << QDateTime() << false << 0;
     QTest::newRow("one second after epoch is a date") << utc(1970, 1, 1, 0, 0, 1) << false << QDateTime() << false << -1;
 }
 
@@ -91,6 +94,20 @@ void TestDateUtils::days()
     QCOMPARE(DateUtils::daysFromDate(from, to), days);
     QCOMPARE(DateUtils::stripTimeOfDay(to), day);
     QCOMPARE(DateUtils::stripSeconds(to), minute);
+}
+
+void TestDateUtils::dayStartsLateWhenMidnightIsSkipped()
+{
+    // In São Paulo clocks went from 00:00 to 01:00 on 4 November 2018 (Santiago still does so): the day
+    // starts at 01:00. Local times are read in the zone of the moment, so all is in UTC before Berlin is back.
+    qputenv("TZ", "America/Sao_Paulo");
+    tzset();
+    const QDateTime noon = at(2018, 11, 4, 12);
+    const QDateTime stripped = DateUtils::stripTimeOfDay(noon).toUTC();
+    const int days = DateUtils::daysFromDate(at(2018, 11, 3, 23, 30), noon);
+    initTestCase();
+    QCOMPARE(stripped, utc(2018, 11, 4, 3, 0));  // 01:00 at -02:00
+    QCOMPARE(days, 1);
 }
 
 QTEST_GUILESS_MAIN(TestDateUtils)

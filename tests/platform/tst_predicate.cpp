@@ -9,15 +9,6 @@
 
 Q_DECLARE_METATYPE(Predicate)
 
-namespace {
-
-QDateTime local(int y, int mo, int d, int h = 0, int mi = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::LocalTime);
-}
-
-} // namespace
-
 class TestPredicate : public QObject
 {
     Q_OBJECT
@@ -37,6 +28,7 @@ private:
 void TestPredicate::initTestCase()
 {
     m_context = std::make_unique<ManagedObjectContext>(testModel());
+    const auto march = [](int day, int hour) { return QDateTime(QDate(2024, 3, day), QTime(hour, 0)); };
     const auto add = [this](const QString &entity, const QVariantMap &values, ManagedObject *folder = nullptr) {
         ManagedObject *record = m_context->insert(entity);
         for (auto it = values.cbegin(); it != values.cend(); ++it)
@@ -49,14 +41,14 @@ void TestPredicate::initTestCase()
     m_work = add("Folder", {{"title", "Work"}});
     m_notes = {
         add("Note", {{"label", "none"}}),
-        add("Note", {{"label", "a"}, {"quadrant", 0}, {"state", 0}, {"flag", true}, {"name", "Café au lait"},
-                     {"descriptionText", "it's 100% done"}, {"dueDate", local(2024, 3, 5, 10, 0)}}, m_errands),
+        add("Note", {{"label", "a"}, {"quadrant", 0}, {"state", 0}, {"serial", Q_INT64_C(5000000000)}, {"flag", true},
+                     {"name", "Café au lait"}, {"descriptionText", "it's 100% done"}, {"dueDate", march(5, 10)}}, m_errands),
         add("Note", {{"label", "b"}, {"quadrant", 1}, {"state", 2}, {"flag", false}, {"name", "Buy *milk*"},
                      {"descriptionText", "path C:\\temp\\new"}}, m_work),
         add("Note", {{"label", "c"}, {"quadrant", 0}, {"state", -1}, {"name", QString()}, {"descriptionText", "say \"x\" now"},
-                     {"dueDate", local(2024, 3, 7, 9, 0)}}),
+                     {"dueDate", march(7, 9)}}),
         add("Note", {{"label", "d"}, {"quadrant", 3}, {"state", 3}, {"name", "CAFÉ"}, {"descriptionText", "Its 100 percent"},
-                     {"dueDate", local(2024, 3, 5, 10, 0)}}, m_work),
+                     {"dueDate", march(5, 10)}}, m_work),
         add("Note", {{"label", "e"}, {"quadrant", 2}, {"name", ""}, {"descriptionText", "Crème brûlée ?"}}, m_errands),  // empty name
     };
 }
@@ -71,9 +63,10 @@ void TestPredicate::evaluate_data()
 
     // Numbers: an absent number reads 0, but is nil.
     QTest::newRow("state != 2 holds for absent") << P::notEqual("state", 2) << "none,a,c,d,e";
+    QTest::newRow("int64 beyond 32 bits") << P::compare("serial", P::Op::Greater, Q_INT64_C(4294967296)) << "a";
+    QTest::newRow("state < 0.5 against a double") << P::compare("state", P::Op::Less, 0.5) << "none,a,c,e";
     QTest::newRow("bool false holds for absent") << P::equal("flag", false) << "none,b,c,d,e";
 
-    // Texts: absent and empty are alike.
     QTest::newRow("name nil: absent or empty") << P::isNil("name") << "none,c,e";
     QTest::newRow("text ==[cd]") << P::compare("name", P::Op::Equal, QString("cafe"), cd) << "d";
 
@@ -82,15 +75,12 @@ void TestPredicate::evaluate_data()
     QTest::newRow("accented haystack, plain needle") << P::contains("descriptionText", "creme brulee") << "e";
     QTest::newRow("backslash literal") << P::contains("descriptionText", "c:\\temp\\") << "b";
 
-    // Dates: a comparison with an absent date is false, nil tests aside.
-    const QDateTime due = local(2024, 3, 5, 10, 0);
+    const QDateTime due(QDate(2024, 3, 5), QTime(10, 0));
     QTest::newRow("date ==") << P::equal("dueDate", due) << "a,d";
     QTest::newRow("date != is false for absent") << P::notEqual("dueDate", due) << "c";
 
-    // To-one relationships and key paths through them.
     QTest::newRow("relationship == record") << P::equal("folder", QVariant::fromValue(m_errands)) << "a,e";
 
-    // Compounds; the null predicate is no filter.
     QTest::newRow("quadrant search filter")
         << P::andPredicate({P::equal("quadrant", 0), P::notEqual("state", 2), P::notEqual("state", 3),
                             P::orPredicate({P::contains("name", "IT'S 100%"), P::contains("descriptionText", "IT'S 100%")})})
