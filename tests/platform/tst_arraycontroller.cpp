@@ -120,8 +120,7 @@ void TestArrayController::selection()
     ArrayController controller;
     controller.setContentSource([&source] { return source; });
     controller.setSortDescriptors({SortDescriptor("name", true, SortDescriptor::Comparison::Localized)});
-    // Sorted, without duplicates or rows out of range.
-    QVERIFY(controller.setSelectionIndexes({5, 2, 2, -1, 6, 0}));
+    QVERIFY(controller.setSelectionIndexes({5, 2, 2, -1, 6, 0}));  // sorted, without duplicates or rows out of range
     QCOMPARE(controller.selectionIndexes(), (QList<int>{0, 2, 5}));
     // The selection follows its records when they move.
     m_items[0]->setValue("name", "zucchini");

@@ -1,8 +1,11 @@
 #include "DateUtils.h"
+#include "HtmlText.h"
 
 #include <QTest>
 
 #include <time.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -18,7 +21,6 @@ QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
 
 } // namespace
 
-// Dates in Europe/Berlin: summer time from 31 March to 27 October 2024.
 class TestDateUtils : public QObject
 {
     Q_OBJECT
@@ -34,6 +36,7 @@ private slots:
     void days_data();  // days between, start of the day, the minute
     void days();
     void dayStartsLateWhenMidnightIsSkipped();
+    void plainTextOfNotes();
 };
 
 void TestDateUtils::compare_data()
@@ -108,6 +111,13 @@ void TestDateUtils::dayStartsLateWhenMidnightIsSkipped()
     initTestCase();
     QCOMPARE(stripped, utc(2018, 11, 4, 3, 0));  // 01:00 at -02:00
     QCOMPARE(days, 1);
+}
+
+void TestDateUtils::plainTextOfNotes()
+{
+    // What search and list files see of a note: the text, without markup or hidden content.
+    const QString html = u"<p>a &amp; b</p><!-- x --><script>s = '<p>';</script><style>p {}</style>c<script>cut"_s;
+    QCOMPARE(HtmlText::toPlainText(html), u"a & b\nc"_s);
 }
 
 QTEST_GUILESS_MAIN(TestDateUtils)
