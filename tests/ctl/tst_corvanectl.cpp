@@ -133,15 +133,15 @@ void tst_CorvaneCtl::makeSource(const QString &store)
 {
     {
         ManagedObjectContext context(todoListModel());
-        TODOList *gone = nullptr;
+        TODOList *list = nullptr;  // in the end the deleted list, Gone
         for (const auto &[name, state] : {std::pair(u"Trashed"_s, RecordState::Trashed), std::pair(u"Gone"_s, RecordState::Deleted)}) {
-            gone = context.insert<TODOList>(TODOList::EntityName);
-            gone->setName(name);
-            gone->setState(state);
+            list = context.insert<TODOList>(TODOList::EntityName);
+            list->setName(name);
+            list->setState(state);
         }
-        gone->setCenterX(30.5);
+        list->setCenterX(30.5);
         auto *item = context.insert<TODOItem>(TODOItem::EntityName);
-        item->setList(gone);
+        item->setList(list);
         item->setState(RecordState::Deleted);
         item->setCompletionDate(QDateTime::fromMSecsSinceEpoch(-500, Qt::UTC));
         context.insert<TODOItem>(TODOItem::EntityName)->setServerID(5000000000LL);
