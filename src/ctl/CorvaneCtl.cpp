@@ -127,34 +127,6 @@ QJsonArray itemsToJson(const QList<TODOItem *> &items)
     return array;
 }
 
-// --- add-item -----------------------------------------------------------------------
-
-// "YYYY-MM-DD" (all day: midnight, local time) or "YYYY-MM-DDTHH:MM" (local
-// time). Empty when the text is a due date; else what is wrong with it.
-QString parseDue(const QString &text, QDateTime *due, bool *allDay)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})(?:T([0-9]{2}):([0-9]{2}))?$"));
-    const QString wrong = QStringLiteral("'%1' is not a date of the form YYYY-MM-DD or YYYY-MM-DDTHH:MM").arg(text);
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch())
-        return wrong;
-    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
-    if (!date.isValid())
-        return wrong;
-    const bool withTime = !match.captured(4).isEmpty();
-    const QTime time = withTime ? QTime(match.captured(4).toInt(), match.captured(5).toInt()) : QTime(0, 0);
-    if (!time.isValid())
-        return wrong;
-    const QDateTime moment(date, time, Qt::LocalTime);
-    // A local time skipped by a daylight-saving change does not exist.
-    if (!moment.isValid() || moment.date() != date || moment.time() != time)
-        return QStringLiteral("'%1' does not exist in local time").arg(text);
-    *due = moment;
-    *allDay = !withTime;
-    return {};
-}
-
 // Keeps preferences of the application as they were: document operations
 // run here for their effect on the store, not on what the application shows
 // at its next start (the selected list, the quadrant filters).
@@ -190,6 +162,30 @@ private:
 };
 
 } // namespace
+
+QString CorvaneCtl::parseDue(const QString &text, QDateTime *due, bool *allDay)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^([0-9]{4})-([0-9]{2})-([0-9]{2})(?:T([0-9]{2}):([0-9]{2}))?$"));
+    const QString wrong = QStringLiteral("'%1' is not a date of the form YYYY-MM-DD or YYYY-MM-DDTHH:MM").arg(text);
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return wrong;
+    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+    if (!date.isValid())
+        return wrong;
+    const bool withTime = !match.captured(4).isEmpty();
+    const QTime time = withTime ? QTime(match.captured(4).toInt(), match.captured(5).toInt()) : QTime(0, 0);
+    if (!time.isValid())
+        return wrong;
+    const QDateTime moment(date, time, Qt::LocalTime);
+    // A local time skipped by a daylight-saving change does not exist.
+    if (!moment.isValid() || moment.date() != date || moment.time() != time)
+        return QStringLiteral("'%1' does not exist in local time").arg(text);
+    *due = moment;
+    *allDay = !withTime;
+    return {};
+}
 
 // Options every command takes.
 struct CorvaneCtl::Common {

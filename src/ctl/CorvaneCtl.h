@@ -43,6 +43,11 @@ public:
     // Runs one command line; arguments[0] is the program. Answers the exit status.
     int run(const QStringList &arguments);
 
+    // The due date of add-item: "YYYY-MM-DD" (all day: midnight, local time)
+    // or "YYYY-MM-DDTHH:MM" (local time). Empty when the text is a due date;
+    // else what is wrong with it.
+    static QString parseDue(const QString &text, QDateTime *due, bool *allDay);
+
 private:
     struct Common;
     // What add-item makes, checked before the store is opened.
