@@ -9,6 +9,7 @@
 #include "WireLists.h"
 #include "corvane_wire.pb.h"
 
+#include <QCoreApplication>
 #include <QTest>
 
 #include <string>
@@ -131,6 +132,7 @@ private slots:
     void resetNeverMatchesAndDrawsIdentifiersUniqueInTheList();
     void syncReplyCarriesEveryField();
     void answerFollowsTheSave();
+    void mergedValuesAreNotSentBack();
 };
 
 void TestMerge::listMatching_data()
@@ -362,6 +364,27 @@ void TestMerge::answerFollowsTheSave()
     QVERIFY(!ServerDataMerger(*f.document).merge(reply));
     QCOMPARE(listsNamed(f, QStringLiteral("From server")).size(), 1);
     QCOMPARE(Defaults::standard().stringValue(QStringLiteral("hasSyncedBefore")), QStringLiteral("yes"));
+}
+
+// A sync merges with tracking off; when tracking returns, the server's values
+// are not marked to be sent back as local edits.
+void TestMerge::mergedValuesAreNotSentBack()
+{
+    DocumentFixture f;
+    f.document->enableDidChangeContextNotifications();
+    TODOList *local = localList(f, QStringLiteral("Home"), 3);
+    QCoreApplication::processEvents();
+    local->setEdited_since(0);
+    f.document->disableDidChangeContextNotifications();
+    WireLists reply;
+    wireItem(wireList(reply, 3, "Renamed on the server"), 5, 5, "From the server");
+    ServerDataMerger(*f.document).merge(reply);
+    f.document->enableDidChangeContextNotifications();
+    QCoreApplication::processEvents();
+    QCOMPARE(local->name(), QStringLiteral("Renamed on the server"));
+    QCOMPARE(local->contains().size(), 1);
+    QCOMPARE(local->edited_since(), 0);
+    QCOMPARE(local->contains().first()->edited_since(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestMerge)
