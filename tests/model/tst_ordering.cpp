@@ -18,8 +18,6 @@
 
 namespace {
 
-const SortDescriptor byIndexDescending(QStringLiteral("index"), false);
-
 // Rows of one entity, placed in the controller in exactly the given display
 // order (as rows dropped by hand are), named a, b, c... in that order.
 struct Rows {
@@ -28,7 +26,7 @@ struct Rows {
     TODOList *list = nullptr;
     QList<ManagedObject *> records;
 
-    Rows(const QString &entity, const QList<int> &indices, const QList<SortDescriptor> &sort = {byIndexDescending})
+    Rows(const QString &entity, const QList<int> &indices, const QList<SortDescriptor> &sort)
     {
         list = context.insert<TODOList>(TODOList::EntityName);
         controller.setSortDescriptors(sort);
@@ -72,84 +70,58 @@ class TestOrdering : public QObject
 private slots:
     void repair_data();
     void repair();
-    void repairOnlyInManualOrder_data();
-    void repairOnlyInManualOrder();
     void newItemIndex();
     void newUniqueIdForItemInList_data();
     void newUniqueIdForItemInList();
-    void generateItemId_data();
-    void generateItemId();
 };
 
 void TestOrdering::repair_data()
 {
     QTest::addColumn<QList<int>>("before");
     QTest::addColumn<QList<int>>("after");
+    QTest::addColumn<QString>("sortKey"); // "" for no sort; descending when "index"
 
     const int top = std::numeric_limits<int>::max();
-    QTest::newRow("no row") << QList<int>{} << QList<int>{};
-    QTest::newRow("one row") << QList<int>{0} << QList<int>{0};
-    QTest::newRow("equal pair") << QList<int>{0, 0} << QList<int>{1000, 0};
-    QTest::newRow("equal top") << QList<int>{500, 500, 400} << QList<int>{1500, 500, 400};
-    QTest::newRow("all zero") << QList<int>{0, 0, 0} << QList<int>{1000, 0, -1000};
-    QTest::newRow("ascending") << QList<int>{5, 6, 7} << QList<int>{1006, 6, -994};
-    QTest::newRow("midpoint") << QList<int>{300, 100, 200, 0} << QList<int>{300, 100, 50, 0};
-    QTest::newRow("midpoint truncated") << QList<int>{1000, 50, 60, 40} << QList<int>{1000, 50, 45, 40};
-    QTest::newRow("neighbour too close") << QList<int>{3000, 1000, 2000, 1999} << QList<int>{3000, 1000, 0, -1000};
-    QTest::newRow("following neighbour two below") << QList<int>{100, 50, 60, 48} << QList<int>{100, 50, 49, 48};
-    QTest::newRow("well ordered with gaps") << QList<int>{9000, 20, 10, -5000} << QList<int>{9000, 20, 10, -5000};
-    QTest::newRow("negative midpoint truncates toward zero") << QList<int>{0, -1, 5, -4} << QList<int>{0, -1, -2, -4};
-    QTest::newRow("32-bit wrap at the top") << QList<int>{top, top} << QList<int>{std::numeric_limits<int>::min() + 999, top};
+    QTest::newRow("no row") << QList<int>{} << QList<int>{} << "index";
+    QTest::newRow("one row") << QList<int>{0} << QList<int>{0} << "index";
+    QTest::newRow("equal pair") << QList<int>{0, 0} << QList<int>{1000, 0} << "index";
+    QTest::newRow("all zero") << QList<int>{0, 0, 0} << QList<int>{1000, 0, -1000} << "index";
+    QTest::newRow("ascending") << QList<int>{5, 6, 7} << QList<int>{1006, 6, -994} << "index";
+    QTest::newRow("midpoint") << QList<int>{300, 100, 200, 0} << QList<int>{300, 100, 50, 0} << "index";
+    QTest::newRow("neighbour too close") << QList<int>{3000, 1000, 2000, 1999} << QList<int>{3000, 1000, 0, -1000} << "index";
+    QTest::newRow("following neighbour two below") << QList<int>{100, 50, 60, 48} << QList<int>{100, 50, 49, 48} << "index";
+    QTest::newRow("well ordered with gaps") << QList<int>{9000, 20, 10, -5000} << QList<int>{9000, 20, 10, -5000} << "index";
+    QTest::newRow("negative midpoint truncates toward zero") << QList<int>{0, -1, 5, -4} << QList<int>{0, -1, -2, -4} << "index";
+    QTest::newRow("32-bit wrap at the top") << QList<int>{top, top} << QList<int>{std::numeric_limits<int>::min() + 999, top} << "index";
     QTest::newRow("32-bit midpoint") << QList<int>{top, 2147483000, 2147483600, 2147482000}
-                                     << QList<int>{top, 2147483000, -1148, -2148};
+                                     << QList<int>{top, 2147483000, -1148, -2148} << "index";
+    // Items are renumbered only in manual order: no sort, or sorted by index.
+    QTest::newRow("no sort") << QList<int>{30, 40, 39, 38} << QList<int>{1040, 40, 39, 38} << "";
+    QTest::newRow("by name") << QList<int>{30, 40, 39, 38} << QList<int>{30, 40, 39, 38} << "name";
+    QTest::newRow("by due date") << QList<int>{30, 40, 39, 38} << QList<int>{30, 40, 39, 38} << "dueDate";
 }
 
 void TestOrdering::repair()
 {
     QFETCH(QList<int>, before);
     QFETCH(QList<int>, after);
+    QFETCH(QString, sortKey);
 
-    Rows items(TODOItem::EntityName, before);
+    QList<SortDescriptor> sort;
+    if (!sortKey.isEmpty())
+        sort << SortDescriptor(sortKey, sortKey != QLatin1String("index"));
+    Rows items(TODOItem::EntityName, before, sort);
     IndexAdjuster::adjustIndices(&items.controller, items.list);
     QCOMPARE(items.indices(), after);
     items.checkOnlyMovedAreChanged(before);
 
     // Lists shown in index order (ties included) are repaired the same way.
-    if (std::is_sorted(before.crbegin(), before.crend())) {
-        Rows lists(TODOList::EntityName, before);
+    if (sortKey == QLatin1String("index") && std::is_sorted(before.crbegin(), before.crend())) {
+        Rows lists(TODOList::EntityName, before, sort);
         IndexAdjuster::adjustListIndices(&lists.controller);
         QCOMPARE(lists.indices(), after);
         lists.checkOnlyMovedAreChanged(before);
     }
-}
-
-// Items are renumbered only in manual order: no sort, or first sorted by "index".
-void TestOrdering::repairOnlyInManualOrder_data()
-{
-    QTest::addColumn<QStringList>("sortKeys");
-    QTest::addColumn<QList<int>>("after");
-
-    const QList<int> untouched{30, 40, 39, 38};
-    const QList<int> repaired{1040, 40, 39, 38};
-    QTest::newRow("by name") << QStringList{QStringLiteral("name")} << untouched;
-    QTest::newRow("by due date") << QStringList{QStringLiteral("dueDate")} << untouched;
-    QTest::newRow("no sort") << QStringList() << repaired;
-    QTest::newRow("by index, then name") << QStringList{QStringLiteral("index"), QStringLiteral("name")} << repaired;
-}
-
-void TestOrdering::repairOnlyInManualOrder()
-{
-    QFETCH(QStringList, sortKeys);
-    QFETCH(QList<int>, after);
-
-    const QList<int> before{30, 40, 39, 38};
-    QList<SortDescriptor> sort;
-    for (const QString &key : sortKeys)
-        sort.append(SortDescriptor(key, key != QLatin1String("index")));
-    Rows rows(TODOItem::EntityName, before, sort);
-    IndexAdjuster::adjustIndices(&rows.controller, rows.list);
-    QCOMPARE(rows.indices(), after);
-    rows.checkOnlyMovedAreChanged(before);
 }
 
 void TestOrdering::newItemIndex()
@@ -173,7 +145,6 @@ void TestOrdering::newUniqueIdForItemInList_data()
     QTest::addColumn<int>("expected");
     QTest::addColumn<int>("drawsTaken");
 
-    QTest::newRow("free at once") << QList<int>{5, 7} << QList<int>{} << QList<quint32>{9} << 9 << 1;
     QTest::newRow("collides first") << QList<int>{5, 7} << QList<int>{} << QList<quint32>{5, 7, 5, 11} << 11 << 4;
     QTest::newRow("collides after the remainder") << QList<int>{5} << QList<int>{}
                                                   << QList<quint32>{2147483645u, 4294967295u, 6} << 15 << 2;
@@ -210,25 +181,6 @@ void TestOrdering::newUniqueIdForItemInList()
     ScriptedDraws scripted(draws);
     QCOMPARE(ItemIdentifiers::newUniqueIdForItemInList(list), expected);
     QCOMPARE(int(draws.size()) - scripted.remaining(), drawsTaken);
-}
-
-// A draw is brought below 2147483640 by its remainder, never by clamping.
-void TestOrdering::generateItemId_data()
-{
-    QTest::addColumn<quint32>("draw");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("largest") << 2147483639u << 2147483639;
-    QTest::newRow("modulus") << 2147483640u << 0;
-    QTest::newRow("above int max") << 2147483648u << 8;
-    QTest::newRow("uint max") << 4294967295u << 15;
-}
-
-void TestOrdering::generateItemId()
-{
-    QFETCH(quint32, draw);
-    QFETCH(int, expected);
-    ScriptedDraws scripted({draw});
-    QCOMPARE(ItemIdentifiers::generateItemId(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestOrdering)
