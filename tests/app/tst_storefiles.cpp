@@ -72,8 +72,6 @@ private slots:
     void cleanup();
     void unusableFolder_data();
     void unusableFolder();
-    void migrationChain_data();
-    void migrationChain();
     void launch_data();
     void launch();
     void failedCreationKeepsTheNewDocument();
@@ -132,122 +130,83 @@ void tst_StoreFiles::unusableFolder()
     QVERIFY(!Defaults::standard().contains(kBackupKey));
 }
 
-void tst_StoreFiles::migrationChain_data()
+// Launches over the files of earlier versions, or over a store that cannot be
+// opened. Files are named relative to the store folder, separated by spaces.
+void tst_StoreFiles::launch_data()
 {
-    QTest::addColumn<QStringList>("present");        // store files made first, one list named after each
-    QTest::addColumn<QString>("opened");             // file whose list the document shows
-    QTest::addColumn<QStringList>("expectedFiles");  // the whole folder afterwards
-    QTest::addColumn<QStringList>("copies");         // "copy<source" pairs: bytes of the original source
-    QTest::addColumn<bool>("settled");               // a second launch moves nothing
+    QTest::addColumn<QString>("present");  // made first, each a store with one list named after it, or name:kind
+    QTest::addColumn<QString>("opened");   // the file whose list the document shows; "" when nothing opens
+    QTest::addColumn<QString>("files");    // the whole folder afterwards
+    QTest::addColumn<QString>("copies");   // copy<source: the bytes of the original source
+    QTest::addColumn<bool>("settled");     // a second launch finds the same
 
-    QTest::newRow("only the unversioned name")
-        << QStringList{"corvane.sqlite"} << "corvane.sqlite"
-        << QStringList{"corvane_2_3.sqlite.bck", "corvane_2_4.sqlite.bck", "corvane_2_5.sqlite.bck",
-                       "corvane_2_6.sqlite.bck", "corvane_2_7.sqlite.bck", "corvane_2_8.sqlite"}
-        << QStringList{"corvane_2_3.sqlite.bck<corvane.sqlite", "corvane_2_7.sqlite.bck<corvane.sqlite",
-                       "corvane_2_8.sqlite<corvane.sqlite"}
-        << true;
-    QTest::newRow("only 2_7") << QStringList{"corvane_2_7.sqlite"} << "corvane_2_7.sqlite"
-                              << QStringList{"corvane_2_7.sqlite.bck", "corvane_2_8.sqlite"}
-                              << QStringList{"corvane_2_7.sqlite.bck<corvane_2_7.sqlite"} << true;
+    const QString chain = QStringLiteral("corvane_2_3.sqlite.bck corvane_2_4.sqlite.bck corvane_2_5.sqlite.bck ");
+    QTest::newRow("only the unversioned name") << "corvane.sqlite" << "corvane.sqlite"
+        << chain + "corvane_2_6.sqlite.bck corvane_2_7.sqlite.bck corvane_2_8.sqlite"
+        << "corvane_2_3.sqlite.bck<corvane.sqlite corvane_2_7.sqlite.bck<corvane.sqlite corvane_2_8.sqlite<corvane.sqlite" << true;
+    QTest::newRow("only 2_7") << "corvane_2_7.sqlite" << "corvane_2_7.sqlite" << "corvane_2_7.sqlite.bck corvane_2_8.sqlite"
+                              << "corvane_2_7.sqlite.bck<corvane_2_7.sqlite" << true;
+    QTest::newRow("2_7 and 2_8") << "corvane_2_7.sqlite corvane_2_8.sqlite" << "corvane_2_8.sqlite" << "corvane_2_7.sqlite corvane_2_8.sqlite"
+                                 << "corvane_2_7.sqlite<corvane_2_7.sqlite corvane_2_8.sqlite<corvane_2_8.sqlite" << false;
     // The chain stops where a newer name is taken and picks up after it. The
     // 2_5 file left behind moves on at the next launch, once 2_6 is free.
-    QTest::newRow("unversioned name and 2_6")
-        << QStringList{"corvane.sqlite", "corvane_2_6.sqlite"} << "corvane_2_6.sqlite"
-        << QStringList{"corvane_2_3.sqlite.bck", "corvane_2_4.sqlite.bck", "corvane_2_5.sqlite",
-                       "corvane_2_6.sqlite.bck", "corvane_2_7.sqlite.bck", "corvane_2_8.sqlite"}
-        << QStringList{"corvane_2_5.sqlite<corvane.sqlite", "corvane_2_6.sqlite.bck<corvane_2_6.sqlite"} << false;
+    QTest::newRow("unversioned name and 2_6") << "corvane.sqlite corvane_2_6.sqlite" << "corvane_2_6.sqlite"
+        << "corvane_2_3.sqlite.bck corvane_2_4.sqlite.bck corvane_2_5.sqlite corvane_2_6.sqlite.bck corvane_2_7.sqlite.bck corvane_2_8.sqlite"
+        << "corvane_2_5.sqlite<corvane.sqlite corvane_2_6.sqlite.bck<corvane_2_6.sqlite" << false;
+    QTest::newRow("backup name taken by a folder") << "corvane_2_6.sqlite corvane_2_6.sqlite.bck:folder" << "corvane_2_6.sqlite"
+        << "corvane_2_6.sqlite.bck corvane_2_7.sqlite.bck corvane_2_8.sqlite" << "corvane_2_8.sqlite<corvane_2_6.sqlite" << true;
+    // The journal is rolled back first: the copy holds the last save, whole.
+    QTest::newRow("older file with a hot journal") << "corvane_2_6.sqlite:mid-save" << "corvane_2_6.sqlite"
+        << "corvane_2_6.sqlite.bck corvane_2_7.sqlite.bck corvane_2_8.sqlite" << "" << false;
+    // A new store would hide the older file that could not be carried forward.
+    QTest::newRow("next name cannot be written") << "corvane_2_6.sqlite corvane_2_7.sqlite:dangling" << ""
+        << "corvane_2_6.sqlite corvane_2_6.sqlite.bck corvane_2_7.sqlite" << "corvane_2_6.sqlite<corvane_2_6.sqlite" << true;
+    QTest::newRow("garbage under the current name") << "corvane_2_8.sqlite:garbage" << "" << "corvane_2_8.sqlite"
+                                                    << "corvane_2_8.sqlite<corvane_2_8.sqlite" << false;
+    QTest::newRow("store held by another Corvane") << "corvane_2_8.sqlite:held" << ""
+        << "corvane_2_8.sqlite corvane_2_8.sqlite.lock" << "corvane_2_8.sqlite<corvane_2_8.sqlite" << false;
 }
 
-void tst_StoreFiles::migrationChain()
+void tst_StoreFiles::launch()
 {
-    QFETCH(QStringList, present);
+    QFETCH(QString, present);
     QFETCH(QString, opened);
-    QFETCH(QStringList, expectedFiles);
-    QFETCH(QStringList, copies);
+    QFETCH(QString, files);
+    QFETCH(QString, copies);
     QFETCH(bool, settled);
 
     QVERIFY(QDir().mkpath(folder()));
+    ManagedObjectContext holder(todoListModel());
     QHash<QString, QByteArray> original;
-    for (const QString &name : present) {
-        QVERIFY(writeStore(inFolder(name), QStringLiteral("list from ") + name));
-        original.insert(name, readBytes(inFolder(name)));
+    for (const QString &entry : present.split(u' ')) {
+        const QString name = entry.section(u':', 0, 0), kind = entry.section(u':', 1), file = inFolder(name);
+        const QString scratch = m_tmp->filePath(QStringLiteral("scratch.sqlite"));
+        if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(file));
+        else if (kind == QLatin1String("dangling")) // the name is free, yet nothing can be written through it, not even by root
+            QVERIFY(QFile::link(m_tmp->filePath(QStringLiteral("missing/target")), file));
+        else if (kind == QLatin1String("garbage"))
+            QVERIFY(writeBytes(file, "This is no store, only some words of text.\n"));
+        else if (kind == QLatin1String("mid-save"))
+            QVERIFY(writeStore(scratch, QStringLiteral("list from ") + name, 2000) && copyMidSave(scratch, file));
+        else
+            QVERIFY(writeStore(file, QStringLiteral("list from ") + name));
+        QVERIFY(kind != QLatin1String("held") || holder.open(file));
+        original.insert(name, readBytes(file));
     }
     LogCapture log;
     for (int launch = 0; launch < (settled ? 2 : 1); ++launch) {
         {
             AppDelegate delegate;
-            QVERIFY2(delegate.reloadFile(), qPrintable(delegate.lastError()));
-            QCOMPARE(listNames(delegate.document()->managedObjectContext()), QStringList{QStringLiteral("list from ") + opened});
+            QCOMPARE(delegate.reloadFile(), !opened.isEmpty());
+            QCOMPARE(delegate.lastError().isEmpty(), !opened.isEmpty());
+            QCOMPARE(listNames(delegate.document() ? delegate.document()->managedObjectContext() : nullptr),
+                     QStringList{opened.isEmpty() ? QStringLiteral("<nothing opened>") : QStringLiteral("list from ") + opened});
         }
-        QCOMPARE(folderEntries(folder()), expectedFiles);
+        QCOMPARE(folderEntries(folder()), files.split(u' '));
     }
-    for (const QString &pair : copies)
+    for (const QString &pair : copies.split(u' ', Qt::SkipEmptyParts))
         QVERIFY2(readBytes(inFolder(pair.section(u'<', 0, 0))) == original.value(pair.section(u'<', 1, 1)), qPrintable(pair));
-}
-
-// Launches over an older 2_6 file, or a store that cannot be opened: the lists
-// the document shows (none when nothing opens; nothing is made then either)
-// and the files afterwards.
-void tst_StoreFiles::launch_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QStringList>("opened");
-    QTest::addColumn<QStringList>("expectedFiles");
-
-    QTest::newRow("backup name taken by a folder") << "backup blocked" << QStringList{"precious"}
-        << QStringList{"corvane_2_6.sqlite.bck", "corvane_2_7.sqlite.bck", "corvane_2_8.sqlite"};
-    // The journal is rolled back first: the copy holds the last save, whole.
-    QTest::newRow("older file with a hot journal") << "hot journal" << QStringList{"precious"}
-        << QStringList{"corvane_2_6.sqlite.bck", "corvane_2_7.sqlite.bck", "corvane_2_8.sqlite"};
-    // A new store would hide the older file the copy failed to carry forward.
-    QTest::newRow("next name cannot be written") << "next blocked" << QStringList()
-        << QStringList{"corvane_2_6.sqlite", "corvane_2_6.sqlite.bck", "corvane_2_7.sqlite"};
-    QTest::newRow("garbage under the current name") << "garbage" << QStringList() << QStringList{"corvane_2_8.sqlite"};
-    QTest::newRow("store held by another Corvane") << "held" << QStringList()
-                                                  << QStringList{"corvane_2_8.sqlite", "corvane_2_8.sqlite.lock"};
-}
-
-void tst_StoreFiles::launch()
-{
-    QFETCH(QString, kind);
-    QFETCH(QStringList, opened);
-    QFETCH(QStringList, expectedFiles);
-
-    QVERIFY(QDir().mkpath(folder()));
-    const QString older = inFolder(QStringLiteral("corvane_2_6.sqlite"));
-    ManagedObjectContext holder(todoListModel());
-    if (kind == QLatin1String("garbage")) {
-        QVERIFY(writeBytes(inFolder(kStore), QByteArray("This is no store, only some words of text.\n").repeated(200)));
-    } else if (kind == QLatin1String("held")) {
-        QVERIFY(writeStore(inFolder(kStore), QStringLiteral("held")) && holder.open(inFolder(kStore)));
-    } else if (kind == QLatin1String("hot journal")) {
-        const QString scratch = m_tmp->filePath(QStringLiteral("scratch.sqlite"));
-        QVERIFY(writeStore(scratch, QStringLiteral("precious"), 2000));
-        QVERIFY(copyMidSave(scratch, older));
-    } else {
-        QVERIFY(writeStore(older, QStringLiteral("precious")));
-    }
-    if (kind == QLatin1String("backup blocked"))
-        QVERIFY(QDir().mkpath(inFolder(QStringLiteral("corvane_2_6.sqlite.bck"))));
-    // A dangling link leaves the name free, yet nothing can be written through it, not even by root.
-    if (kind == QLatin1String("next blocked"))
-        QVERIFY(QFile::link(m_tmp->filePath(QStringLiteral("missing/target")), inFolder(QStringLiteral("corvane_2_7.sqlite"))));
-    const QByteArray olderBytes = readBytes(older);
-    const QByteArray storeBytes = readBytes(inFolder(kStore));
-
-    {
-        LogCapture log;
-        AppDelegate delegate;
-        QCOMPARE(delegate.reloadFile(), !opened.isEmpty());
-        QVERIFY(!delegate.lastError().isEmpty() == opened.isEmpty());
-        QCOMPARE(delegate.document() ? listNames(delegate.document()->managedObjectContext()) : QStringList(), opened);
-    }
-    QCOMPARE(folderEntries(folder()), expectedFiles);
-    if (opened.isEmpty()) {
-        QCOMPARE(readBytes(older), olderBytes);
-        QCOMPARE(readBytes(inFolder(kStore)), storeBytes);
-    }
 }
 
 void tst_StoreFiles::failedCreationKeepsTheNewDocument()
