@@ -1,16 +1,13 @@
-// Index repair, new item indices and item identifiers.
+// Index repair and item identifiers.
 
 #include "ArrayController.h"
 #include "IndexAdjuster.h"
 #include "ItemIdentifiers.h"
 #include "ManagedObjectContext.h"
-#include "SortDescriptor.h"
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TestSupport.h"
-#include "TodoModel.h"
 
-#include <QSet>
 #include <QTest>
 
 #include <algorithm>
@@ -23,12 +20,11 @@ namespace {
 struct Rows {
     ManagedObjectContext context{todoListModel()};
     ArrayController controller;
-    TODOList *list = nullptr;
+    TODOList *list = context.insert<TODOList>(TODOList::EntityName);
     QList<ManagedObject *> records;
 
     Rows(const QString &entity, const QList<int> &indices, const QList<SortDescriptor> &sort)
     {
-        list = context.insert<TODOList>(TODOList::EntityName);
         controller.setSortDescriptors(sort);
         for (int i = 0; i < indices.size(); ++i) {
             ManagedObject *record = context.insert(entity);
@@ -70,7 +66,6 @@ class TestOrdering : public QObject
 private slots:
     void repair_data();
     void repair();
-    void newItemIndex();
     void newUniqueIdForItemInList_data();
     void newUniqueIdForItemInList();
 };
@@ -122,17 +117,6 @@ void TestOrdering::repair()
         QCOMPARE(lists.indices(), after);
         lists.checkOnlyMovedAreChanged(before);
     }
-}
-
-void TestOrdering::newItemIndex()
-{
-    ManagedObjectContext context(todoListModel());
-    auto *list = context.insert<TODOList>(TODOList::EntityName);
-    QCOMPARE(IndexAdjuster::newItemIndex(list), 0);
-    QCOMPARE(IndexAdjuster::newItemIndex(list), 1000);
-    list->setLastItemIndex(-500);
-    QCOMPARE(IndexAdjuster::newItemIndex(list), -500);
-    QCOMPARE(list->lastItemIndex(), 500);
 }
 
 void TestOrdering::newUniqueIdForItemInList_data()
