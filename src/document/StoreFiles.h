@@ -55,8 +55,9 @@ public:
     // A file that exists but cannot be opened is never replaced; that gives
     // nullptr, and so does an older store file the chain could not carry
     // forward (a new store would hide it). A write-protected store is
-    // refused unless access is StoreAccess::Read. When creating the new file fails, the new, empty context comes
-    // back without a store (the application keeps it as its document).
+    // refused unless access is StoreAccess::Read. When creating the new file
+    // fails, the new, empty context comes back without a store (the
+    // application keeps it as its document).
     // `error` is empty exactly when the context is open on the store file;
     // `created` tells whether the file was made by this call.
     static std::unique_ptr<ManagedObjectContext> openStore(QString *error = nullptr, bool *created = nullptr,
