@@ -37,7 +37,7 @@ bool AppDelegate::reloadFile()
         qCWarning(lcApp).noquote() << QStringLiteral("Error reloading document after syncing: %1").arg(m_lastError);
         return false;
     }
-    return reopenStore(path);
+    return reopenStore();
 }
 
 MyDocument *AppDelegate::document() const
@@ -45,7 +45,7 @@ MyDocument *AppDelegate::document() const
     return m_document;
 }
 
-bool AppDelegate::reopenStore(const QString &path)
+bool AppDelegate::reopenStore()
 {
     MyDocument *old = m_document;
     ManagedObjectContext *oldContext = old->managedObjectContext();
@@ -57,12 +57,11 @@ bool AppDelegate::reopenStore(const QString &path)
         qCWarning(lcApp).noquote() << QStringLiteral("Error reloading document after syncing: %1").arg(error);
         return false;
     }
-    oldContext->close();
-
-    // A context that holds records cannot open a store again: a fresh one reads the file.
+    // A context that holds records cannot open a store again: a fresh one
+    // reads the file, taking the lock over so no other process gets in between.
     auto context = std::make_unique<ManagedObjectContext>(todoListModel());
     MyDocument *replacement = nullptr;
-    if (context->open(path, &error)) {
+    if (context->takeOverStore(*oldContext, &error)) {
         replacement = new MyDocument(std::move(context), this);
     } else {
         m_lastError = error;

@@ -66,7 +66,7 @@ signals:
     void documentChanged(MyDocument *document);
 
 private:
-    bool reopenStore(const QString &path);
+    bool reopenStore();
     void setDocument(MyDocument *document);
 
     QPointer<MyDocument> m_document;

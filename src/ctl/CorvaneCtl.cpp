@@ -322,7 +322,7 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
     if (command == QLatin1String("dump")) {
         if (!positional.isEmpty())
             return usageError(command, QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
-        std::unique_ptr<MyDocument> document = openDocument(storePath, false);
+        std::unique_ptr<MyDocument> document = openDocument(storePath, false, StoreAccess::Read);
         return document ? dump(*document) : int(Failure);
     }
 
@@ -339,7 +339,7 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
         const QString output = parser.value(outputOption);
         if (output.isEmpty())
             return usageError(command, QStringLiteral("-o FILE is required"));
-        std::unique_ptr<MyDocument> document = openDocument(storePath, false);
+        std::unique_ptr<MyDocument> document = openDocument(storePath, false, StoreAccess::Read);
         return document ? exportLists(*document, parser.values(listOption), output) : int(Failure);
     }
 
@@ -390,13 +390,13 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
 
 // --- Opening and saving ------------------------------------------------------------------
 
-std::unique_ptr<MyDocument> CorvaneCtl::openDocument(const QString &storePath, bool mayCreate)
+std::unique_ptr<MyDocument> CorvaneCtl::openDocument(const QString &storePath, bool mayCreate, StoreAccess access)
 {
     std::unique_ptr<ManagedObjectContext> context;
     QString error;
     if (storePath.isEmpty()) {
         // The application's store, as the application opens it at launch.
-        context = StoreFiles::openStore(&error);
+        context = StoreFiles::openStore(&error, nullptr, access);
         if (!context || !error.isEmpty()) {
             failure(QStringLiteral("cannot open the store: %1").arg(error));
             return nullptr;
@@ -405,7 +405,7 @@ std::unique_ptr<MyDocument> CorvaneCtl::openDocument(const QString &storePath, b
         const QFileInfo info(storePath);
         context = std::make_unique<ManagedObjectContext>(todoListModel());
         if (info.exists() || info.isSymLink()) {
-            if (!context->open(storePath, &error)) {
+            if (!context->open(storePath, &error, access)) {
                 failure(QStringLiteral("cannot open the store: %1").arg(error));
                 return nullptr;
             }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ObjectStoreIO.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -68,8 +70,10 @@ private:
     int addItem(MyDocument &document, const ItemRequest &request);
 
     // Opens the store: the application's (storePath empty) or the file at
-    // storePath, made when missing if mayCreate. nullptr, reported, on failure.
-    std::unique_ptr<MyDocument> openDocument(const QString &storePath, bool mayCreate);
+    // storePath, made when missing if mayCreate. A write-protected store opens
+    // only for commands that read (StoreAccess::Read). nullptr, reported, on failure.
+    std::unique_ptr<MyDocument> openDocument(const QString &storePath, bool mayCreate,
+                                             StoreAccess access = StoreAccess::Write);
     // Saves the document's pending changes; reports a failure.
     bool save(MyDocument &document);
     // The first shown list of that name, in sidebar order.

@@ -3,6 +3,7 @@
 #include "Defaults.h"
 #include "Logging.h"
 #include "ManagedObjectContext.h"
+#include "ObjectStoreIO.h"
 #include "TodoModel.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +67,28 @@ bool removeFile(const QString &path)
     qCWarning(lcApp).noquote() << QStringLiteral("Error removing %1").arg(path);
     qCWarning(lcApp).noquote() << QStringLiteral("Error message: %1").arg(file.errorString());
     return false;
+}
+
+// Flushes a file, or a folder's entries, to the disk.
+bool syncToDisk(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced)
+        qCWarning(lcApp).noquote() << QStringLiteral("Error flushing %1 to the disk").arg(path);
+    return synced;
+}
+
+// The first older store name of the chain that is still taken, if any.
+QString olderStoreLeftBehind(const QString &folder)
+{
+    for (const MigrationStep &step : kMigrationChain) {
+        if (occupied(folder + QString::fromLatin1(step.from)))
+            return folder + QString::fromLatin1(step.from);
+    }
+    return {};
 }
 
 // Whether a complete copy of original sits at copy: a regular file of the same size.
@@ -128,19 +154,26 @@ QString StoreFiles::pathForDataFile()
     return folder + currentStoreName();
 }
 
-void StoreFiles::migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo)
+bool StoreFiles::migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo)
 {
     const QString folder = pathForFolder();
     if (folder.isEmpty())
-        return;
+        return false;
 
     const QString older = folder + from;
     const QString newer = folder + to;
     const QString backup = folder + backupTo;
     if (!QFileInfo::exists(older) || QFileInfo::exists(newer))
-        return;
+        return true;
 
     qCInfo(lcApp).noquote() << QStringLiteral("We are migrating since %1 exists").arg(older);
+
+    // A crash mid-save leaves half a transaction in the file; its journal does not travel with a copy.
+    QString reason;
+    if (!ObjectStoreIO::settleJournal(older, &reason)) {
+        qCWarning(lcApp).noquote() << QStringLiteral("Keeping %1 where it is: %2").arg(older, reason);
+        return false;
+    }
 
     qCInfo(lcApp).noquote() << QStringLiteral("Copying %1 to %2").arg(older, backup);
     copyFile(older, backup);
@@ -148,16 +181,17 @@ void StoreFiles::migrateIfNeeded(const QString &from, const QString &to, const Q
     qCInfo(lcApp).noquote() << QStringLiteral("Copying %1 to %2").arg(older, newer);
     copyFile(older, newer);
 
-    // The older file is the only copy until one sits under the newer name; the
-    // backup alone is not enough, since nothing reads backups back.
-    if (!isCopyOf(newer, older)) {
+    // The older file is the only copy until one sits on the disk under the
+    // newer name; the backup alone is not enough, since nothing reads backups back.
+    if (!isCopyOf(newer, older) || !syncToDisk(newer) || !syncToDisk(folder)) {
         qCWarning(lcApp).noquote()
             << QStringLiteral("Keeping %1 since no complete copy of it exists at %2").arg(older, newer);
-        return;
+        return false;
     }
 
     qCInfo(lcApp).noquote() << QStringLiteral("Removing %1").arg(older);
     removeFile(older);
+    return true;
 }
 
 void StoreFiles::backupOnMigrationIfNeeded()
@@ -206,7 +240,7 @@ QString StoreFiles::storePathAfterMigration(QString *error)
     return path;
 }
 
-std::unique_ptr<ManagedObjectContext> StoreFiles::openStore(QString *error, bool *created)
+std::unique_ptr<ManagedObjectContext> StoreFiles::openStore(QString *error, bool *created, StoreAccess access)
 {
     if (created)
         *created = false;
@@ -223,13 +257,25 @@ std::unique_ptr<ManagedObjectContext> StoreFiles::openStore(QString *error, bool
 
     // A store that exists but cannot be opened is never replaced by a new one.
     if (occupied(path)) {
-        if (!context->open(path, &reason)) {
+        if (!context->open(path, &reason, access)) {
             setError(error, reason);
             qCWarning(lcApp).noquote() << QStringLiteral("Error when opening document, %1").arg(reason);
             return nullptr;
         }
         setError(error, QString());
         return context;
+    }
+
+    // A new store would hide an older file the chain failed to carry
+    // forward; the next launch tries again.
+    const QString stranded = olderStoreLeftBehind(pathForFolder());
+    if (!stranded.isEmpty()) {
+        reason = QCoreApplication::translate("StoreFiles", "The older store %1 could not be carried forward; "
+                                                           "nothing was opened, so that a new store does not hide it.")
+                     .arg(QDir::toNativeSeparators(stranded));
+        setError(error, reason);
+        qCWarning(lcApp).noquote() << QStringLiteral("Error when opening document, %1").arg(reason);
+        return nullptr;
     }
 
     if (!context->create(path, &reason)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ObjectStoreIO.h"
+
 #include <QString>
 
 #include <memory>
@@ -35,7 +37,9 @@ public:
 
     // Carries one older store file forward: names are relative to the store
     // folder. Acts only when the older file exists and the newer does not.
-    static void migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo);
+    // The older file goes only once its copy is on the disk; a hot journal
+    // beside it is rolled back first. False when the older file stays.
+    static bool migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo);
     // Runs the whole chain of older store names, oldest first.
     static void backupOnMigrationIfNeeded();
     // Copies the current store file into the next rotating backup slot.
@@ -49,11 +53,15 @@ public:
     // Opens the store as the application does at launch: the migration
     // chain, then the existing store file, or a new one when no file exists.
     // A file that exists but cannot be opened is never replaced; that gives
-    // nullptr. When creating the new file fails, the new, empty context comes
-    // back without a store (the application keeps it as its document).
+    // nullptr, and so does an older store file the chain could not carry
+    // forward (a new store would hide it). A write-protected store is
+    // refused unless access is StoreAccess::Read. When creating the new file
+    // fails, the new, empty context comes back without a store (the
+    // application keeps it as its document).
     // `error` is empty exactly when the context is open on the store file;
     // `created` tells whether the file was made by this call.
-    static std::unique_ptr<ManagedObjectContext> openStore(QString *error = nullptr, bool *created = nullptr);
+    static std::unique_ptr<ManagedObjectContext> openStore(QString *error = nullptr, bool *created = nullptr,
+                                                           StoreAccess access = StoreAccess::Write);
 
     // Points the base folder somewhere else for tests; an empty text stands
     // for a base that is not available.

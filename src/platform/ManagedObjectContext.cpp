@@ -14,6 +14,8 @@
 
 namespace {
 const QList<ManagedObject *> kNoObjects;
+// Groups of changes the user can undo; older ones are dropped.
+constexpr int kUndoLimit = 100;
 }
 
 ManagedObjectContext::ManagedObjectContext(const ObjectModel &model, QObject *parent)
@@ -24,6 +26,7 @@ ManagedObjectContext::ManagedObjectContext(const ObjectModel &model, QObject *pa
     for (const EntityDescription &entity : m_model.entities())
         m_entities[entity.name()].entity = &entity;
     m_ownUndoManager = new UndoManager(this);
+    m_ownUndoManager->setUndoLimit(kUndoLimit);
     setUndoManager(m_ownUndoManager);
 }
 
@@ -72,19 +75,45 @@ bool failWith(QString *error, const QString &text)
 
 } // namespace
 
-bool ManagedObjectContext::open(const QString &path, QString *error)
+bool ManagedObjectContext::open(const QString &path, QString *error, StoreAccess access)
 {
-    QString message;
-    auto fail = [error](const QString &text) { return failWith(error, text); };
-    if (m_io)
-        return fail(QStringLiteral("A store is already open: %1").arg(m_path));
-    if (!m_owned.empty())
-        return fail(QStringLiteral("Cannot open %1 into a context that holds records").arg(path));
-
+    QString message = whyNotOpen(path);
+    if (!message.isEmpty())
+        return failWith(error, message);
     auto lock = lockStore(path, &message);
     if (!lock)
+        return failWith(error, message);
+    return openLocked(path, std::move(lock), access, error);
+}
+
+bool ManagedObjectContext::takeOverStore(ManagedObjectContext &previous, QString *error)
+{
+    if (!previous.m_io)
+        return failWith(error, QStringLiteral("No store to take over"));
+    std::unique_ptr<QLockFile> lock = std::move(previous.m_lock);
+    previous.close();
+    return openLocked(previous.m_path, std::move(lock), StoreAccess::Write, error);
+}
+
+QString ManagedObjectContext::whyNotOpen(const QString &path) const
+{
+    if (m_io)
+        return QStringLiteral("A store is already open: %1").arg(m_path);
+    if (!m_owned.empty())
+        return QStringLiteral("Cannot open %1 into a context that holds records").arg(path);
+    return {};
+}
+
+// Opens the store with its lock already held; the lock goes with a failure.
+bool ManagedObjectContext::openLocked(const QString &path, std::unique_ptr<QLockFile> lock, StoreAccess access,
+                                      QString *error)
+{
+    QString message = whyNotOpen(path);
+    auto fail = [error](const QString &text) { return failWith(error, text); };
+    if (!message.isEmpty())
         return fail(message);
-    auto io = ObjectStoreIO::open(path, false, m_model, &message);
+
+    auto io = ObjectStoreIO::open(path, false, m_model, access, &message);
     if (!io)
         return fail(message);
     if (!io->storeIdentifier().isEmpty())
@@ -113,7 +142,7 @@ bool ManagedObjectContext::create(const QString &path, QString *error)
     auto lock = lockStore(path, &message);
     if (!lock)
         return fail(message);
-    auto io = ObjectStoreIO::open(path, true, m_model, &message);
+    auto io = ObjectStoreIO::open(path, true, m_model, StoreAccess::Write, &message);
     if (!io)
         return fail(message);
     io->setStoreIdentifier(m_storeId);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ObjectModel.h"
+#include "ObjectStoreIO.h"
 #include "Predicate.h"
 #include "SortDescriptor.h"
 #include "UndoManager.h"
@@ -16,7 +17,6 @@
 #include <vector>
 
 class ManagedObject;
-class ObjectStoreIO;
 class QLockFile;
 
 
@@ -53,8 +53,13 @@ public:
     // Opens an existing store file and loads its records. The file is locked
     // for writing by this process: a second writer fails with a clear message.
     // A file that is not a store of this model is left exactly as it is.
-    // Only a context with no records may open a store.
-    bool open(const QString &path, QString *error = nullptr);
+    // Only a context with no records may open a store. A write-protected
+    // store is refused unless the caller only reads (StoreAccess::Read).
+    bool open(const QString &path, QString *error = nullptr, StoreAccess access = StoreAccess::Write);
+    // Opens the store file previous has open, reading it afresh. The lock
+    // passes from previous to this context, so no other process can take the
+    // store in between. previous is closed afterwards, whatever the outcome.
+    bool takeOverStore(ManagedObjectContext &previous, QString *error = nullptr);
     // Creates a new store file at a path where no file exists and writes every
     // record of the context into it.
     bool create(const QString &path, QString *error = nullptr);
@@ -122,6 +127,8 @@ private:
     void reinsert(ManagedObject *object);
     void adopt(ManagedObject *object, const EntityDescription &entity, qint64 key);
     void clearRecords();
+    QString whyNotOpen(const QString &path) const;
+    bool openLocked(const QString &path, std::unique_ptr<QLockFile> lock, StoreAccess access, QString *error);
 
     const ObjectModel &m_model;
     QString m_path;

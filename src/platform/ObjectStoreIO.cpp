@@ -16,6 +16,8 @@ namespace {
 void (*g_rowWrittenHook)(int) = nullptr;
 
 const char *const kMetaTable = "corvane_meta";
+// How long a save waits for a reader of the file (a backup tool, the sqlite3 shell).
+constexpr int kBusyTimeoutMs = 5000;
 
 QString quoted(const QString &identifier)
 {
@@ -91,12 +93,19 @@ ObjectStoreIO::ObjectStoreIO(sqlite3 *db, const ObjectModel &model)
 
 ObjectStoreIO::~ObjectStoreIO()
 {
+    closeConnection();
+}
+
+void ObjectStoreIO::closeConnection()
+{
     for (auto &s : m_statements) {
         sqlite3_finalize(s.insert);
         sqlite3_finalize(s.update);
         sqlite3_finalize(s.remove);
     }
+    m_statements.clear();
     sqlite3_close(m_db);
+    m_db = nullptr;
 }
 
 void ObjectStoreIO::setRowWrittenHookForTesting(void (*hook)(int))
@@ -105,7 +114,7 @@ void ObjectStoreIO::setRowWrittenHookForTesting(void (*hook)(int))
 }
 
 std::unique_ptr<ObjectStoreIO> ObjectStoreIO::open(const QString &path, bool create, const ObjectModel &model,
-                                                   QString *error)
+                                                   StoreAccess access, QString *error)
 {
     auto fail = [&](const QString &message) {
         if (error)
@@ -140,9 +149,15 @@ std::unique_ptr<ObjectStoreIO> ObjectStoreIO::open(const QString &path, bool cre
     }
     std::unique_ptr<ObjectStoreIO> io(new ObjectStoreIO(db, model));
     sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    // SQLite opens a write-protected file read-only without a word; every save would then fail.
+    if (access == StoreAccess::Write && sqlite3_db_readonly(db, "main") == 1)
+        return fail(QStringLiteral("The store %1 is write-protected, so no change could be saved. "
+                                   "Allow writing to it and try again.")
+                        .arg(path));
 
     QString message;
-    if (!io->exec("PRAGMA journal_mode=DELETE", &message) || !io->exec("PRAGMA synchronous=FULL", &message)
+    if (!io->useRollbackJournal(&message) || !io->exec("PRAGMA synchronous=FULL", &message)
         || !io->checkIdentity(create, &message) || !io->migrateSchema(&message) || !io->prepareStatements(&message)) {
         return fail(QStringLiteral("Cannot open %1: %2").arg(path, message));
     }
@@ -164,6 +179,49 @@ bool ObjectStoreIO::exec(const char *sql, QString *error)
 bool ObjectStoreIO::exec(const QString &sql, QString *error)
 {
     return exec(sql.toUtf8().constData(), error);
+}
+
+// A file left in WAL mode keeps saved changes out of the one file the
+// backups copy; the pragma answers the mode the file really has.
+bool ObjectStoreIO::useRollbackJournal(QString *error)
+{
+    Statement s;
+    if (sqlite3_prepare_v2(m_db, "PRAGMA journal_mode=DELETE", -1, &s.stmt, nullptr) != SQLITE_OK
+        || sqlite3_step(s.stmt) != SQLITE_ROW) {
+        *error = lastError();
+        return false;
+    }
+    const QString mode = fromUtf8Column(s.stmt, 0);
+    if (mode.compare(QLatin1String("delete"), Qt::CaseInsensitive) == 0)
+        return true;
+    *error = QStringLiteral("the store stays in %1 journal mode (is it open in another program?)").arg(mode);
+    return false;
+}
+
+bool ObjectStoreIO::settleJournal(const QString &path, QString *error)
+{
+    const QString journal = path + QStringLiteral("-journal");
+    if (!QFileInfo::exists(journal))
+        return true;
+    sqlite3 *db = nullptr;
+    const QByteArray nativePath = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(nativePath.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        // The first read of a file with a hot journal rolls the journal back.
+        rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    const QString reason = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) {
+        *error = QStringLiteral("its rollback journal could not be rolled back: %1").arg(reason);
+        return false;
+    }
+    if (QFileInfo(journal).size() > 0) {
+        *error = QStringLiteral("its rollback journal %1 remains (is another program writing it?)").arg(journal);
+        return false;
+    }
+    return true;
 }
 
 QString ObjectStoreIO::lastError() const
@@ -510,6 +568,10 @@ bool ObjectStoreIO::bindRow(sqlite3_stmt *stmt, const ManagedObject *object, int
 bool ObjectStoreIO::write(const std::vector<ManagedObject *> &objects, const QHash<QString, qint64> &nextKeys,
                           QString *error)
 {
+    if (!m_db) {
+        *error = QStringLiteral("the store was closed after a failed rollback; open it again");
+        return false;
+    }
     if (!exec("BEGIN IMMEDIATE", error))
         return false;
 
@@ -564,6 +626,12 @@ bool ObjectStoreIO::write(const std::vector<ManagedObject *> &objects, const QHa
         ok = exec("COMMIT", error);
     if (!ok) {
         exec("ROLLBACK", nullptr);
+        // A transaction still open would take the next save's rows into it:
+        // closing the connection rolls it back or leaves a hot journal.
+        if (!sqlite3_get_autocommit(m_db)) {
+            *error += QStringLiteral("; the rollback failed too, so the store was closed");
+            closeConnection();
+        }
         return false;
     }
     for (auto it = nextKeys.cbegin(); it != nextKeys.cend(); ++it)

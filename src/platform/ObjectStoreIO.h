@@ -13,6 +13,10 @@ class ManagedObject;
 class ManagedObjectContext;
 class ObjectModel;
 
+// What the opener of a store needs. Read: a store that cannot be written
+// opens all the same (its saves then fail); Write: such a store is refused.
+enum class StoreAccess { Write, Read };
+
 // Reads and writes the records of one context in a SQLite file.
 //
 // Layout: one table per entity named after it, a column per attribute named
@@ -21,7 +25,8 @@ class ObjectModel;
 // name and version, the store identifier and the next primary key per entity.
 // The file uses a rollback journal (journal_mode=DELETE, synchronous=FULL):
 // every committed save is complete in the one file, which the rotating
-// backups copy on its own.
+// backups copy on its own. A reader holding the file makes a save wait a few
+// seconds before it fails.
 class ObjectStoreIO
 {
 public:
@@ -31,7 +36,13 @@ public:
     // where no file exists (create == true). An existing file that is not a
     // store of this model is never written to.
     static std::unique_ptr<ObjectStoreIO> open(const QString &path, bool create, const ObjectModel &model,
-                                               QString *error);
+                                               StoreAccess access, QString *error);
+
+    // Lets SQLite roll back the hot journal a crash left beside the file at
+    // path (open, read the schema, close), so the file is whole on its own
+    // before it is copied. Fails when a journal remains, e.g. because another
+    // program is writing the file.
+    static bool settleJournal(const QString &path, QString *error);
 
     // Loads every record into the context (which must be empty).
     bool load(ManagedObjectContext &context, QString *error);
@@ -55,6 +66,8 @@ private:
     ObjectStoreIO(sqlite3 *db, const ObjectModel &model);
     bool exec(const char *sql, QString *error);
     bool exec(const QString &sql, QString *error);
+    bool useRollbackJournal(QString *error);
+    void closeConnection();
     QString lastError() const;
     bool checkIdentity(bool create, QString *error);
     bool migrateSchema(QString *error);

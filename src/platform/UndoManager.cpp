@@ -14,6 +14,13 @@ UndoManager::Group *UndoManager::openGroup()
     return &m_current;
 }
 
+void UndoManager::pushUndoGroup(Group &&group)
+{
+    m_undoStack.push_back(std::move(group));
+    if (m_undoLimit > 0 && int(m_undoStack.size()) > m_undoLimit)
+        m_undoStack.erase(m_undoStack.begin(), m_undoStack.end() - m_undoLimit);
+}
+
 void UndoManager::registerUndo(std::function<void()> action)
 {
     if (m_undoing || m_redoing) {
@@ -39,7 +46,7 @@ void UndoManager::endGrouping()
         return;
     if (--m_depth == 0) {
         if (!m_current.empty())
-            m_undoStack.push_back(std::move(m_current));
+            pushUndoGroup(std::move(m_current));
         m_current.clear();
     }
 }
@@ -50,7 +57,7 @@ void UndoManager::closeAutomaticGroup()
         return;
     m_automatic = false;
     if (!m_current.empty())
-        m_undoStack.push_back(std::move(m_current));
+        pushUndoGroup(std::move(m_current));
     m_current.clear();
 }
 
@@ -85,8 +92,10 @@ void UndoManager::replay(std::vector<Group> &from, bool undoing)
         m_afterReplay();
     (undoing ? m_undoing : m_redoing) = false;
 
-    if (!inverse.empty())
-        (undoing ? m_redoStack : m_undoStack).push_back(std::move(inverse));
+    if (!inverse.empty() && undoing)
+        m_redoStack.push_back(std::move(inverse));
+    else if (!inverse.empty())
+        pushUndoGroup(std::move(inverse));
 
     if (undoing)
         emit didUndo();

@@ -34,6 +34,8 @@ public:
     void undo();
     void redo();
     void removeAllActions();
+    // Keeps at most this many groups to undo, dropping the oldest; 0 keeps all.
+    void setUndoLimit(int groups) { m_undoLimit = groups; }
 
     // Run before undo or redo replays a group, so that the owner can settle
     // pending changes first.
@@ -50,10 +52,12 @@ private:
 
     void replay(std::vector<Group> &from, bool undoing);
     Group *openGroup();
+    void pushUndoGroup(Group &&group);
 
     std::vector<Group> m_undoStack;
     std::vector<Group> m_redoStack;
     Group m_current;          // the open group
+    int m_undoLimit = 0;      // groups kept on the undo stack; 0: no limit
     int m_depth = 0;          // explicit nesting
     bool m_automatic = false; // the open group was opened automatically
     bool m_undoing = false;

@@ -154,6 +154,11 @@ bool ServerDataMerger::merge(const WireLists &lists, bool resetIDs, bool deleteN
     const ChangeTracker::MergeWrites mergeWrites(m_document.changeTracker());
     const corvane::wire::Alllists &message = lists.message();
     ArrayController *listController = m_document.projects().projectsArrayController();
+    // A merge or an import is not undone change by change: a large one would
+    // fill the undo history with hundreds of thousands of actions.
+    ManagedObjectContext *context = m_document.managedObjectContext();
+    UndoManager *undo = context->undoManager();
+    context->setUndoManager(nullptr);
 
     // With reset every incoming list is new; otherwise lists are found by id_.
     QHash<int, TODOList *> byID;
@@ -165,7 +170,6 @@ bool ServerDataMerger::merge(const WireLists &lists, bool resetIDs, bool deleteN
         TODOList *list = byID.value(WireFormat::low32(incoming.idd()), nullptr);
 
         if (!list) {
-            ManagedObjectContext *context = m_document.managedObjectContext();
             list = context->insert<TODOList>(TODOList::EntityName);
             list->setState(RecordState::Open);
             // The sidebar lists every list of the context; rearranging shows the new one.
@@ -203,6 +207,7 @@ bool ServerDataMerger::merge(const WireLists &lists, bool resetIDs, bool deleteN
         }
     }
 
+    context->setUndoManager(undo);
     Defaults::standard().setValue(kHasSyncedBeforeKey, QStringLiteral("yes"));
 
     bool saved = false;
