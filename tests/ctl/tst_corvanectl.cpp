@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,9 +19,14 @@
 #include <algorithm>
 #include <memory>
 
+#include <sqlite3.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Who else has the store while the tool runs.
+enum class Holder { Nobody, Corvane, Reader };
 
 struct Run {
     int exitCode = -1;  // also when it crashed
@@ -46,6 +52,8 @@ QJsonValue findByName(const QJsonValue &records, const QString &name)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Holder)
 
 class tst_CorvaneCtl : public QObject
 {
@@ -240,29 +248,31 @@ void tst_CorvaneCtl::commandLine_data()
 {
     // The application's store holds the list "One"; "{store}" is its path, "{missing}" no file, "{dir}" the folder.
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("held");  // by this process, as a running Corvane would hold it
+    QTest::addColumn<Holder>("holder");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");  // the start of the output, or a part of the error
 
-    QTest::newRow("skipped local time") << QStringList{"add-item", "--list", "One", "--due", "2024-03-31T02:30", "X"} << false << 2
+    QTest::newRow("skipped local time") << QStringList{"add-item", "--list", "One", "--due", "2024-03-31T02:30", "X"} << Holder::Nobody << 2
                                         << "'2024-03-31T02:30' does not exist in local time";
-    QTest::newRow("unknown list") << QStringList{"add-item", "--list", "Nope", "X"} << false << 1 << "no list named 'Nope'";
-    QTest::newRow("import of a damaged file") << QStringList{"import", "{dir}/bad.corvx"} << false << 1 << "{dir}/bad.corvx";
-    QTest::newRow("export, unknown list") << QStringList{"export", "--list", "One", "--list", "Four", "-o", "{dir}/x"} << false << 1
+    QTest::newRow("unknown list") << QStringList{"add-item", "--list", "Nope", "X"} << Holder::Nobody << 1 << "no list named 'Nope'";
+    QTest::newRow("import of a damaged file") << QStringList{"import", "{dir}/bad.corvx"} << Holder::Nobody << 1 << "{dir}/bad.corvx";
+    QTest::newRow("export, unknown list") << QStringList{"export", "--list", "One", "--list", "Four", "-o", "{dir}/x"} << Holder::Nobody << 1
                                           << "'Four'";
     // Only what imports or adds a list makes a missing store.
-    QTest::newRow("dump, missing store") << QStringList{"--store", "{missing}", "dump"} << false << 1 << "no store at {missing}";
-    QTest::newRow("export, missing store") << QStringList{"--store", "{missing}", "export", "-o", "{dir}/x"} << false << 1
+    QTest::newRow("dump, missing store") << QStringList{"--store", "{missing}", "dump"} << Holder::Nobody << 1 << "no store at {missing}";
+    QTest::newRow("export, missing store") << QStringList{"--store", "{missing}", "export", "-o", "{dir}/x"} << Holder::Nobody << 1
                                            << "no store at {missing}";
-    QTest::newRow("add-item, missing store") << QStringList{"--store", "{missing}", "add-item", "--list", "One", "X"} << false << 1
+    QTest::newRow("add-item, missing store") << QStringList{"--store", "{missing}", "add-item", "--list", "One", "X"} << Holder::Nobody << 1
                                              << "no store at {missing}";
-    QTest::newRow("store in use") << QStringList{"add-list", "More"} << true << 1 << "{store} is in use by another Corvane process";
+    QTest::newRow("store in use") << QStringList{"add-list", "More"} << Holder::Corvane << 1 << "{store} is in use by another Corvane process";
+    // A reader (a backup tool, the sqlite3 shell) keeps the save from writing: the tool says so.
+    QTest::newRow("save fails") << QStringList{"add-list", "More"} << Holder::Reader << 1 << "could not be saved";
 }
 
 void tst_CorvaneCtl::commandLine()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(bool, held);
+    QFETCH(Holder, holder);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
 
@@ -276,9 +286,15 @@ void tst_CorvaneCtl::commandLine()
     };
     std::for_each(arguments.begin(), arguments.end(), fill);
     fill(message);
-    ManagedObjectContext holder(todoListModel());
+    ManagedObjectContext corvane(todoListModel());
     QString error;
-    QVERIFY2(!held || holder.open(store, &error), qPrintable(error));
+    QVERIFY2(holder != Holder::Corvane || corvane.open(store, &error), qPrintable(error));
+    sqlite3 *reader = nullptr;
+    const auto closeReader = qScopeGuard([&reader] { sqlite3_close(reader); });
+    if (holder == Holder::Reader) {
+        QCOMPARE(sqlite3_open(qPrintable(store), &reader), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
 
     const Run run = ctl(arguments);
     QCOMPARE(run.exitCode, exitCode);
