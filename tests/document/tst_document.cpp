@@ -177,9 +177,9 @@ void TestDocument::crossPosition_data()
     QTest::addColumn<double>("x");
     QTest::addColumn<double>("y");
     QTest::addColumn<QString>("placed");
-    QTest::newRow("stored position") << 30.0 << 70.0 << "moveQuadrantCross 0.3 0.7 0";
-    QTest::newRow("none stored: the centre") << 0.0 << 0.0 << "moveQuadrantCross 0.5 0.5 0";
-    QTest::newRow("x not stored") << 0.0 << 20.0 << "moveQuadrantCross 0.5 0.2 0";
+    QTest::newRow("stored position") << 30.0 << 70.0 << "moveQuadrantCross 0.3 0.7 false";
+    QTest::newRow("none stored: the centre") << 0.0 << 0.0 << "moveQuadrantCross 0.5 0.5 false";
+    QTest::newRow("x not stored") << 0.0 << 20.0 << "moveQuadrantCross 0.5 0.2 false";
 }
 
 void TestDocument::crossPosition()

@@ -16,7 +16,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <array>
 #include <memory>
 
 // Records every call as one line ("closeDrawer", "scrollRowToVisible 0 3") in order.
@@ -24,74 +23,48 @@ class FakeDocumentView : public DocumentView
 {
 public:
     QStringList calls;
-    std::array<double, 4> areas{100.0, 100.0, 100.0, 100.0};
-    bool drawerOpen = false;
     TODOItem *drawerItem = nullptr;
-    QString statusText;
     QString searchFieldText;
-
-    bool called(const QString &prefix) const
-    {
-        for (const QString &c : calls)
-            if (c.startsWith(prefix))
-                return true;
-        return false;
-    }
-    int count(const QString &prefix) const
-    {
-        int n = 0;
-        for (const QString &c : calls)
-            n += c.startsWith(prefix) ? 1 : 0;
-        return n;
-    }
 
     void openDrawer(TODOItem *item, bool takeFocus) override
     {
-        drawerOpen = true;
         drawerItem = item;
-        calls << QStringLiteral("openDrawer %1 %2").arg(item ? item->name() : QStringLiteral("-")).arg(takeFocus);
+        record("openDrawer", item ? item->name() : QStringLiteral("-"), takeFocus);
     }
-    void closeDrawer() override
+    void closeDrawer() override { drawerItem = nullptr, record("closeDrawer"); }
+    bool isDrawerOpen() const override { return drawerItem; }
+    void reloadTables() override { record("reloadTables"); }
+    void scrollRowToVisible(int q, int row) override { record("scrollRowToVisible", q, row); }
+    void beginEditingRow(int q, int row) override { record("beginEditingRow", q, row); }
+    void focusQuadrant(int q) override { record("focusQuadrant", q); }
+    double quadrantArea(int) const override { return 100.0; }
+    void setQuadrantRowHeight(double h) override { record("setQuadrantRowHeight", h); }
+    void moveQuadrantCross(double x, double y, bool animated) override { record("moveQuadrantCross", x, y, animated); }
+    void setMarkCompleteEnabled(bool e) override { record("setMarkCompleteEnabled", e); }
+    void setToolbarDragging(bool d) override { record("setToolbarDragging", d); }
+    void refreshListCells() override { record("refreshListCells"); }
+    void reloadSidebar() override { record("reloadSidebar"); }
+    void scrollSidebarRowToVisible(int row) override { record("scrollSidebarRowToVisible", row); }
+    void beginEditingListName(int row) override { record("beginEditingListName", row); }
+    void focusSidebar() override { record("focusSidebar"); }
+    void setSidebarCollapsed(bool c, bool a) override { record("setSidebarCollapsed", c, a); }
+    void focusSearchField() override { record("focusSearchField"); }
+    void setSearchFieldText(const QString &t) override { searchFieldText = t, record("setSearchFieldText", t); }
+    void setStatusText(const QString &t) override { record("setStatusText", t); }
+    void resizeIfNeeded() override { record("resizeIfNeeded"); }
+    void showBusyOverlay() override { record("showBusyOverlay"); }
+    void hideBusyOverlay() override { record("hideBusyOverlay"); }
+    void showUndeleteSheet() override { record("showUndeleteSheet"); }
+    void titleChanged() override { record("titleChanged"); }
+
+private:
+    template <typename... Args>
+    void record(const char *name, const Args &...args)
     {
-        drawerOpen = false;
-        drawerItem = nullptr;
-        calls << QStringLiteral("closeDrawer");
+        QStringList line{QString::fromLatin1(name)};
+        (line.append(QVariant(args).toString()), ...);
+        calls << line.join(QLatin1Char(' '));
     }
-    bool isDrawerOpen() const override { return drawerOpen; }
-    void reloadTables() override { calls << QStringLiteral("reloadTables"); }
-    void scrollRowToVisible(int q, int row) override { calls << QStringLiteral("scrollRowToVisible %1 %2").arg(q).arg(row); }
-    void beginEditingRow(int q, int row) override { calls << QStringLiteral("beginEditingRow %1 %2").arg(q).arg(row); }
-    void focusQuadrant(int q) override { calls << QStringLiteral("focusQuadrant %1").arg(q); }
-    double quadrantArea(int q) const override { return q >= 0 && q < 4 ? areas[q] : 0.0; }
-    void setQuadrantRowHeight(double h) override { calls << QStringLiteral("setQuadrantRowHeight %1").arg(h); }
-    void moveQuadrantCross(double x, double y, bool animated) override
-    {
-        calls << QStringLiteral("moveQuadrantCross %1 %2 %3").arg(x).arg(y).arg(animated);
-    }
-    void setMarkCompleteEnabled(bool e) override { calls << QStringLiteral("setMarkCompleteEnabled %1").arg(e); }
-    void setToolbarDragging(bool d) override { calls << QStringLiteral("setToolbarDragging %1").arg(d); }
-    void refreshListCells() override { calls << QStringLiteral("refreshListCells"); }
-    void reloadSidebar() override { calls << QStringLiteral("reloadSidebar"); }
-    void scrollSidebarRowToVisible(int row) override { calls << QStringLiteral("scrollSidebarRowToVisible %1").arg(row); }
-    void beginEditingListName(int row) override { calls << QStringLiteral("beginEditingListName %1").arg(row); }
-    void focusSidebar() override { calls << QStringLiteral("focusSidebar"); }
-    void setSidebarCollapsed(bool c, bool a) override { calls << QStringLiteral("setSidebarCollapsed %1 %2").arg(c).arg(a); }
-    void focusSearchField() override { calls << QStringLiteral("focusSearchField"); }
-    void setSearchFieldText(const QString &t) override
-    {
-        searchFieldText = t;
-        calls << QStringLiteral("setSearchFieldText %1").arg(t);
-    }
-    void setStatusText(const QString &t) override
-    {
-        statusText = t;
-        calls << QStringLiteral("setStatusText %1").arg(t);
-    }
-    void resizeIfNeeded() override { calls << QStringLiteral("resizeIfNeeded"); }
-    void showBusyOverlay() override { calls << QStringLiteral("showBusyOverlay"); }
-    void hideBusyOverlay() override { calls << QStringLiteral("hideBusyOverlay"); }
-    void showUndeleteSheet() override { calls << QStringLiteral("showUndeleteSheet"); }
-    void titleChanged() override { calls << QStringLiteral("titleChanged"); }
 };
 
 // Answers confirmations from a queue (default: the `answer` value) and keeps

@@ -25,19 +25,16 @@ LogCapture::~LogCapture()
 
 void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    LogCapture *capture = s_current;
-    if (!capture)
-        return;
-    const bool ours = !capture->m_category || (context.category && qstrcmp(context.category, capture->m_category) == 0);
-    if (ours) {
-        capture->m_lines.append({type, message});
-        // An outer capture sees what the inner one sees.
-        for (LogCapture *outer = capture->m_outer; outer; outer = outer->m_outer)
-            if (!outer->m_category || (context.category && qstrcmp(context.category, outer->m_category) == 0))
-                outer->m_lines.append({type, message});
-    } else if (capture->m_previous && capture->m_previous != &LogCapture::handler) {
-        capture->m_previous(type, context, message);
+    // Every capture alive whose category matches keeps the line.
+    bool kept = false;
+    for (LogCapture *capture = s_current; capture; capture = capture->m_outer) {
+        if (!capture->m_category || (context.category && qstrcmp(context.category, capture->m_category) == 0)) {
+            capture->m_lines.append({type, message});
+            kept = true;
+        }
     }
+    if (!kept && s_current && s_current->m_previous && s_current->m_previous != &LogCapture::handler)
+        s_current->m_previous(type, context, message);
 }
 
 QStringList LogCapture::lines() const
