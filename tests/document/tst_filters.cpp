@@ -22,12 +22,6 @@ QStringList arrangedNames(const MyDocument &document, int quadrant)
     return names;
 }
 
-QStringList sorted(QStringList names)
-{
-    names.sort();
-    return names;
-}
-
 // Installs the choices and the range, then the filters.
 void filter(DocumentFixture &f, int showing, const QString &search = {}, int dueDate = 0, const QDateTime &min = {},
             const QDateTime &max = {})
@@ -100,7 +94,9 @@ void TestFilters::stateAndSearch()
     if (basic)
         f.document->changeFiltersToNormal();
 
-    QCOMPARE(sorted(arrangedNames(*f.document, 0)), sorted(expected));
+    QStringList shown = arrangedNames(*f.document, 0);
+    shown.sort();
+    QCOMPARE(shown, expected); // the rows written in code point order
     QCOMPARE(f.document->filters().searchText(), search);
     QCOMPARE(Defaults::standard().intValue(QStringLiteral("showingComboBox"), -5), showing);
 }
@@ -126,7 +122,6 @@ void TestFilters::dateRange_data()
     QTest::newRow("min: no dates at all") << min << none << none << none << none << 0 << true;
     QTest::newRow("max: due 1 s before") << none << max << none << max.addSecs(-1) << none << 0 << true;
     QTest::newRow("max: due at max") << none << max << none << max << none << 0 << false;
-    QTest::newRow("both: spanning the range") << min << max << min.addDays(-5) << max.addDays(5) << none << 0 << true;
     QTest::newRow("both: spanning, due exactly at max") << min << max << min.addSecs(-1) << max << none << 0 << true;
     QTest::newRow("both: before the range") << min << max << min.addDays(-5) << min.addDays(-1) << min.addSecs(-1) << 0 << false;
     QTest::newRow("both: after the range") << min << max << max << max.addDays(1) << max.addDays(1) << 0 << false;

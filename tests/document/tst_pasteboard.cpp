@@ -93,8 +93,6 @@ private slots:
     void cloneList();
 };
 
-// --- Archives --------------------------------------------------------------------------------
-
 void TestPasteboard::malformedArchivesAreIgnored_data()
 {
     QTest::addColumn<int>("kind");
@@ -138,8 +136,6 @@ void TestPasteboard::malformedArchivesAreIgnored()
     QCOMPARE(removedByServer->state(), int(RecordState::Deleted));
     QVERIFY(rowsOf(*f.document, 1).isEmpty());
 }
-
-// --- Copy, cut, paste ---------------------------------------------------------------------
 
 void TestPasteboard::paste_data()
 {
@@ -242,15 +238,12 @@ void TestPasteboard::paste()
     }
 }
 
-// --- Undo ------------------------------------------------------------------------------------
-
 void TestPasteboard::undoRepairSetsStateFromPercentage_data()
 {
     QTest::addColumn<int>("percentage");
     QTest::addColumn<int>("sourceState");
     QTest::addColumn<int>("expectedState");
     QTest::newRow("100 percent") << 100 << int(RecordState::Open) << int(RecordState::Completed);
-    QTest::newRow("100 percent, completed") << 100 << int(RecordState::Completed) << int(RecordState::Completed);
     QTest::newRow("99 percent") << 99 << int(RecordState::Open) << int(RecordState::Open);
 }
 
@@ -287,8 +280,6 @@ void TestPasteboard::undoRepairSetsStateFromPercentage()
     f.context()->undoManager()->redo();
     QCOMPARE(item->state(), int(RecordState::Trashed));
 }
-
-// --- Cloning ---------------------------------------------------------------------------------
 
 void TestPasteboard::cloneList_data()
 {

@@ -66,8 +66,6 @@ void TestRecurrence::nextDueDate_data()
     QTest::newRow("until the next due date") << "Daily" << local(2025, 5, 1) << local(2025, 5, 2) << local(2025, 5, 2);
     QTest::newRow("until a minute earlier") << "Daily" << local(2025, 5, 1) << local(2025, 5, 2, 8, 59) << none;
     QTest::newRow("no due date") << "Daily" << none << none << none;
-    QTest::newRow("no frequency") << QString() << local(2025, 3, 10) << none << none;
-    QTest::newRow("Never") << "Never" << local(2025, 3, 10) << none << none;
     QTest::newRow("unknown text") << "Fortnightly" << local(2025, 3, 10) << none << none;
     QTest::newRow("other case") << "daily" << local(2025, 3, 10) << none << none;
 }

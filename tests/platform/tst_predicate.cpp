@@ -84,7 +84,6 @@ void TestPredicate::evaluate_data()
                             P::orPredicate({P::contains("name", "IT'S 100%"), P::contains("descriptionText", "IT'S 100%")})})
         << "a";
     QTest::newRow("null and") << (P() && P::equal("quadrant", 0)) << "none,a,c";
-    QTest::newRow("not null") << !P() << "";
 }
 
 void TestPredicate::evaluate()
