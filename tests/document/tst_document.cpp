@@ -88,9 +88,7 @@ void TestDocument::adding()
     QCOMPARE(item->index(), index);
     QCOMPARE(list->lastItemIndex(), kMin);
     QCOMPARE(item->name(), QStringLiteral("Untitled"));
-    QCOMPARE(item->quadrant(), 1);
     QCOMPARE(item->creationDate(), Clock::now());
-    QCOMPARE(item->list(), list);
     // Shown, selected, in the drawer and being edited.
     const int row = f.document->controllerForQuadrant(1)->indexOfArrangedObject(item);
     QCOMPARE(f.document->selectedItemsInQuadrant(1), QList<TODOItem *>{item});

@@ -6,6 +6,7 @@
 #include "IndexAdjuster.h"
 #include "ObjectModel.h"
 #include "PasteboardOperations.h"
+#include "TestSupport.h"
 #include "UndoManager.h"
 
 #include <QCborArray>
@@ -177,12 +178,7 @@ void TestPasteboard::paste()
     for (int i = 0; i < 2; ++i)
         f.document->newItemForProject(target, 3)->setIndex(900000 - 100000 * i);
     TODOItem *item = f.item(0, QStringLiteral("item"));
-    const QVector<AttributeDescription> &attributes = item->entity().attributes();
-    for (int n = 0; n < attributes.size(); ++n) {
-        const QVariant values[] = {int(1000 + n), qlonglong(5000000000LL + n), 0.25 + n, true, attributes[n].name,
-                                   QDateTime(QDate(2026, 4, 1), QTime(9, 30)).addSecs(n * 60), attributes[n].name.toUtf8()};
-        item->setValue(attributes[n].name, values[int(attributes[n].type)]);
-    }
+    fillAttributes(item, 0);
     item->setQuadrant(0);
     item->setCompletionPercentage(percentage);
     item->setState(sourceState);
@@ -195,7 +191,7 @@ void TestPasteboard::paste()
         // A cut trashes: the item stays in its list; its row and calendar event go.
         QCOMPARE(item->state(), int(RecordState::Trashed));
         QVERIFY(rowsOf(*f.document, 0).isEmpty());
-        QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("delete name")});
+        QCOMPARE(f.calendar.calls, QStringList{QStringLiteral("delete ") + item->name()});
     }
     if (operation == CopyThenCutOfNothing) {
         f.document->enableQuadrant(2, {}, false);
@@ -215,16 +211,16 @@ void TestPasteboard::paste()
     QCOMPARE(copy->state(), pastedState);
     QCOMPARE(copy->list(), target);
     QCOMPARE(f.document->selectedItemsInQuadrant(3), QList<TODOItem *>{copy});
-    QCOMPARE(f.calendar.calls.last(), QStringLiteral("update name"));
+    QCOMPARE(f.calendar.calls.last(), QStringLiteral("update ") + item->name());
     if (!takenBack) {
         // Every attribute but what the server knows the source by.
         const QSet<QString> changedByPaste{"id_", "serverID", "versionID", "boxFolderID", "resourceURI", "quadrant", "state"};
-        for (const AttributeDescription &attribute : attributes)
+        for (const AttributeDescription &attribute : item->entity().attributes())
             QVERIFY2(changedByPaste.contains(attribute.name) || copy->value(attribute.name) == item->value(attribute.name),
                      qPrintable(attribute.name));
         QVERIFY(copy->resourceURI().isEmpty() && copy->boxFolderID().isEmpty() && copy->serverID() == 0);
         QVERIFY(copy->id_() != item->id_());
-        QCOMPARE(item->resourceURI(), QStringLiteral("resourceURI"));
+        QVERIFY(!item->resourceURI().isEmpty());
     }
     // Undo takes the paste back; a cut stands until it is undone too.
     endTurn();
