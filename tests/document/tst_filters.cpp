@@ -2,16 +2,12 @@
 
 #include "ArrayController.h"
 #include "DocumentFakes.h"
+#include "TestSupport.h"
 #include "Utils.h"
 
 #include <QTest>
 
 namespace {
-
-QDateTime at(int y, int mo, int d, int h = 0, int mi = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi));
-}
 
 // Quadrant rows in their order.
 QStringList arrangedNames(const MyDocument &document, int quadrant)
@@ -39,7 +35,7 @@ class TestFilters : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { Clock::setNow(at(2026, 3, 10, 12, 0)); }
+    void init() { Clock::setNow(localTime(2026, 3, 10, 12, 0)); }
 
     void stateAndSearch_data();
     void stateAndSearch();
@@ -90,7 +86,7 @@ void TestFilters::stateAndSearch()
     f.item(0, "trashed")->setState(RecordState::Trashed);
     f.item(0, "deleted")->setState(RecordState::Deleted);
 
-    filter(f, showing, search, basic ? 1 : 0, basic ? at(2030, 1, 1) : QDateTime());
+    filter(f, showing, search, basic ? 1 : 0, basic ? localTime(2030, 1, 1) : QDateTime());
     if (basic)
         f.document->changeFiltersToNormal();
 
@@ -111,10 +107,10 @@ void TestFilters::dateRange_data()
     QTest::addColumn<int>("dueDateChoice");
     QTest::addColumn<bool>("passes");
 
-    const QDateTime min = at(2026, 3, 1);
-    const QDateTime max = at(2026, 3, 8);
+    const QDateTime min = localTime(2026, 3, 1);
+    const QDateTime max = localTime(2026, 3, 8);
     const QDateTime none;
-    const QDateTime old = at(1980, 1, 1);
+    const QDateTime old = localTime(1980, 1, 1);
     QTest::newRow("no bounds") << none << none << none << none << old << 0 << true;
     QTest::newRow("distant dates are no bounds") << Utils::distantPast() << Utils::distantFuture() << none << none << old << 0 << true;
     QTest::newRow("min: due exactly at min") << min << none << none << min << none << 0 << true;
@@ -193,13 +189,13 @@ void TestFilters::sortOrders()
             item->setIcon(QString::fromUtf8(icon));
             item->setCompletionDate(completed);
             item->setTimestamp(timestamp);
-            item->setCreationDate(at(2026, 1, createdDay));
+            item->setCreationDate(localTime(2026, 1, createdDay));
         }
     };
-    add("Banana", 300, at(2026, 3, 2, 10, 0), 50, "b.png", at(2026, 2, 1), 10, 4);
-    add("apple", 100, at(2026, 3, 1, 10, 0), 0, "c.png", QDateTime(), 40, 2);
-    add("cherry", 200, QDateTime(), 100, "a.png", at(2026, 1, 15), 20, 1);
-    add("Date", 400, QDateTime(), 20, "d.png", at(2026, 1, 20), 30, 3);
+    add("Banana", 300, localTime(2026, 3, 2, 10, 0), 50, "b.png", localTime(2026, 2, 1), 10, 4);
+    add("apple", 100, localTime(2026, 3, 1, 10, 0), 0, "c.png", QDateTime(), 40, 2);
+    add("cherry", 200, QDateTime(), 100, "a.png", localTime(2026, 1, 15), 20, 1);
+    add("Date", 400, QDateTime(), 20, "d.png", localTime(2026, 1, 20), 30, 3);
     filter(f, QuadrantFilters::ShowAll);
     const int start = position == 12 ? 11 : 12;
     f.document->filters().setSortingChoice(start);
@@ -257,8 +253,8 @@ void TestFilters::masterListHelpers()
     TODOItem *late = f.item(0, "late");
     TODOItem *undated = f.item(0, "undated");
     TODOItem *soon = f.item(0, "soon deposit");
-    late->setDueDate(at(2026, 5, 3));
-    soon->setDueDate(at(2026, 5, 1));
+    late->setDueDate(localTime(2026, 5, 3));
+    soon->setDueDate(localTime(2026, 5, 1));
     QCOMPARE(Utils::olderFirst({late, undated, soon}), (QList<TODOItem *>{soon, late, undated}));
 
     const Utils::ItemGroups groups{{"today", {late, soon}}, {"later", {undated}}};

@@ -80,6 +80,16 @@ int ScriptedDraws::remaining() const
     return int(m_draws->size());
 }
 
+QDateTime localTime(int year, int month, int day, int hour, int minute, int second)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::LocalTime);
+}
+
+QDateTime utcTime(int year, int month, int day, int hour, int minute, int second, int msec)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second, msec), Qt::UTC);
+}
+
 QByteArray readBytes(const QString &path)
 {
     QFile file(path);
