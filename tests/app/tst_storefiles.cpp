@@ -25,7 +25,6 @@ namespace {
 const QString kStore = QStringLiteral("corvane_2_8.sqlite");
 const QString kBackupKey = QStringLiteral("_currentBackupNumber");
 
-// Makes a real store at path holding `count` lists of that name.
 bool writeStore(const QString &path, const QString &listName, int count = 1)
 {
     ManagedObjectContext context(todoListModel());

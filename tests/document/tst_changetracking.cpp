@@ -33,7 +33,6 @@ private slots:
     void syncExchange();
 
 private:
-    // Names of the lists and items marked for upload, sorted.
     QStringList markedNames() const;
 
     std::unique_ptr<DocumentFixture> m_f;

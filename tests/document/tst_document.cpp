@@ -13,7 +13,6 @@ namespace {
 constexpr int kMax = std::numeric_limits<int>::max();
 constexpr int kMin = std::numeric_limits<int>::min();
 
-// A document on a new store file in the fixture's folder.
 std::unique_ptr<MyDocument> documentWithStore(DocumentFixture &f, const QString &name)
 {
     auto context = std::make_unique<ManagedObjectContext>(todoListModel());
@@ -89,7 +88,6 @@ void TestDocument::adding()
     QCOMPARE(list->lastItemIndex(), kMin);
     QCOMPARE(item->name(), QStringLiteral("Untitled"));
     QCOMPARE(item->creationDate(), Clock::now());
-    // Shown, selected, in the drawer and being edited.
     const int row = f.document->controllerForQuadrant(1)->indexOfArrangedObject(item);
     QCOMPARE(f.document->selectedItemsInQuadrant(1), QList<TODOItem *>{item});
     QVERIFY(f.view.calls.contains(QStringLiteral("beginEditingRow 1 %1").arg(row)));

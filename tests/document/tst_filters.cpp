@@ -9,7 +9,6 @@
 
 namespace {
 
-// Quadrant rows in their order.
 QStringList arrangedNames(const MyDocument &document, int quadrant)
 {
     QStringList names;
@@ -18,7 +17,6 @@ QStringList arrangedNames(const MyDocument &document, int quadrant)
     return names;
 }
 
-// Installs the choices and the range, then the filters.
 void filter(DocumentFixture &f, int showing, const QString &search = {}, int dueDate = 0, const QDateTime &min = {},
             const QDateTime &max = {})
 {

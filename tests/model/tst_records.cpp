@@ -255,7 +255,6 @@ void TestRecords::needToUpload_data()
     const QStringList untrackedList = {"centerX", "centerY", "edited_since", "resourceURI", "edited_by", "editedByDevice",
                                        "timestamp", "requestedTime", "contains", "lastItemIndex", "ownersCountCache",
                                        "highlight", "deleted", "password", "editedByUsername", "versionID"};
-    // Every attribute and the relationship of both entities.
     for (const QString &entity : {TODOItem::EntityName, TODOList::EntityName}) {
         const EntityDescription *description = todoListModel().entity(entity);
         QStringList keys = {description->relationships().constFirst().name};

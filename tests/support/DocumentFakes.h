@@ -135,7 +135,6 @@ struct DocumentFixture {
 
     ManagedObjectContext *context() const { return document->managedObjectContext(); }
 
-    // A list made through the document and selected.
     TODOList *selectedList(const QString &name = QStringLiteral("List"))
     {
         TODOList *list = document->addNewProjectWithName(name);
@@ -143,7 +142,6 @@ struct DocumentFixture {
         return list;
     }
 
-    // An item added to a quadrant of the selected list, named.
     TODOItem *item(int quadrant, const QString &name)
     {
         TODOItem *i = document->addTODOItemToQuadrant(quadrant);

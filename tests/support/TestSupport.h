@@ -60,7 +60,6 @@ public:
     ScriptedDraws(const ScriptedDraws &) = delete;
     ScriptedDraws &operator=(const ScriptedDraws &) = delete;
 
-    // Scripted draws not taken yet.
     int remaining() const;
 
 private:

@@ -36,7 +36,6 @@ TODOList *makeList(MyDocument &document, const QString &name, int id)
     return list;
 }
 
-// name/state/quadrant/due date of every item, sorted.
 QStringList itemSummary(TODOList *list)
 {
     QStringList out;
