@@ -107,7 +107,6 @@ void TestRecurrence::nextItemCopiesAndStartsOver()
     const QList<TODOItem *> added = complete(f, item);
     QCOMPARE(added.size(), 1);
     TODOItem *next = added.first();
-    QCOMPARE(next->quadrant(), 3);
     QCOMPARE(next->index(), 4200);
     QCOMPARE(next->frequency(), QStringLiteral("Weekly"));
     QCOMPARE(next->state(), int(RecordState::Open));
