@@ -27,11 +27,6 @@ QList<TODOItem *> rowsOf(const MyDocument &document, int quadrant)
     return rows;
 }
 
-int itemCount(const DocumentFixture &f)
-{
-    return int(f.context()->objects(TODOItem::EntityName).size());
-}
-
 // Ends the event-loop turn: changes are announced and the turn's undo group closes.
 void endTurn()
 {
@@ -129,10 +124,10 @@ void TestPasteboard::malformedArchivesAreIgnored()
     }
 
     f.document->enableQuadrant(1, {}, false);
-    const int before = itemCount(f);
+    const int before = f.context()->count(TODOItem::EntityName);
     f.document->paste();
     f.document->undoCutIfNeeded();
-    QCOMPARE(itemCount(f), before);
+    QCOMPARE(f.context()->count(TODOItem::EntityName), before);
     QCOMPARE(item->state(), int(RecordState::Trashed));
     QCOMPARE(removedByServer->state(), int(RecordState::Deleted));
     QVERIFY(rowsOf(*f.document, 1).isEmpty());
@@ -199,7 +194,7 @@ void TestPasteboard::paste()
     }
     f.document->selectProject(target);
     f.document->enableQuadrant(3, {1}, false);
-    const int before = itemCount(f);
+    const int before = f.context()->count(TODOItem::EntityName);
     f.document->paste();
 
     // In place of the selected row, and the manual order repaired around it.
@@ -225,7 +220,7 @@ void TestPasteboard::paste()
     // Undo takes the paste back; a cut stands until it is undone too.
     endTurn();
     f.document->undo();
-    QCOMPARE(itemCount(f), before);
+    QCOMPARE(f.context()->count(TODOItem::EntityName), before);
     QCOMPARE(rowsOf(*f.document, 3).size(), 2);
     QCOMPARE(item->state() == RecordState::Trashed, operation == Cut);
     if (operation == Cut) {

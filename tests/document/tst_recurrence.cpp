@@ -52,7 +52,6 @@ void TestRecurrence::nextDueDate_data()
     QTest::newRow("weekly") << "Weekly" << localTime(2025, 3, 10, 14, 35) << none << localTime(2025, 3, 17, 14, 35);
     QTest::newRow("biweekly") << "Biweekly" << localTime(2025, 3, 10, 14, 35) << none << localTime(2025, 3, 24, 14, 35);
     QTest::newRow("4-weekly over summer time") << "4-weekly" << localTime(2025, 3, 10, 14, 35) << none << localTime(2025, 4, 7, 14, 35);
-    QTest::newRow("monthly 31 Jan") << "Monthly" << localTime(2025, 1, 31, 10, 0) << none << localTime(2025, 2, 28, 10, 0);
     QTest::newRow("monthly 31 Jan leap year") << "Monthly" << localTime(2024, 1, 31, 10, 0) << none << localTime(2024, 2, 29, 10, 0);
     QTest::newRow("quarterly 30 Nov") << "Quarterly" << localTime(2025, 11, 30, 8, 0) << none << localTime(2026, 2, 28, 8, 0);
     QTest::newRow("semesterly 31 Aug") << "Semesterly" << localTime(2025, 8, 31, 8, 0) << none << localTime(2026, 2, 28, 8, 0);

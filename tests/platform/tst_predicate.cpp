@@ -78,10 +78,6 @@ void TestPredicate::evaluate_data()
 
     QTest::newRow("relationship == record") << P::equal("folder", QVariant::fromValue(m_errands)) << "a,e";
 
-    QTest::newRow("quadrant search filter")
-        << P::andPredicate({P::equal("quadrant", 0), P::notEqual("state", 2), P::notEqual("state", 3),
-                            P::orPredicate({P::contains("name", "IT'S 100%"), P::contains("descriptionText", "IT'S 100%")})})
-        << "a";
     QTest::newRow("null and") << (P() && P::equal("quadrant", 0)) << "none,a,c";
 }
 
