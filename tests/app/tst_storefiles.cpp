@@ -33,7 +33,6 @@ bool writeStore(const QString &path, const QString &listName, int count = 1)
     return context.create(path);
 }
 
-// The names the lists of a context have, each once.
 QStringList listNames(const ManagedObjectContext *context)
 {
     QStringList names{QStringLiteral("<nothing opened>")};

@@ -31,7 +31,6 @@ public:
     QStringList lines() const;
     bool contains(const QString &line) const { return lines().contains(line); }
     int count(const QString &line) const { return int(lines().count(line)); }
-    // The kept lines of this type (QtWarningMsg, QtCriticalMsg, ...).
     QStringList linesOfType(QtMsgType type) const;
 
 private:
