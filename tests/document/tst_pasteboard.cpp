@@ -279,7 +279,6 @@ void TestPasteboard::cloneList_data()
     QTest::addColumn<int>("sourceIndex");
 
     QTest::newRow("with items") << true << false << 5000;
-    QTest::newRow("without items") << false << false << 5000;
     QTest::newRow("sidebar in name order") << true << true << 5000;
     QTest::newRow("index at the 32-bit limit") << false << false << std::numeric_limits<qint32>::max() - 1;
 }

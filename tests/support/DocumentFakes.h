@@ -96,12 +96,9 @@ public:
 class FakeHost : public DocumentHost
 {
 public:
-    int rotations = 0;
-    double rowHeight = 24.0;
-    bool masterListOpen = false;
-    void rotateFontTier() override { ++rotations; }
-    double currentQuadrantRowHeight() const override { return rowHeight; }
-    bool isMasterListOpen() const override { return masterListOpen; }
+    void rotateFontTier() override {}
+    double currentQuadrantRowHeight() const override { return 24.0; }
+    bool isMasterListOpen() const override { return false; }
 };
 
 // A document on an in-memory store (no file), with fakes attached and the
