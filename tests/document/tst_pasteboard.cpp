@@ -149,7 +149,6 @@ void TestPasteboard::paste_data()
     QTest::newRow("copy, completed") << Copy << false << 100 << completed << false << completed;
     QTest::newRow("copy, 99 percent") << Copy << false << 99 << open << false << open;
     QTest::newRow("copy, 100 percent marked open") << Copy << false << 100 << open << false << completed;
-    QTest::newRow("copy, other list") << Copy << true << 40 << open << false << open;
     // A cut of nothing writes nothing: what is on the pasteboard is still a copy.
     QTest::newRow("copy, then a cut of nothing") << CopyThenCutOfNothing << false << 40 << open << false << open;
 }
