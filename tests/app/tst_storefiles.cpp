@@ -25,7 +25,6 @@ namespace {
 const QString kStore = QStringLiteral("corvane_2_8.sqlite");
 const QString kBackupKey = QStringLiteral("_currentBackupNumber");
 
-// Makes a real store at path holding `count` lists of that name.
 bool writeStore(const QString &path, const QString &listName, int count = 1)
 {
     ManagedObjectContext context(todoListModel());
@@ -34,7 +33,6 @@ bool writeStore(const QString &path, const QString &listName, int count = 1)
     return context.create(path);
 }
 
-// The names the lists of a context have, each once.
 QStringList listNames(const ManagedObjectContext *context)
 {
     QStringList names{QStringLiteral("<nothing opened>")};

@@ -33,7 +33,6 @@ private slots:
     void syncExchange();
 
 private:
-    // Names of the lists and items marked for upload, sorted.
     QStringList markedNames() const;
 
     std::unique_ptr<DocumentFixture> m_f;
@@ -57,12 +56,10 @@ void TestChangeTracking::init()
 QStringList TestChangeTracking::markedNames() const
 {
     QStringList names;
-    for (ManagedObject *object : m_f->context()->objects(TODOList::EntityName))
-        if (static_cast<TODOList *>(object)->edited_since() == 1)
-            names << static_cast<TODOList *>(object)->name();
-    for (ManagedObject *object : m_f->context()->objects(TODOItem::EntityName))
-        if (static_cast<TODOItem *>(object)->edited_since() == 1)
-            names << static_cast<TODOItem *>(object)->name();
+    for (const QString &entity : {TODOList::EntityName, TODOItem::EntityName})
+        for (ManagedObject *object : m_f->context()->objects(entity))
+            if (object->intValue(QStringLiteral("edited_since")) == 1)
+                names << object->stringValue(QStringLiteral("name"));
     names.sort();
     return names;
 }

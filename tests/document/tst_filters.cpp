@@ -2,18 +2,13 @@
 
 #include "ArrayController.h"
 #include "DocumentFakes.h"
+#include "TestSupport.h"
 #include "Utils.h"
 
 #include <QTest>
 
 namespace {
 
-QDateTime at(int y, int mo, int d, int h = 0, int mi = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi));
-}
-
-// Quadrant rows in their order.
 QStringList arrangedNames(const MyDocument &document, int quadrant)
 {
     QStringList names;
@@ -22,13 +17,6 @@ QStringList arrangedNames(const MyDocument &document, int quadrant)
     return names;
 }
 
-QStringList sorted(QStringList names)
-{
-    names.sort();
-    return names;
-}
-
-// Installs the choices and the range, then the filters.
 void filter(DocumentFixture &f, int showing, const QString &search = {}, int dueDate = 0, const QDateTime &min = {},
             const QDateTime &max = {})
 {
@@ -45,7 +33,7 @@ class TestFilters : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { Clock::setNow(at(2026, 3, 10, 12, 0)); }
+    void init() { Clock::setNow(localTime(2026, 3, 10, 12, 0)); }
 
     void stateAndSearch_data();
     void stateAndSearch();
@@ -96,11 +84,13 @@ void TestFilters::stateAndSearch()
     f.item(0, "trashed")->setState(RecordState::Trashed);
     f.item(0, "deleted")->setState(RecordState::Deleted);
 
-    filter(f, showing, search, basic ? 1 : 0, basic ? at(2030, 1, 1) : QDateTime());
+    filter(f, showing, search, basic ? 1 : 0, basic ? localTime(2030, 1, 1) : QDateTime());
     if (basic)
         f.document->changeFiltersToNormal();
 
-    QCOMPARE(sorted(arrangedNames(*f.document, 0)), sorted(expected));
+    QStringList shown = arrangedNames(*f.document, 0);
+    shown.sort();
+    QCOMPARE(shown, expected); // the rows written in code point order
     QCOMPARE(f.document->filters().searchText(), search);
     QCOMPARE(Defaults::standard().intValue(QStringLiteral("showingComboBox"), -5), showing);
 }
@@ -115,10 +105,10 @@ void TestFilters::dateRange_data()
     QTest::addColumn<int>("dueDateChoice");
     QTest::addColumn<bool>("passes");
 
-    const QDateTime min = at(2026, 3, 1);
-    const QDateTime max = at(2026, 3, 8);
+    const QDateTime min = localTime(2026, 3, 1);
+    const QDateTime max = localTime(2026, 3, 8);
     const QDateTime none;
-    const QDateTime old = at(1980, 1, 1);
+    const QDateTime old = localTime(1980, 1, 1);
     QTest::newRow("no bounds") << none << none << none << none << old << 0 << true;
     QTest::newRow("distant dates are no bounds") << Utils::distantPast() << Utils::distantFuture() << none << none << old << 0 << true;
     QTest::newRow("min: due exactly at min") << min << none << none << min << none << 0 << true;
@@ -126,7 +116,6 @@ void TestFilters::dateRange_data()
     QTest::newRow("min: no dates at all") << min << none << none << none << none << 0 << true;
     QTest::newRow("max: due 1 s before") << none << max << none << max.addSecs(-1) << none << 0 << true;
     QTest::newRow("max: due at max") << none << max << none << max << none << 0 << false;
-    QTest::newRow("both: spanning the range") << min << max << min.addDays(-5) << max.addDays(5) << none << 0 << true;
     QTest::newRow("both: spanning, due exactly at max") << min << max << min.addSecs(-1) << max << none << 0 << true;
     QTest::newRow("both: before the range") << min << max << min.addDays(-5) << min.addDays(-1) << min.addSecs(-1) << 0 << false;
     QTest::newRow("both: after the range") << min << max << max << max.addDays(1) << max.addDays(1) << 0 << false;
@@ -198,13 +187,13 @@ void TestFilters::sortOrders()
             item->setIcon(QString::fromUtf8(icon));
             item->setCompletionDate(completed);
             item->setTimestamp(timestamp);
-            item->setCreationDate(at(2026, 1, createdDay));
+            item->setCreationDate(localTime(2026, 1, createdDay));
         }
     };
-    add("Banana", 300, at(2026, 3, 2, 10, 0), 50, "b.png", at(2026, 2, 1), 10, 4);
-    add("apple", 100, at(2026, 3, 1, 10, 0), 0, "c.png", QDateTime(), 40, 2);
-    add("cherry", 200, QDateTime(), 100, "a.png", at(2026, 1, 15), 20, 1);
-    add("Date", 400, QDateTime(), 20, "d.png", at(2026, 1, 20), 30, 3);
+    add("Banana", 300, localTime(2026, 3, 2, 10, 0), 50, "b.png", localTime(2026, 2, 1), 10, 4);
+    add("apple", 100, localTime(2026, 3, 1, 10, 0), 0, "c.png", QDateTime(), 40, 2);
+    add("cherry", 200, QDateTime(), 100, "a.png", localTime(2026, 1, 15), 20, 1);
+    add("Date", 400, QDateTime(), 20, "d.png", localTime(2026, 1, 20), 30, 3);
     filter(f, QuadrantFilters::ShowAll);
     const int start = position == 12 ? 11 : 12;
     f.document->filters().setSortingChoice(start);
@@ -262,8 +251,8 @@ void TestFilters::masterListHelpers()
     TODOItem *late = f.item(0, "late");
     TODOItem *undated = f.item(0, "undated");
     TODOItem *soon = f.item(0, "soon deposit");
-    late->setDueDate(at(2026, 5, 3));
-    soon->setDueDate(at(2026, 5, 1));
+    late->setDueDate(localTime(2026, 5, 3));
+    soon->setDueDate(localTime(2026, 5, 1));
     QCOMPARE(Utils::olderFirst({late, undated, soon}), (QList<TODOItem *>{soon, late, undated}));
 
     const Utils::ItemGroups groups{{"today", {late, soon}}, {"later", {undated}}};

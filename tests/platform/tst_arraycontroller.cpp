@@ -59,14 +59,13 @@ void TestArrayController::init()
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     m_context = std::make_unique<ManagedObjectContext>(testModel());
-    const auto at = [](int day, int hour, int minute) { return QDateTime(QDate(2024, 3, day), QTime(hour, minute)); };
     m_items = {
-        makeItem("r1", {{"quadrant", 0}, {"state", 2}, {"serial", Q_INT64_C(5000000000)}, {"name", "banana"}, {"dueDate", at(5, 10, 0)}}),
+        makeItem("r1", {{"quadrant", 0}, {"state", 2}, {"serial", Q_INT64_C(5000000000)}, {"name", "banana"}, {"dueDate", localTime(2024, 3, 5, 10, 0)}}),
         makeItem("r2", {{"quadrant", 1}, {"state", -1}, {"serial", 3}, {"name", "Apple"}}),
-        makeItem("r3", {{"quadrant", 0}, {"name", "Émile"}, {"dueDate", at(4, 9, 0)}}),
+        makeItem("r3", {{"quadrant", 0}, {"name", "Émile"}, {"dueDate", localTime(2024, 3, 4, 9, 0)}}),
         makeItem("r4", {{"quadrant", 1}, {"state", 3}, {"serial", 40}, {"name", "cherry"}}),
-        makeItem("r5", {{"quadrant", 0}, {"state", 2}, {"serial", 1}, {"name", "Zoe"}, {"dueDate", at(5, 9, 59)}}),
-        makeItem("r6", {{"quadrant", 2}, {"state", 0}, {"serial", 2}, {"name", "éclair"}, {"dueDate", at(6, 0, 0)}}),
+        makeItem("r5", {{"quadrant", 0}, {"state", 2}, {"serial", 1}, {"name", "Zoe"}, {"dueDate", localTime(2024, 3, 5, 9, 59)}}),
+        makeItem("r6", {{"quadrant", 2}, {"state", 0}, {"serial", 2}, {"name", "éclair"}, {"dueDate", localTime(2024, 3, 6, 0, 0)}}),
     };
 }
 

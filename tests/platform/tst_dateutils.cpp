@@ -1,25 +1,12 @@
 #include "DateUtils.h"
 #include "HtmlText.h"
+#include "TestSupport.h"
 
 #include <QTest>
 
 #include <time.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
-}
-
-QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
-{
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
-}
-
-} // namespace
 
 class TestDateUtils : public QObject
 {
@@ -47,15 +34,15 @@ void TestDateUtils::compare_data()
     QTest::addColumn<bool>("allDayB");
     QTest::addColumn<int>("expected");
 
-    QTest::newRow("all-day: the day counts") << at(2024, 5, 2, 17) << true << at(2024, 5, 2, 9) << true << 0;
-    QTest::newRow("all-day before timed that day") << at(2024, 5, 2, 17) << true << at(2024, 5, 2, 9) << false << -1;
-    QTest::newRow("same moment in UTC") << at(2024, 5, 2, 9) << false << utc(2024, 5, 2, 7) << false << 0;
-    QTest::newRow("dated before undated") << at(2024, 5, 2, 9) << false << QDateTime() << true << -1;
+    QTest::newRow("all-day: the day counts") << localTime(2024, 5, 2, 17) << true << localTime(2024, 5, 2, 9) << true << 0;
+    QTest::newRow("all-day before timed that day") << localTime(2024, 5, 2, 17) << true << localTime(2024, 5, 2, 9) << false << -1;
+    QTest::newRow("same moment in UTC") << localTime(2024, 5, 2, 9) << false << utcTime(2024, 5, 2, 7) << false << 0;
+    QTest::newRow("dated before undated") << localTime(2024, 5, 2, 9) << false << QDateTime() << true << -1;
     // The epoch and earlier are no date; a second after it is one.
-    QTest::newRow("epoch is no date") << utc(1970, 1, 1) << false << at(1965, 6, 1, 12) << false << 0;
+    QTest::newRow("epoch is no date") << utcTime(1970, 1, 1) << false << localTime(1965, 6, 1, 12) << false << 0;
     QTest::newRow("half a second after epoch is no date")
         << QDateTime::fromMSecsSinceEpoch(500, Qt::UTC) << false << QDateTime() << false << 0;
-    QTest::newRow("one second after epoch is a date") << utc(1970, 1, 1, 0, 0, 1) << false << QDateTime() << false << -1;
+    QTest::newRow("one second after epoch is a date") << utcTime(1970, 1, 1, 0, 0, 1) << false << QDateTime() << false << -1;
 }
 
 void TestDateUtils::compare()
@@ -78,13 +65,13 @@ void TestDateUtils::days_data()
     QTest::addColumn<QDateTime>("minute");  // to without its seconds
 
     QTest::newRow("23:30 to 00:10 next day")
-        << at(2024, 5, 2, 23, 30) << at(2024, 5, 3, 0, 10, 5) << 1 << at(2024, 5, 3) << at(2024, 5, 3, 0, 10);
+        << localTime(2024, 5, 2, 23, 30) << localTime(2024, 5, 3, 0, 10, 5) << 1 << localTime(2024, 5, 3) << localTime(2024, 5, 3, 0, 10);
     QTest::newRow("22.5 hours over the short night")
-        << at(2024, 3, 30, 23, 30) << at(2024, 3, 31, 23, 0) << 1 << at(2024, 3, 31) << at(2024, 3, 31, 23, 0);
+        << localTime(2024, 3, 30, 23, 30) << localTime(2024, 3, 31, 23, 0) << 1 << localTime(2024, 3, 31) << localTime(2024, 3, 31, 23, 0);
     QTest::newRow("the second 02:30 of the night the clocks go back (UTC+1)")
-        << at(2024, 10, 26, 0, 30) << utc(2024, 10, 27, 1, 30, 45) << 1 << at(2024, 10, 27) << utc(2024, 10, 27, 1, 30);
+        << localTime(2024, 10, 26, 0, 30) << utcTime(2024, 10, 27, 1, 30, 45) << 1 << localTime(2024, 10, 27) << utcTime(2024, 10, 27, 1, 30);
     QTest::newRow("back over the 25-hour day")
-        << at(2024, 10, 28, 0, 10) << at(2024, 10, 26, 23, 50) << -2 << at(2024, 10, 26) << at(2024, 10, 26, 23, 50);
+        << localTime(2024, 10, 28, 0, 10) << localTime(2024, 10, 26, 23, 50) << -2 << localTime(2024, 10, 26) << localTime(2024, 10, 26, 23, 50);
 }
 
 void TestDateUtils::days()
@@ -105,11 +92,11 @@ void TestDateUtils::dayStartsLateWhenMidnightIsSkipped()
     // starts at 01:00. Local times are read in the zone of the moment, so all is in UTC before Berlin is back.
     qputenv("TZ", "America/Sao_Paulo");
     tzset();
-    const QDateTime noon = at(2018, 11, 4, 12);
+    const QDateTime noon = localTime(2018, 11, 4, 12);
     const QDateTime stripped = DateUtils::stripTimeOfDay(noon).toUTC();
-    const int days = DateUtils::daysFromDate(at(2018, 11, 3, 23, 30), noon);
+    const int days = DateUtils::daysFromDate(localTime(2018, 11, 3, 23, 30), noon);
     initTestCase();
-    QCOMPARE(stripped, utc(2018, 11, 4, 3, 0));  // 01:00 at -02:00
+    QCOMPARE(stripped, utcTime(2018, 11, 4, 3, 0));  // 01:00 at -02:00
     QCOMPARE(days, 1);
 }
 

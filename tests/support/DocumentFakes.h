@@ -96,12 +96,9 @@ public:
 class FakeHost : public DocumentHost
 {
 public:
-    int rotations = 0;
-    double rowHeight = 24.0;
-    bool masterListOpen = false;
-    void rotateFontTier() override { ++rotations; }
-    double currentQuadrantRowHeight() const override { return rowHeight; }
-    bool isMasterListOpen() const override { return masterListOpen; }
+    void rotateFontTier() override {}
+    double currentQuadrantRowHeight() const override { return 24.0; }
+    bool isMasterListOpen() const override { return false; }
 };
 
 // A document on an in-memory store (no file), with fakes attached and the
@@ -135,7 +132,6 @@ struct DocumentFixture {
 
     ManagedObjectContext *context() const { return document->managedObjectContext(); }
 
-    // A list made through the document and selected.
     TODOList *selectedList(const QString &name = QStringLiteral("List"))
     {
         TODOList *list = document->addNewProjectWithName(name);
@@ -143,7 +139,6 @@ struct DocumentFixture {
         return list;
     }
 
-    // An item added to a quadrant of the selected list, named.
     TODOItem *item(int quadrant, const QString &name)
     {
         TODOItem *i = document->addTODOItemToQuadrant(quadrant);

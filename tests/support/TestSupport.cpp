@@ -80,6 +80,16 @@ int ScriptedDraws::remaining() const
     return int(m_draws->size());
 }
 
+QDateTime localTime(int year, int month, int day, int hour, int minute, int second)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::LocalTime);
+}
+
+QDateTime utcTime(int year, int month, int day, int hour, int minute, int second, int msec)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second, msec), Qt::UTC);
+}
+
 QByteArray readBytes(const QString &path)
 {
     QFile file(path);
@@ -113,8 +123,6 @@ const ObjectModel &testModel(int version)
     static const ObjectModel v2(QStringLiteral("test_model"), 2,
         {EntityDescription(QStringLiteral("Folder"),
                            {{QStringLiteral("title"), A::Text},
-                            {QStringLiteral("index"), A::Int32},
-                            {QStringLiteral("colour"), A::Text},
                             {QStringLiteral("state"), A::Int32}},
                            {{QStringLiteral("notes"), QStringLiteral("Note"), QStringLiteral("folder"), true}}),
          EntityDescription(QStringLiteral("Note"),
@@ -132,14 +140,12 @@ const ObjectModel &testModel(int version)
                             {QStringLiteral("quadrant"), A::Int32},
                             {QStringLiteral("state"), A::Int32},
                             {QStringLiteral("serial"), A::Int64},
-                            {QStringLiteral("weight"), A::Double},
-                            {QStringLiteral("dueDate"), A::Date},
-                            {QStringLiteral("startDate"), A::Date}},
+                            {QStringLiteral("dueDate"), A::Date}},
                            {{QStringLiteral("folder"), QStringLiteral("Folder"), QStringLiteral("notes"), false}}),
          EntityDescription(QStringLiteral("Extra"), {{QStringLiteral("value"), A::Text}})});
     static const ObjectModel v1(QStringLiteral("test_model"), 1,
         {EntityDescription(QStringLiteral("Folder"),
-                           {{QStringLiteral("title"), A::Text}, {QStringLiteral("index"), A::Int32}},
+                           {{QStringLiteral("title"), A::Text}},
                            {{QStringLiteral("notes"), QStringLiteral("Note"), QStringLiteral("folder"), true}}),
          EntityDescription(QStringLiteral("Note"),
                            {{QStringLiteral("count"), A::Int32}, {QStringLiteral("text"), A::Text}},

@@ -4,6 +4,7 @@
 // draws, file helpers and a small object model for store tests.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -30,7 +31,6 @@ public:
     QStringList lines() const;
     bool contains(const QString &line) const { return lines().contains(line); }
     int count(const QString &line) const { return int(lines().count(line)); }
-    // The kept lines of this type (QtWarningMsg, QtCriticalMsg, ...).
     QStringList linesOfType(QtMsgType type) const;
 
 private:
@@ -59,12 +59,15 @@ public:
     ScriptedDraws(const ScriptedDraws &) = delete;
     ScriptedDraws &operator=(const ScriptedDraws &) = delete;
 
-    // Scripted draws not taken yet.
     int remaining() const;
 
 private:
     std::shared_ptr<QList<quint32>> m_draws;
 };
+
+// Moments for date tables, read in the time zone the test runs in, or in UTC.
+QDateTime localTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+QDateTime utcTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int msec = 0);
 
 // Whole-file helpers: an unreadable file reads as empty.
 QByteArray readBytes(const QString &path);

@@ -109,7 +109,6 @@ QVariantMap afterUpdate(QVariantMap values, const QVariantMap &given, const QStr
 struct Local { int id; qint64 serverID; int state; };
 struct Incoming { qint64 serverId; qint64 idd; };
 
-// Where the local list of listMatching is.
 enum class LocalList { Shown, TrashedSinceOpening, TrashedEarlier };
 
 } // namespace

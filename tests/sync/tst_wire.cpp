@@ -8,7 +8,6 @@
 
 #include <QTest>
 
-#include <limits>
 
 using corvane::wire::Todolist;
 using Item = corvane::wire::Todolist_Todoitems;
@@ -70,7 +69,6 @@ void TestWire::incomingDatesAreReadUnsigned_data()
     QTest::newRow("zero is no date") << quint64(0) << QDateTime();
     QTest::newRow("after 2100") << quint64(5000000000) << QDateTime::fromSecsSinceEpoch(5000000000, Qt::UTC);
     QTest::newRow("sign bit") << (quint64(1) << 63) << lastOf9999;
-    QTest::newRow("largest") << std::numeric_limits<quint64>::max() << lastOf9999;
 }
 
 void TestWire::incomingDatesAreReadUnsigned()
