@@ -105,11 +105,11 @@ void ChangeTracker::markStuffAsEdited(const ObjectsChange &change)
             if (m_receiving) {
                 if (!isMarked(object) && hasTrackedChange(object))
                     mark(object);
-            } else if (m_mergeDepth == 0 && hasTrackedChange(object) && !m_editedWhileOff.contains(object)) {
+            } else if (m_mergeDepth == 0 && hasTrackedChange(object)) {
                 // Watching is off (the observer stays attached once watching
                 // has started): remembered even when marked, as the merge
                 // clears the mark.
-                m_editedWhileOff.append(object);
+                m_editedWhileOff.insert(object);
             }
         }
     }

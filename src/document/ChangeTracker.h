@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 class ManagedObject;
 class MyDocument;
@@ -51,5 +51,5 @@ private:
     QMetaObject::Connection m_connection;
     QPointer<UndoManager> m_savedUndoManager;
     // Records the user changed while watching was off, marked when it returns.
-    QList<ManagedObject *> m_editedWhileOff;
+    QSet<ManagedObject *> m_editedWhileOff;
 };

@@ -10,7 +10,6 @@
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TodoModel.h"
-#include "UndoManager.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -313,24 +312,23 @@ void PasteboardOperations::undoCutIfNeeded()
         return;
 
     ManagedObjectContext *context = m_document.managedObjectContext();
-    // The repair belongs to the undo it follows: its writes make no undo step
-    // of their own, which would clear the redo stack (redo would then never
-    // bring the cut back).
-    UndoManager *undo = context->undoManager();
-    context->setUndoManager(nullptr);
-    TODOList *list = m_document.projects().selectedList();
-    for (const QUrl &uri : std::as_const(archive.uris)) {
-        TODOItem *item = itemForURI(context, uri);
-        // An item still trashed was not brought back by this undo (its cut
-        // stands, or it was trashed on purpose since): leave it trashed.
-        if (!item || item->state() == RecordState::Trashed)
-            continue;
-        item->setState(item->completionPercentage() > 99 ? RecordState::Completed : RecordState::Open);
-        if (item->dueDate().isValid())
-            m_document.calendar()->updateEventForItem(item, list);
+    // The repair belongs to the undo it follows: its writes, the change
+    // tracker's marks included, make no undo step of their own, which would
+    // clear the redo stack (redo would then never bring the cut back).
+    {
+        const ManagedObjectContext::WithoutUndo withoutUndo(*context);
+        TODOList *list = m_document.projects().selectedList();
+        for (const QUrl &uri : std::as_const(archive.uris)) {
+            TODOItem *item = itemForURI(context, uri);
+            // An item still trashed was not brought back by this undo (its cut
+            // stands, or it was trashed on purpose since): leave it trashed.
+            if (!item || item->state() == RecordState::Trashed)
+                continue;
+            item->setState(item->completionPercentage() > 99 ? RecordState::Completed : RecordState::Open);
+            if (item->dueDate().isValid())
+                m_document.calendar()->updateEventForItem(item, list);
+        }
     }
-    context->processPendingChanges(); // the marks of the change tracker too
-    context->setUndoManager(undo);
     m_document.rearrangeArrayControllers();
     m_document.view()->refreshListCells();
 }
@@ -365,15 +363,9 @@ TODOList *PasteboardOperations::cloneList(TODOList *source, bool withItems)
         }
     }
 
-    // The repair walks the lists in index order, the clone in place, whatever
-    // order the sidebar shows: walking them by name would renumber them all.
     ArrayController *lists = m_document.projects().projectsArrayController();
-    lists->rearrangeObjects();
-    ArrayController byIndex;
-    byIndex.setContent(lists->content());
-    byIndex.setFilterPredicate(lists->filterPredicate());
-    byIndex.setSortDescriptors({SortDescriptor(QStringLiteral("index"), false, SortDescriptor::Comparison::Numeric)});
-    IndexAdjuster::adjustListIndices(&byIndex);
+    lists->rearrangeObjects(); // the repair walks the lists with the clone in place
+    IndexAdjuster::adjustListIndices(lists);
     m_document.rearrangeProjectArrayController();
     return clone;
 }

@@ -154,17 +154,17 @@ QString StoreFiles::pathForDataFile()
     return folder + currentStoreName();
 }
 
-bool StoreFiles::migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo)
+void StoreFiles::migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo)
 {
     const QString folder = pathForFolder();
     if (folder.isEmpty())
-        return false;
+        return;
 
     const QString older = folder + from;
     const QString newer = folder + to;
     const QString backup = folder + backupTo;
     if (!QFileInfo::exists(older) || QFileInfo::exists(newer))
-        return true;
+        return;
 
     qCInfo(lcApp).noquote() << QStringLiteral("We are migrating since %1 exists").arg(older);
 
@@ -172,7 +172,7 @@ bool StoreFiles::migrateIfNeeded(const QString &from, const QString &to, const Q
     QString reason;
     if (!ObjectStoreIO::settleJournal(older, &reason)) {
         qCWarning(lcApp).noquote() << QStringLiteral("Keeping %1 where it is: %2").arg(older, reason);
-        return false;
+        return;
     }
 
     qCInfo(lcApp).noquote() << QStringLiteral("Copying %1 to %2").arg(older, backup);
@@ -186,12 +186,11 @@ bool StoreFiles::migrateIfNeeded(const QString &from, const QString &to, const Q
     if (!isCopyOf(newer, older) || !syncToDisk(newer) || !syncToDisk(folder)) {
         qCWarning(lcApp).noquote()
             << QStringLiteral("Keeping %1 since no complete copy of it exists at %2").arg(older, newer);
-        return false;
+        return;
     }
 
     qCInfo(lcApp).noquote() << QStringLiteral("Removing %1").arg(older);
     removeFile(older);
-    return true;
 }
 
 void StoreFiles::backupOnMigrationIfNeeded()

@@ -38,8 +38,8 @@ public:
     // Carries one older store file forward: names are relative to the store
     // folder. Acts only when the older file exists and the newer does not.
     // The older file goes only once its copy is on the disk; a hot journal
-    // beside it is rolled back first. False when the older file stays.
-    static bool migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo);
+    // beside it is rolled back first; otherwise the older file stays.
+    static void migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo);
     // Runs the whole chain of older store names, oldest first.
     static void backupOnMigrationIfNeeded();
     // Copies the current store file into the next rotating backup slot.

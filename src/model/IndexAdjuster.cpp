@@ -5,6 +5,8 @@
 #include "TODOItem.h"
 #include "TODOList.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint32 Step = 1000;
@@ -62,7 +64,15 @@ void IndexAdjuster::adjustListIndices(ArrayController *listController)
 {
     if (!listController)
         return;
-    const QList<ManagedObject *> rows = listController->arrangedObjects();
+    // Lists are repaired in index order whatever order the sidebar shows
+    // (walking them by name would renumber every list); of equal indices the
+    // list added first stays in place, as in the manual order.
+    QList<ManagedObject *> rows = listController->content();
+    const Predicate &shown = listController->filterPredicate();
+    if (!shown.isNull())
+        rows.removeIf([&shown](const ManagedObject *object) { return !shown.evaluate(object); });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const ManagedObject *a, const ManagedObject *b) { return indexOf(a) > indexOf(b); });
     repair(rows);
 }
 
@@ -74,11 +84,12 @@ void IndexAdjuster::adjustIndices(ArrayController *itemController, TODOList *lis
     const QList<ManagedObject *> rows = itemController->arrangedObjects();
     if (!rows.isEmpty() && dynamic_cast<const TODOList *>(rows.constLast())) {
         qCInfo(lcModel, "reindexing lists");
-    } else {
-        const QList<SortDescriptor> &sort = itemController->sortDescriptors();
-        if (!sort.isEmpty() && sort.constFirst().key() != QLatin1String("index"))
-            return;
+        adjustListIndices(itemController);
+        return;
     }
+    const QList<SortDescriptor> &sort = itemController->sortDescriptors();
+    if (!sort.isEmpty() && sort.constFirst().key() != QLatin1String("index"))
+        return;
     repair(rows);
 }
 

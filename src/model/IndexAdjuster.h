@@ -11,14 +11,14 @@ class TODOList;
 class IndexAdjuster
 {
 public:
-    // Repairs the indices of the lists in the controller's current arranged
-    // order, whatever its sort.
+    // Repairs the indices of the controller's arranged lists, walking them in
+    // index order whatever the controller's sort (the sidebar may show names).
     static void adjustListIndices(ArrayController *listController);
 
     // Repairs the indices of the controller's arranged items, but only when the
     // rows are in manual order (no sort descriptors, or first sorted by
-    // "index"). A controller of lists is always repaired. The list is not
-    // consulted.
+    // "index"). A controller of lists is always repaired, as by
+    // adjustListIndices. The list is not consulted.
     static void adjustIndices(ArrayController *itemController, TODOList *list);
 
     // The index of an item created for a list outside a quadrant view: the

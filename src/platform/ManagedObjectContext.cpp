@@ -90,9 +90,13 @@ bool ManagedObjectContext::takeOverStore(ManagedObjectContext &previous, QString
 {
     if (!previous.m_io)
         return failWith(error, QStringLiteral("No store to take over"));
+    const QString path = previous.m_path;
+    const QString message = whyNotOpen(path);
+    if (!message.isEmpty())
+        return failWith(error, message);
     std::unique_ptr<QLockFile> lock = std::move(previous.m_lock);
     previous.close();
-    return openLocked(previous.m_path, std::move(lock), StoreAccess::Write, error);
+    return openLocked(path, std::move(lock), StoreAccess::Write, error);
 }
 
 QString ManagedObjectContext::whyNotOpen(const QString &path) const
@@ -104,15 +108,13 @@ QString ManagedObjectContext::whyNotOpen(const QString &path) const
     return {};
 }
 
-// Opens the store with its lock already held; the lock goes with a failure.
+// Opens the store into this empty context with its lock already held; the
+// lock goes with a failure.
 bool ManagedObjectContext::openLocked(const QString &path, std::unique_ptr<QLockFile> lock, StoreAccess access,
                                       QString *error)
 {
-    QString message = whyNotOpen(path);
+    QString message;
     auto fail = [error](const QString &text) { return failWith(error, text); };
-    if (!message.isEmpty())
-        return fail(message);
-
     auto io = ObjectStoreIO::open(path, false, m_model, access, &message);
     if (!io)
         return fail(message);

@@ -58,7 +58,8 @@ public:
     bool open(const QString &path, QString *error = nullptr, StoreAccess access = StoreAccess::Write);
     // Opens the store file previous has open, reading it afresh. The lock
     // passes from previous to this context, so no other process can take the
-    // store in between. previous is closed afterwards, whatever the outcome.
+    // store in between. Once the lock has passed, previous is closed whatever
+    // the outcome; a context that holds records takes nothing over.
     bool takeOverStore(ManagedObjectContext &previous, QString *error = nullptr);
     // Creates a new store file at a path where no file exists and writes every
     // record of the context into it.
@@ -100,6 +101,31 @@ public:
     UndoManager *undoManager() const { return m_undoManager; }
     // Detaching (nullptr) stops undo registration; giving it back resumes it.
     void setUndoManager(UndoManager *undoManager);
+
+    // While alive, the context's changes make no undo step (and so leave the
+    // redo stack alone). They are announced before the undo manager returns,
+    // so what observers write in answer is not recorded either.
+    class WithoutUndo
+    {
+    public:
+        explicit WithoutUndo(ManagedObjectContext &context)
+            : m_context(context)
+            , m_undoManager(context.undoManager())
+        {
+            context.setUndoManager(nullptr);
+        }
+        ~WithoutUndo()
+        {
+            m_context.processPendingChanges();
+            m_context.setUndoManager(m_undoManager);
+        }
+        WithoutUndo(const WithoutUndo &) = delete;
+        WithoutUndo &operator=(const WithoutUndo &) = delete;
+
+    private:
+        ManagedObjectContext &m_context;
+        UndoManager *m_undoManager;
+    };
 
 signals:
     void objectsDidChange(const ObjectsChange &change);

@@ -92,10 +92,12 @@ void UndoManager::replay(std::vector<Group> &from, bool undoing)
         m_afterReplay();
     (undoing ? m_undoing : m_redoing) = false;
 
-    if (!inverse.empty() && undoing)
-        m_redoStack.push_back(std::move(inverse));
-    else if (!inverse.empty())
-        pushUndoGroup(std::move(inverse));
+    if (!inverse.empty()) {
+        if (undoing)
+            m_redoStack.push_back(std::move(inverse));
+        else
+            pushUndoGroup(std::move(inverse));
+    }
 
     if (undoing)
         emit didUndo();

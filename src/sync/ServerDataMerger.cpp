@@ -150,15 +150,34 @@ std::optional<WireLists> ServerDataMerger::parseDataFromServer(const QByteArray 
 
 bool ServerDataMerger::merge(const WireLists &lists, bool resetIDs, bool deleteNotPresent)
 {
-    // The server's values are no local edits, also while change tracking is off.
-    const ChangeTracker::MergeWrites mergeWrites(m_document.changeTracker());
-    const corvane::wire::Alllists &message = lists.message();
-    ArrayController *listController = m_document.projects().projectsArrayController();
-    // A merge or an import is not undone change by change: a large one would
-    // fill the undo history with hundreds of thousands of actions.
+    {
+        // The server's values are no local edits, also while change tracking is off.
+        const ChangeTracker::MergeWrites mergeWrites(m_document.changeTracker());
+        // A merge or an import is not undone change by change: a large one would
+        // fill the undo history with hundreds of thousands of actions.
+        const ManagedObjectContext::WithoutUndo withoutUndo(*m_document.managedObjectContext());
+        writeLists(lists.message(), resetIDs, deleteNotPresent);
+    }
+    Defaults::standard().setValue(kHasSyncedBeforeKey, QStringLiteral("yes"));
+
+    bool saved = false;
+    try {
+        // saveFile logs its own failures.
+        saved = m_document.saveFile();
+    } catch (const std::exception &e) {
+        qCWarning(lcSync).noquote() << QStringLiteral("Error saving file: %1").arg(QString::fromLocal8Bit(e.what()));
+        saved = false;
+    } catch (...) {
+        qCWarning(lcSync).noquote() << QStringLiteral("Error saving file: %1").arg(QStringLiteral("unknown exception"));
+        saved = false;
+    }
+    return saved;
+}
+
+void ServerDataMerger::writeLists(const corvane::wire::Alllists &message, bool resetIDs, bool deleteNotPresent)
+{
     ManagedObjectContext *context = m_document.managedObjectContext();
-    UndoManager *undo = context->undoManager();
-    context->setUndoManager(nullptr);
+    ArrayController *listController = m_document.projects().projectsArrayController();
 
     // With reset every incoming list is new; otherwise lists are found by id_.
     QHash<int, TODOList *> byID;
@@ -206,22 +225,6 @@ bool ServerDataMerger::merge(const WireLists &lists, bool resetIDs, bool deleteN
             }
         }
     }
-
-    context->setUndoManager(undo);
-    Defaults::standard().setValue(kHasSyncedBeforeKey, QStringLiteral("yes"));
-
-    bool saved = false;
-    try {
-        // saveFile logs its own failures.
-        saved = m_document.saveFile();
-    } catch (const std::exception &e) {
-        qCWarning(lcSync).noquote() << QStringLiteral("Error saving file: %1").arg(QString::fromLocal8Bit(e.what()));
-        saved = false;
-    } catch (...) {
-        qCWarning(lcSync).noquote() << QStringLiteral("Error saving file: %1").arg(QStringLiteral("unknown exception"));
-        saved = false;
-    }
-    return saved;
 }
 
 void ServerDataMerger::updateCoreProject(TODOList *list, const Todolist &incoming, bool resetIDs, bool deleteNotPresent)

@@ -11,6 +11,7 @@ class MyDocument;
 class TODOItem;
 class TODOList;
 namespace corvane::wire {
+class Alllists;
 class Todolist;
 class Todolist_Todoitems;
 }
@@ -36,5 +37,8 @@ public:
     void update(TODOItem *item, const corvane::wire::Todolist_Todoitems &incoming);
 
 private:
+    // Writes the message's lists and items into the store (merge without the save).
+    void writeLists(const corvane::wire::Alllists &message, bool resetIDs, bool deleteNotPresent);
+
     MyDocument &m_document;
 };
