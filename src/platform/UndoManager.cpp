@@ -26,11 +26,33 @@ void UndoManager::registerUndo(std::function<void()> action)
     if (m_undoing || m_redoing) {
         // Inverse actions during a replay form one group on the other stack;
         // replay() collects them in m_current.
-        m_current.push_back(std::move(action));
+        m_current.actions.push_back(std::move(action));
         return;
     }
-    openGroup()->push_back(std::move(action));
+    Group *group = openGroup();
+    group->actions.push_back(std::move(action));
+    const bool hadRedo = !m_redoStack.empty();
     m_redoStack.clear();
+    if (group->actions.size() == 1 || hadRedo)
+        emit stateChanged();
+}
+
+void UndoManager::setActionName(const QString &name)
+{
+    m_current.name = name;
+    emit stateChanged();
+}
+
+QString UndoManager::undoActionName() const
+{
+    if (!m_current.empty() && m_depth == 0 && !m_undoing && !m_redoing)
+        return m_current.name;
+    return m_undoStack.empty() ? QString() : m_undoStack.back().name;
+}
+
+QString UndoManager::redoActionName() const
+{
+    return m_redoStack.empty() ? QString() : m_redoStack.back().name;
 }
 
 void UndoManager::beginGrouping()
@@ -47,7 +69,7 @@ void UndoManager::endGrouping()
     if (--m_depth == 0) {
         if (!m_current.empty())
             pushUndoGroup(std::move(m_current));
-        m_current.clear();
+        m_current = {};
     }
 }
 
@@ -58,7 +80,7 @@ void UndoManager::closeAutomaticGroup()
     m_automatic = false;
     if (!m_current.empty())
         pushUndoGroup(std::move(m_current));
-    m_current.clear();
+    m_current = {};
 }
 
 bool UndoManager::canUndo() const
@@ -83,11 +105,12 @@ void UndoManager::replay(std::vector<Group> &from, bool undoing)
     from.pop_back();
 
     (undoing ? m_undoing : m_redoing) = true;
-    m_current.clear();
-    for (auto it = group.rbegin(); it != group.rend(); ++it)
+    m_current = {};
+    for (auto it = group.actions.rbegin(); it != group.actions.rend(); ++it)
         (*it)();
     Group inverse = std::move(m_current);
-    m_current.clear();
+    inverse.name = group.name;
+    m_current = {};
     if (m_afterReplay)
         m_afterReplay();
     (undoing ? m_undoing : m_redoing) = false;
@@ -103,6 +126,7 @@ void UndoManager::replay(std::vector<Group> &from, bool undoing)
         emit didUndo();
     else
         emit didRedo();
+    emit stateChanged();
 }
 
 void UndoManager::undo()
@@ -119,6 +143,7 @@ void UndoManager::removeAllActions()
 {
     m_undoStack.clear();
     m_redoStack.clear();
-    m_current.clear();
+    m_current = {};
     m_automatic = false;
+    emit stateChanged();
 }

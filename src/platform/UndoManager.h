@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 #include <functional>
 #include <vector>
@@ -37,6 +38,13 @@ public:
     // Keeps at most this many groups to undo, dropping the oldest; 0 keeps all.
     void setUndoLimit(int groups) { m_undoLimit = groups; }
 
+    // Names the group being recorded (or the next one) for the Edit menu,
+    // "Trash Items" say; the name travels with the group to the redo stack.
+    void setActionName(const QString &name);
+    // The name of the group undo (redo) would replay; empty when unnamed.
+    QString undoActionName() const;
+    QString redoActionName() const;
+
     // Run before undo or redo replays a group, so that the owner can settle
     // pending changes first.
     void setCheckpoint(std::function<void()> checkpoint) { m_checkpoint = std::move(checkpoint); }
@@ -46,9 +54,15 @@ public:
 signals:
     void didUndo();
     void didRedo();
+    // Whether undo or redo is possible, or their names, may have changed.
+    void stateChanged();
 
 private:
-    using Group = std::vector<std::function<void()>>;
+    struct Group {
+        std::vector<std::function<void()>> actions;
+        QString name;
+        bool empty() const { return actions.empty(); }
+    };
 
     void replay(std::vector<Group> &from, bool undoing);
     Group *openGroup();

@@ -1,0 +1,6 @@
+#include "ItemDrops.h"
+
+ItemDrops::ItemDrops(MyDocument &document)
+    : m_document(document)
+{
+}
