@@ -19,7 +19,6 @@ public:
     virtual bool isDrawerOpen() const = 0;
 
     // --- Quadrant tables ------------------------------------------------------
-    virtual void reloadTables() = 0;
     virtual void scrollRowToVisible(int quadrant, int row) = 0;
     // Starts editing the name of a row with its text selected.
     virtual void beginEditingRow(int quadrant, int row) = 0;
@@ -34,9 +33,6 @@ public:
     virtual void setToolbarDragging(bool dragging) = 0;
 
     // --- Sidebar --------------------------------------------------------------
-    // Rebuilds the quadrant overviews of the list rows.
-    virtual void refreshListCells() = 0;
-    virtual void reloadSidebar() = 0;
     virtual void scrollSidebarRowToVisible(int row) = 0;
     virtual void beginEditingListName(int row) = 0;
     virtual void focusSidebar() = 0;

@@ -33,7 +33,6 @@ public:
     void openDrawer(TODOItem *, bool) override {}
     void closeDrawer() override {}
     bool isDrawerOpen() const override { return false; }
-    void reloadTables() override {}
     void scrollRowToVisible(int, int) override {}
     void beginEditingRow(int, int) override {}
     void focusQuadrant(int) override {}
@@ -42,8 +41,6 @@ public:
     void moveQuadrantCross(double, double, bool) override {}
     void setMarkCompleteEnabled(bool) override {}
     void setToolbarDragging(bool) override {}
-    void refreshListCells() override {}
-    void reloadSidebar() override {}
     void scrollSidebarRowToVisible(int) override {}
     void beginEditingListName(int) override {}
     void focusSidebar() override {}
@@ -134,6 +131,7 @@ MyDocument::MyDocument(std::unique_ptr<ManagedObjectContext> context, QObject *p
     m_recurrence = std::make_unique<Recurrence>(*this);
     m_tracker = new ChangeTracker(*this, this);
     m_pasteboardOps = std::make_unique<PasteboardOperations>(*this);
+    m_itemDrops = std::make_unique<ItemDrops>(*this);
 
     connect(m_projects, &ProjectListController::selectedProjectChanged, this, &MyDocument::selectedProjectChanged);
     // The selected list's row moves with the order, a drag or a new list above it.
@@ -377,27 +375,25 @@ void MyDocument::refreshController()
 
 void MyDocument::reloadTableViews()
 {
-    view()->reloadSidebar();
-    view()->reloadTables();
+    rearrangeArrayControllers();
 }
 
 void MyDocument::rearrangeArrayControllers()
 {
     for (ArrayController *controller : m_quadrants)
         controller->rearrangeObjects();
-    view()->refreshListCells();
-    view()->reloadSidebar();
+    emit listCellsChanged();
 }
 
 void MyDocument::rearrangeProjectArrayController()
 {
-    view()->refreshListCells();
+    emit listCellsChanged();
     m_projects->projectsArrayController()->rearrangeObjects();
 }
 
 void MyDocument::cleanListCustomCells()
 {
-    view()->refreshListCells();
+    emit listCellsChanged();
 }
 
 void MyDocument::setQuadrantRowHeight(double height)
@@ -596,7 +592,7 @@ TODOItem *MyDocument::addTODOItemToQuadrant(int quadrant)
     view()->openDrawer(item, false);
     if (row >= 0)
         view()->beginEditingRow(quadrant, row);
-    view()->refreshListCells();
+    cleanListCustomCells();
     return item;
 }
 
@@ -701,7 +697,7 @@ void MyDocument::markListOrItemsAsCompleted()
     if (items.isEmpty() || !userConfirmsItemsCompleted(items))
         return;
     markSelectedItemsAsCompletedInQuadrant(quadrant);
-    view()->refreshListCells();
+    cleanListCustomCells();
 }
 
 void MyDocument::toggleSelectedItemsAsCompletedInQuadrant(int quadrant)
@@ -711,7 +707,7 @@ void MyDocument::toggleSelectedItemsAsCompletedInQuadrant(int quadrant)
     TODOList *list = m_projects->selectedList();
     for (TODOItem *item : selectedItemsInQuadrant(quadrant))
         markTODOItem(item, list, m_quadrants[quadrant], item->completionPercentage() == 100 ? 0 : 100);
-    view()->reloadTables();
+    reloadTableViews();
 }
 
 void MyDocument::toggleListOrItemsAsCompleted()
@@ -728,7 +724,7 @@ void MyDocument::markClickedItemAsDone(int quadrant, int row)
         return;
     TODOItem *item = asItem(arranged[row]);
     markTODOItem(item, m_projects->selectedList(), m_quadrants[quadrant], item->completionPercentage() == 100 ? 0 : 100);
-    view()->reloadTables();
+    reloadTableViews();
 }
 
 // --- Trashing ------------------------------------------------------------------------------
@@ -768,7 +764,7 @@ void MyDocument::markItemsAsDeleted()
     if (!userConfirmsItemsDeletion(items))
         return;
     markSelectedItemsAsDeletedInQuadrant(quadrant);
-    view()->refreshListCells();
+    cleanListCustomCells();
 }
 
 namespace {

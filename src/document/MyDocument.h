@@ -2,6 +2,7 @@
 
 #include "ChangeTracker.h"
 #include "DocumentView.h"
+#include "ItemDrops.h"
 #include "PasteboardOperations.h"
 #include "ProjectListController.h"
 #include "QuadrantFilters.h"
@@ -97,6 +98,7 @@ public:
     void reloadTableViews();
     void rearrangeArrayControllers();
     void rearrangeProjectArrayController();
+    // The sidebar's quadrant overviews are out of date (listCellsChanged).
     void cleanListCustomCells();
     void setQuadrantRowHeight(double height);
     void rotateFontSize();
@@ -249,6 +251,12 @@ public:
     TODOList *addNewProjectWithName(const QString &name) { return m_projects->addNewProjectWithName(name); }
     void markProjectAsDeleted() { m_projects->markProjectAsDeleted(); }
 
+    ItemDrops &itemDrops() { return *m_itemDrops; }
+
+signals:
+    // Item counts or filters changed: the sidebar's overviews are rebuilt.
+    void listCellsChanged();
+
 private:
     void quadrantSelectionChanged(int quadrant);
     void selectedProjectChanged();
@@ -266,6 +274,7 @@ private:
     std::unique_ptr<Recurrence> m_recurrence;
     ChangeTracker *m_tracker = nullptr;
     std::unique_ptr<PasteboardOperations> m_pasteboardOps;
+    std::unique_ptr<ItemDrops> m_itemDrops;
     ProjectListController *m_projects = nullptr;
 
     DocumentView *m_view = nullptr;

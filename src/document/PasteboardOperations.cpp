@@ -230,7 +230,7 @@ void PasteboardOperations::copyToPasteBoardWithCutting(bool cutting)
 
     if (cutting) {
         m_document.controllerForQuadrant(quadrant)->rearrangeObjects();
-        m_document.view()->refreshListCells();
+        m_document.cleanListCustomCells();
     }
 }
 
@@ -302,7 +302,7 @@ void PasteboardOperations::paste()
     if (isManualOrder(controller))
         IndexAdjuster::adjustIndices(controller, list);
     controller->rearrangeObjects();
-    m_document.view()->refreshListCells();
+    m_document.cleanListCustomCells();
 }
 
 void PasteboardOperations::undoCutIfNeeded()
@@ -330,7 +330,7 @@ void PasteboardOperations::undoCutIfNeeded()
         }
     }
     m_document.rearrangeArrayControllers();
-    m_document.view()->refreshListCells();
+    m_document.cleanListCustomCells();
 }
 
 TODOList *PasteboardOperations::cloneList(TODOList *source, bool withItems)

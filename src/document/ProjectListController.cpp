@@ -155,7 +155,7 @@ void ProjectListController::markProjectAsDeleted()
         if (rows > 0)
             selectRow(oldRow < rows ? oldRow : rows - 1);
     }
-    m_document.view()->refreshListCells();
+    m_document.cleanListCustomCells();
 }
 
 bool ProjectListController::userConfirmsProjectDeletion(TODOList *list)

@@ -116,8 +116,7 @@ void QuadrantFilters::updateFilters()
     }
 
     // The sidebar's overviews count with the same choices.
-    m_document.view()->refreshListCells();
-    m_document.view()->reloadSidebar();
+    m_document.cleanListCustomCells();
     savePreferences();
     m_document.adjustItemIndices();
 }
@@ -141,7 +140,7 @@ void QuadrantFilters::updateSortDescriptors()
             if (ArrayController *controller = m_document.controllerForQuadrant(q))
                 controller->setSortDescriptors(descriptors);
         }
-        m_document.view()->refreshListCells();
+        m_document.cleanListCustomCells();
         savePreferences();
         if (m_sorting == 0)
             m_document.adjustItemIndices();

@@ -33,7 +33,6 @@ public:
     }
     void closeDrawer() override { drawerItem = nullptr, record("closeDrawer"); }
     bool isDrawerOpen() const override { return drawerItem; }
-    void reloadTables() override { record("reloadTables"); }
     void scrollRowToVisible(int q, int row) override { record("scrollRowToVisible", q, row); }
     void beginEditingRow(int q, int row) override { record("beginEditingRow", q, row); }
     void focusQuadrant(int q) override { record("focusQuadrant", q); }
@@ -42,8 +41,6 @@ public:
     void moveQuadrantCross(double x, double y, bool animated) override { record("moveQuadrantCross", x, y, animated); }
     void setMarkCompleteEnabled(bool e) override { record("setMarkCompleteEnabled", e); }
     void setToolbarDragging(bool d) override { record("setToolbarDragging", d); }
-    void refreshListCells() override { record("refreshListCells"); }
-    void reloadSidebar() override { record("reloadSidebar"); }
     void scrollSidebarRowToVisible(int row) override { record("scrollSidebarRowToVisible", row); }
     void beginEditingListName(int row) override { record("beginEditingListName", row); }
     void focusSidebar() override { record("focusSidebar"); }
