@@ -8,4 +8,5 @@ Q_DECLARE_LOGGING_CATEGORY(lcStore)     // object store over SQLite
 Q_DECLARE_LOGGING_CATEGORY(lcModel)     // lists, items, identifiers, ordering
 Q_DECLARE_LOGGING_CATEGORY(lcDocument)  // the open document and its operations
 Q_DECLARE_LOGGING_CATEGORY(lcSync)      // wire messages, payloads, merges
+Q_DECLARE_LOGGING_CATEGORY(lcUi)        // item models, bindings, transformers, themes
 Q_DECLARE_LOGGING_CATEGORY(lcApp)       // application shell, store files
