@@ -124,6 +124,8 @@ MyDocument::MyDocument(std::unique_ptr<ManagedObjectContext> context, QObject *p
         });
         controller->setFilterPredicate(QuadrantFilters::basicPredicateForQuadrant(q));
         controller->setSortDescriptors(QuadrantFilters::sortDescriptorsForChoice(0));
+        // An edited item moves to its sorted place, a completed one leaves an open-only quadrant.
+        controller->setAutomaticallyRearrangesObjects(m_context.get(), TODOItem::EntityName);
         connect(controller, &ArrayController::selectionChanged, this, [this, q]() { quadrantSelectionChanged(q); });
         m_quadrants[q] = controller;
     }

@@ -73,6 +73,8 @@ ProjectListController::ProjectListController(MyDocument &document, QObject *pare
         ManagedObjectContext *context = m_document.managedObjectContext();
         return context ? context->objects(TODOList::EntityName) : QList<ManagedObject *>();
     });
+    // A renamed list moves in alphabetical order; a trashed one leaves.
+    m_controller->setAutomaticallyRearrangesObjects(m_document.managedObjectContext(), TODOList::EntityName);
     connect(m_controller, &ArrayController::selectionChanged, this, [this]() {
         TODOList *list = selectedList();
         if (list == m_lastSelected)

@@ -1,6 +1,7 @@
 #include "ArrayController.h"
 
 #include "ManagedObject.h"
+#include "ManagedObjectContext.h"
 
 #include <QSet>
 
@@ -82,6 +83,33 @@ void ArrayController::rearrangeObjects()
     emit arrangedObjectsChanged();
     if (selectionChanged)
         emit this->selectionChanged();
+}
+
+void ArrayController::setAutomaticallyRearrangesObjects(ManagedObjectContext *context, const QString &entity)
+{
+    disconnect(m_watch);
+    m_watchedEntity = entity;
+    if (!context)
+        return;
+    m_watch = connect(context, &ManagedObjectContext::objectsDidChange, this, [this](const ObjectsChange &change) {
+        if (concerns(change))
+            rearrangeObjects();
+    });
+}
+
+bool ArrayController::concerns(const ObjectsChange &change) const
+{
+    QSet<const ManagedObject *> changed;
+    for (const QList<ManagedObject *> *records : {&change.inserted, &change.updated, &change.deleted}) {
+        for (const ManagedObject *object : *records) {
+            if (object->entityName() == m_watchedEntity)
+                changed.insert(object);
+        }
+    }
+    // A source decides the content anew on each rearrange: any record of the entity may be in it.
+    if (changed.isEmpty() || m_source)
+        return !changed.isEmpty();
+    return std::any_of(m_content.cbegin(), m_content.cend(), [&](const ManagedObject *object) { return changed.contains(object); });
 }
 
 bool ArrayController::selectedObjectsDiffer(const QList<ManagedObject *> &before, const QList<int> &indexes) const

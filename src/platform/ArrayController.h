@@ -9,6 +9,8 @@
 #include <functional>
 
 class ManagedObject;
+class ManagedObjectContext;
+struct ObjectsChange;
 
 // Holds a collection of records and arranges it for display: the content,
 // filtered by a predicate and ordered by sort descriptors, gives the arranged
@@ -41,6 +43,13 @@ public:
     const QList<ManagedObject *> &arrangedObjects() const { return m_arranged; }
     int indexOfArrangedObject(const ManagedObject *object) const;
 
+    // Opt-in: rearranges after each change event of the context that inserts,
+    // updates or deletes a record that is or may be in the content (with a
+    // content source, any record of `entity`), so an edited row moves to its
+    // sorted place and a record that no longer passes the filter leaves.
+    // A null context switches it off.
+    void setAutomaticallyRearrangesObjects(ManagedObjectContext *context, const QString &entity);
+
     // --- Editing --------------------------------------------------------------
     // Adds to the content and rearranges.
     void addObject(ManagedObject *object);
@@ -65,6 +74,7 @@ signals:
 private:
     // Whether the records at these arranged indexes differ from the ones selected before.
     bool selectedObjectsDiffer(const QList<ManagedObject *> &before, const QList<int> &indexes) const;
+    bool concerns(const ObjectsChange &change) const;
 
     QList<ManagedObject *> m_content;
     ContentSource m_source;
@@ -72,4 +82,6 @@ private:
     QList<SortDescriptor> m_sort;
     QList<ManagedObject *> m_arranged;
     QList<int> m_selection;
+    QString m_watchedEntity;
+    QMetaObject::Connection m_watch;
 };
