@@ -1,0 +1,454 @@
+// The quadrant and sidebar models follow the document row by row, keep the
+// selection, and carry drag data.
+#include "ArrayController.h"
+#include "DocumentFakes.h"
+#include "PasteboardOperations.h"
+#include "ProjectListModel.h"
+#include "QuadrantItemModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+TODOItem *addItem(ManagedObjectContext *context, TODOList *list, int quadrant, const QString &name, int index)
+{
+    auto *item = context->insert<TODOItem>(TODOItem::EntityName);
+    item->setList(list);
+    item->setQuadrant(quadrant);
+    item->setName(name);
+    item->setIndex(index);
+    return item;
+}
+
+// Names in another order than the rows' (index descending): pear, apple, kiwi, fig, banana, cherry.
+const QStringList kNames{QStringLiteral("pear"), QStringLiteral("apple"), QStringLiteral("kiwi"),
+                         QStringLiteral("fig"),  QStringLiteral("banana"), QStringLiteral("cherry")};
+
+// A selected list with six open items in quadrant 0 (indexes 600 down to 100),
+// the open-only filter installed, and a second list.
+struct Quadrants : DocumentFixture {
+    TODOList *work = nullptr;
+    TODOList *home = nullptr;
+    QList<TODOItem *> items;
+
+    Quadrants()
+    {
+        home = document->addNewProjectWithName(QStringLiteral("Home"));
+        addItem(context(), home, 0, QStringLiteral("Home 1"), 10);
+        work = selectedList(QStringLiteral("Work"));
+        for (int i = 0; i < kNames.size(); ++i)
+            items << addItem(context(), work, 0, kNames[i], 600 - 100 * i);
+        document->updateFilters();
+        context()->processPendingChanges();
+    }
+};
+
+QStringList rowNames(const QAbstractItemModel &model)
+{
+    QStringList names;
+    for (int row = 0; row < model.rowCount(); ++row)
+        names << model.index(row, 0).data().toString();
+    return names;
+}
+
+QMimeData *mimeWith(const QString &type, const QByteArray &bytes)
+{
+    auto *data = new QMimeData;
+    data->setData(type, bytes);
+    return data;
+}
+
+} // namespace
+
+class TestItemModels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { Clock::setNow(QDateTime(QDate(2026, 3, 10), QTime(12, 0))); }
+
+    void rowsFollowTheController_data();
+    void rowsFollowTheController();
+    void rowShowsTheItem_data();
+    void rowShowsTheItem();
+    void itemDragRecord();
+    void dropsOnAQuadrant_data();
+    void dropsOnAQuadrant();
+    void listDrags_data();
+    void listDrags();
+    void overviewFollowsSearchAndCompletion_data();
+    void overviewFollowsSearchAndCompletion();
+    void renamingAList_data();
+    void renamingAList();
+};
+
+enum class Step { Add, Rename, DueDateWhileSortedByDate, Complete, Trash, Resort, Search, Merge, ManyResorted,
+                  SelectFromDocument, OtherList };
+Q_DECLARE_METATYPE(Step)
+
+void TestItemModels::rowsFollowTheController_data()
+{
+    QTest::addColumn<Step>("step");
+    QTest::addColumn<bool>("keepsSelection");
+    QTest::newRow("item added") << Step::Add << true;
+    QTest::newRow("renamed") << Step::Rename << true;
+    QTest::newRow("due date in a date-sorted quadrant") << Step::DueDateWhileSortedByDate << true;
+    QTest::newRow("completed item leaves the open items") << Step::Complete << true;
+    QTest::newRow("trashed") << Step::Trash << true;
+    QTest::newRow("sorted by name") << Step::Resort << true;
+    QTest::newRow("search text") << Step::Search << true;
+    QTest::newRow("merge in one event") << Step::Merge << true;
+    QTest::newRow("many rows sorted anew") << Step::ManyResorted << true;
+    QTest::newRow("selection made by the document") << Step::SelectFromDocument << false;
+    QTest::newRow("another list selected") << Step::OtherList << false;
+}
+
+// After each change the rows are the controller's arranged objects, nothing
+// but a list change resets the model, and the selected item stays selected
+// at its new row (a view's editor on it stays open).
+void TestItemModels::rowsFollowTheController()
+{
+    QFETCH(Step, step);
+    QFETCH(bool, keepsSelection);
+    Quadrants f;
+    ArrayController *controller = f.document->controllerForQuadrant(0);
+    QuadrantItemModel model(f.document.get(), 0);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelAboutToBeReset);
+
+    TODOItem *kiwi = f.items[2];
+    model.selectionModel()->select(model.index(2), QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(controller->selectedObjects(), QList<ManagedObject *>{kiwi});
+    const QPersistentModelIndex selected(model.index(2));
+
+    switch (step) {
+    case Step::Add:
+        addItem(f.context(), f.work, 0, QStringLiteral("grape"), 350);
+        addItem(f.context(), f.work, 0, QStringLiteral("lime"), 1000);
+        break;
+    case Step::Rename:
+        QVERIFY(model.setData(model.index(4), QStringLiteral("blueberry")));
+        QCOMPARE(f.context()->undoManager()->undoActionName(), QStringLiteral("Rename"));
+        QCOMPARE(f.items[4]->name(), QStringLiteral("blueberry"));
+        break;
+    case Step::DueDateWhileSortedByDate:
+        f.document->filters().setSortingChoice(2);
+        f.document->updateSortDescriptors();
+        f.items[5]->setDueDate(Clock::now().addDays(2));
+        f.items[0]->setDueDate(Clock::now().addDays(1));
+        break;
+    case Step::Complete:
+        QVERIFY(model.setData(model.index(1), Qt::Checked, Qt::CheckStateRole));
+        QCOMPARE(f.items[1]->completionPercentage(), 100);
+        break;
+    case Step::Trash:
+        f.document->markTODOItemAsTrashed(f.items[3], f.work);
+        f.document->markTODOItemAsTrashed(f.items[0], f.work);
+        break;
+    case Step::Resort:
+        f.document->filters().setSortingChoice(1);
+        f.document->updateSortDescriptors();
+        break;
+    case Step::Search:
+        f.document->filters().setSearchText(QStringLiteral("i"));
+        f.document->updateFilters();
+        break;
+    case Step::Merge: {
+        ManagedObjectContext::WithoutUndo detached(*f.context());
+        addItem(f.context(), f.work, 0, QStringLiteral("melon"), 450);
+        addItem(f.context(), f.work, 0, QStringLiteral("plum"), 50);
+        f.items[0]->setState(RecordState::Deleted);
+        f.items[4]->setName(QStringLiteral("mango"));
+        f.items[3]->setIndex(700);
+        f.items[5]->setQuadrant(1);
+        break;
+    }
+    case Step::ManyResorted:
+        for (int i = 0; i < 120; ++i)
+            addItem(f.context(), f.work, 0, QStringLiteral("n%1").arg(119 - i, 3, 10, QLatin1Char('0')), 2000 + i);
+        f.context()->processPendingChanges();
+        f.document->filters().setSortingChoice(1);
+        f.document->updateSortDescriptors();
+        break;
+    case Step::SelectFromDocument:
+        controller->setSelectionIndexes({0, 4});
+        break;
+    case Step::OtherList:
+        f.document->selectProject(f.home);
+        break;
+    }
+    f.context()->processPendingChanges();
+
+    const QList<ManagedObject *> &arranged = controller->arrangedObjects();
+    QCOMPARE(model.rowCount(), arranged.size());
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QCOMPARE(model.itemAt(row), arranged[row]);
+        QCOMPARE(model.index(row).data().toString(), static_cast<TODOItem *>(arranged[row])->name());
+    }
+    QCOMPARE(resets.size(), step == Step::OtherList ? 1 : 0);
+
+    QList<int> selectedRows;
+    for (const QModelIndex &index : model.selectionModel()->selectedRows())
+        selectedRows << index.row();
+    std::sort(selectedRows.begin(), selectedRows.end());
+    QCOMPARE(selectedRows, controller->selectionIndexes());
+    if (keepsSelection) {
+        QVERIFY(selected.isValid());
+        QCOMPARE(model.itemAt(selected.row()), kiwi);
+        QVERIFY(model.selectionModel()->isSelected(selected));
+        QCOMPARE(controller->selectedObjects(), QList<ManagedObject *>{kiwi});
+    }
+}
+
+void TestItemModels::rowShowsTheItem_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("dueInDays"); // 99: no due date
+    QTest::addColumn<QString>("frequency");
+    QTest::addColumn<int>("completion");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<bool>("recurring");
+    QTest::addColumn<bool>("overdue");
+    QTest::addColumn<bool>("done");
+    QTest::newRow("no name") << QString() << 99 << QString() << 0 << "Empty name" << false << false << false;
+    QTest::newRow("due yesterday") << "Pay" << -1 << "Never" << 50 << "Pay" << false << true << false;
+    QTest::newRow("due today") << "Pay" << 0 << QString() << 0 << "Pay" << false << false << false;
+    QTest::newRow("done before its day") << "Pay" << -3 << QString() << 100 << "Pay" << false << false << true;
+    QTest::newRow("weekly") << "Gym" << 2 << "Every Week" << 0 << "Gym" << true << false << false;
+    QTest::newRow("weekly without a date") << "Gym" << 99 << "Every Week" << 0 << "Gym" << false << false << false;
+}
+
+void TestItemModels::rowShowsTheItem()
+{
+    QFETCH(QString, name);
+    QFETCH(int, dueInDays);
+    QFETCH(QString, frequency);
+    QFETCH(int, completion);
+    Quadrants f;
+    TODOItem *item = addItem(f.context(), f.work, 2, name, 0);
+    if (dueInDays != 99)
+        item->setDueDate(Clock::now().addDays(dueInDays));
+    item->setFrequency(frequency);
+    item->setCompletionPercentage(completion);
+    f.context()->processPendingChanges();
+    QuadrantItemModel model(f.document.get(), 2);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    const QModelIndex row = model.index(0);
+    QCOMPARE(row.data(QuadrantItemModel::ItemRole).value<TODOItem *>(), item);
+    QTEST(row.data().toString(), "display");
+    QCOMPARE(row.data(Qt::EditRole).toString(), name);
+    QTEST(row.data(QuadrantItemModel::RecurringRole).toBool(), "recurring");
+    QTEST(row.data(QuadrantItemModel::OverdueRole).toBool(), "overdue");
+    QTEST(row.data(QuadrantItemModel::DoneRole).toBool(), "done");
+}
+
+// Dragging rows 3 and 2 carries those items in row order, the list and the
+// rows; a text editor gets the names.
+void TestItemModels::itemDragRecord()
+{
+    Quadrants f;
+    QuadrantItemModel model(f.document.get(), 0);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    std::unique_ptr<QMimeData> data(model.mimeData({model.index(3), model.index(2)}));
+    QVERIFY(data);
+    PasteboardTypes::ItemArchive archive;
+    QVERIFY(PasteboardTypes::decodeItems(data->data(PasteboardTypes::Item), &archive));
+    QCOMPARE(archive.uris, (QList<QUrl>{f.items[2]->objectURI(), f.items[3]->objectURI()}));
+    QCOMPARE(archive.listUri, f.work->objectURI());
+    QVERIFY(archive.hasRowIndexes);
+    QCOMPARE(archive.rowIndexes, (QList<int>{2, 3}));
+    QCOMPARE(data->text(), QStringLiteral("kiwi\nfig"));
+}
+
+void TestItemModels::dropsOnAQuadrant_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("parentRow");
+    QTest::addColumn<bool>("canDrop");
+    QTest::addColumn<bool>("taken");
+    const QString color = QStringLiteral("application/x-color");
+    QTest::newRow("colour on a row") << color << -1 << 2 << true << true;
+    QTest::newRow("colour below the last row") << color << -1 << -1 << true << true;
+    QTest::newRow("colour past the rows") << color << 7 << -1 << false << false;
+    QTest::newRow("plain text, not mapped yet") << QStringLiteral("text/plain") << 0 << -1 << true << false;
+    QTest::newRow("unknown type") << QStringLiteral("application/x-other") << 0 << -1 << false << false;
+    QTest::newRow("damaged item record") << PasteboardTypes::Item << 1 << -1 << true << false;
+}
+
+// Drops that are not item moves leave every item as it was.
+void TestItemModels::dropsOnAQuadrant()
+{
+    QFETCH(QString, type);
+    QFETCH(int, row);
+    QFETCH(int, parentRow);
+    Quadrants f;
+    QuadrantItemModel model(f.document.get(), 0);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const QStringList before = rowNames(model);
+
+    std::unique_ptr<QMimeData> data(mimeWith(type, "not an archive"));
+    const QModelIndex parent = parentRow >= 0 ? model.index(parentRow) : QModelIndex();
+    QTEST(model.canDropMimeData(data.get(), Qt::MoveAction, row, 0, parent), "canDrop");
+    QTEST(model.dropMimeData(data.get(), Qt::MoveAction, row, 0, parent), "taken");
+    f.context()->processPendingChanges();
+    QCOMPARE(rowNames(model), before);
+    QVERIFY(!f.context()->undoManager()->canUndo() || f.context()->undoManager()->undoActionName().isEmpty());
+    // A view's move drag never removes rows by itself.
+    QVERIFY(!model.removeRows(0, 1));
+}
+
+void TestItemModels::listDrags_data()
+{
+    QTest::addColumn<bool>("alphabetical");
+    QTest::addColumn<QList<int>>("dragged");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("parentRow");
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<QStringList>("order");
+    const QStringList unchanged{"L0", "L1", "L2", "L3"};
+    QTest::newRow("row 3 onto row 1") << false << QList<int>{3} << -1 << 1 << true << QStringList{"L0", "L3", "L1", "L2"};
+    QTest::newRow("row 0 onto row 2") << false << QList<int>{0} << -1 << 2 << true << QStringList{"L1", "L2", "L0", "L3"};
+    QTest::newRow("row 0 above row 2") << false << QList<int>{0} << 2 << -1 << true << QStringList{"L1", "L0", "L2", "L3"};
+    QTest::newRow("below the last row") << false << QList<int>{0} << -1 << -1 << false << unchanged;
+    QTest::newRow("after the last row") << false << QList<int>{0} << 4 << -1 << false << unchanged;
+    QTest::newRow("onto itself") << false << QList<int>{1} << -1 << 1 << false << unchanged;
+    QTest::newRow("two rows") << false << QList<int>{0, 1} << -1 << 3 << false << unchanged;
+    QTest::newRow("alphabetical order") << true << QList<int>{3} << -1 << 1 << false << unchanged;
+}
+
+// A list drag carries its row and moves the list; alphabetical order gives no drag.
+void TestItemModels::listDrags()
+{
+    QFETCH(bool, alphabetical);
+    QFETCH(QList<int>, dragged);
+    QFETCH(int, row);
+    QFETCH(int, parentRow);
+    DocumentFixture f;
+    for (int i = 0; i < 4; ++i)
+        f.document->addNewProjectWithName(QStringLiteral("L%1").arg(i))->setIndex(4000 - 1000 * i);
+    f.context()->processPendingChanges();
+    ProjectListModel model(f.document.get());
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(rowNames(model), (QStringList{"L0", "L1", "L2", "L3"}));
+    f.document->toggleProjectAlphabeticalOrder(alphabetical);
+
+    QModelIndexList indexes;
+    for (int r : dragged)
+        indexes << model.index(r);
+    std::unique_ptr<QMimeData> data(model.mimeData(indexes));
+    QCOMPARE(bool(data), !alphabetical);
+    if (data) {
+        QList<int> rows;
+        QVERIFY(PasteboardTypes::decodeListRows(data->data(PasteboardTypes::List), &rows));
+        QCOMPARE(rows, dragged);
+        const QModelIndex parent = parentRow >= 0 ? model.index(parentRow) : QModelIndex();
+        QTEST(model.dropMimeData(data.get(), Qt::MoveAction, row, 0, parent), "taken");
+    }
+    f.context()->processPendingChanges();
+    QTEST(rowNames(model), "order");
+}
+
+void TestItemModels::overviewFollowsSearchAndCompletion_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<bool>("completeMilk");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QList<bool>>("painted");
+    QTest::addColumn<bool>("red");
+    QTest::newRow("no filter") << QString() << false << QStringList{"2", "1", "", ""}
+                               << QList<bool>{true, true, true, true} << false;
+    QTest::newRow("milk completed") << QString() << true << QStringList{"1", "1", "", ""}
+                                    << QList<bool>{true, true, true, true} << false;
+    QTest::newRow("search for an item") << "MILK" << false << QStringList{"1", "", "", ""}
+                                        << QList<bool>{true, false, false, false} << false;
+    QTest::newRow("search for the list") << "gro" << false << QStringList{"", "", "", ""}
+                                         << QList<bool>{false, false, false, false} << true;
+}
+
+// The sidebar's overview counts what the quadrants show and is announced anew
+// when items change; a list whose name matches the search is red.
+void TestItemModels::overviewFollowsSearchAndCompletion()
+{
+    QFETCH(QString, search);
+    QFETCH(bool, completeMilk);
+    QFETCH(QList<bool>, painted);
+    QFETCH(bool, red);
+    DocumentFixture f;
+    TODOList *groceries = f.selectedList(QStringLiteral("Groceries"));
+    TODOItem *milk = addItem(f.context(), groceries, 0, QStringLiteral("milk"), 2);
+    addItem(f.context(), groceries, 0, QStringLiteral("bread"), 1);
+    addItem(f.context(), groceries, 1, QStringLiteral("tax"), 1);
+    f.document->updateFilters();
+    f.context()->processPendingChanges();
+    ProjectListModel model(f.document.get());
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const QModelIndex row = model.index(model.rowOf(groceries));
+    QCOMPARE(row.data(ProjectListModel::CountLabelsRole).toStringList(), (QStringList{"2", "1", "", ""}));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+    // Completed as a sync merge would: only the store tells.
+    if (completeMilk) {
+        milk->setCompletionPercentage(100);
+        milk->setState(RecordState::Completed);
+    }
+    if (!search.isEmpty()) {
+        f.document->filters().setSearchText(search);
+        f.document->updateFilters();
+    }
+    f.context()->processPendingChanges();
+
+    // The view is told to draw the row's overview again.
+    const bool announced = std::any_of(changed.cbegin(), changed.cend(), [&](const QList<QVariant> &signal) {
+        const auto roles = signal[2].value<QList<int>>();
+        return signal[0].toModelIndex().row() <= row.row() && row.row() <= signal[1].toModelIndex().row()
+            && (roles.isEmpty() || roles.contains(ProjectListModel::CountLabelsRole));
+    });
+    QCOMPARE(announced, completeMilk || !search.isEmpty());
+    QTEST(row.data(ProjectListModel::CountLabelsRole).toStringList(), "labels");
+    const QStringList colors = row.data(ProjectListModel::ColorTextsRole).toStringList();
+    QCOMPARE(colors.size(), 4);
+    for (int q = 0; q < 4; ++q)
+        QCOMPARE(colors[q] == Quadrant::defaultColor(q), painted[q]);
+    QCOMPARE(row.data(Qt::ForegroundRole).value<QColor>() == QColor(Qt::red), red);
+}
+
+void TestItemModels::renamingAList_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("new name") << "Errands" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("blank") << "   " << false;
+}
+
+void TestItemModels::renamingAList()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, taken);
+    DocumentFixture f;
+    // Made and renamed in one turn: the store announces the list as inserted only.
+    TODOList *list = f.selectedList(QStringLiteral("Shopping"));
+    ProjectListModel model(f.document.get());
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+    QTEST(model.setData(model.index(0), name), "taken");
+    f.context()->processPendingChanges();
+    const QString expected = taken ? name : QStringLiteral("Shopping");
+    QCOMPARE(list->name(), expected);
+    QCOMPARE(model.index(0).data().toString(), expected);
+    // The view repaints the new name.
+    if (taken)
+        QVERIFY(!changed.isEmpty());
+}
+
+QTEST_MAIN(TestItemModels)
+#include "tst_itemmodels.moc"
