@@ -50,6 +50,6 @@ private:
     ArrayController *m_controller;
     QList<ManagedObject *> m_rows;
     QItemSelectionModel m_selectionModel;
-    // Set while the model changes the selection itself or changes its rows.
+    // Set while the model copies the controller's selection.
     bool m_syncingSelection = false;
 };

@@ -56,6 +56,14 @@ QStringList rowNames(const QAbstractItemModel &model)
     return names;
 }
 
+// Lists L0 to L3, shown in that order.
+void addFourLists(DocumentFixture &f)
+{
+    for (int i = 0; i < 4; ++i)
+        f.document->addNewProjectWithName(QStringLiteral("L%1").arg(i))->setIndex(4000 - 1000 * i);
+    f.context()->processPendingChanges();
+}
+
 QMimeData *mimeWith(const QString &type, const QByteArray &bytes)
 {
     auto *data = new QMimeData;
@@ -81,6 +89,8 @@ private slots:
     void dropsOnAQuadrant();
     void listDrags_data();
     void listDrags();
+    void itemsHoveringOverTheSidebar_data();
+    void itemsHoveringOverTheSidebar();
     void overviewFollowsSearchAndCompletion_data();
     void overviewFollowsSearchAndCompletion();
     void renamingAList_data();
@@ -95,17 +105,25 @@ void TestItemModels::rowsFollowTheController_data()
 {
     QTest::addColumn<Step>("step");
     QTest::addColumn<bool>("keepsSelection");
-    QTest::newRow("item added") << Step::Add << true;
-    QTest::newRow("renamed") << Step::Rename << true;
-    QTest::newRow("due date in a date-sorted quadrant") << Step::DueDateWhileSortedByDate << true;
-    QTest::newRow("completed item leaves the open items") << Step::Complete << true;
-    QTest::newRow("trashed") << Step::Trash << true;
-    QTest::newRow("sorted by name") << Step::Resort << true;
-    QTest::newRow("search text") << Step::Search << true;
-    QTest::newRow("merge in one event") << Step::Merge << true;
-    QTest::newRow("many rows sorted anew") << Step::ManyResorted << true;
-    QTest::newRow("selection made by the document") << Step::SelectFromDocument << false;
-    QTest::newRow("another list selected") << Step::OtherList << false;
+    QTest::addColumn<QStringList>("rows"); // empty: not checked by name
+    QTest::newRow("item added") << Step::Add << true
+                                << QStringList{"lime", "pear", "apple", "kiwi", "grape", "fig", "banana", "cherry"};
+    QTest::newRow("renamed") << Step::Rename << true
+                             << QStringList{"pear", "apple", "kiwi", "fig", "blueberry", "cherry"};
+    QTest::newRow("due date in a date-sorted quadrant")
+        << Step::DueDateWhileSortedByDate << true << QStringList{"pear", "cherry", "apple", "kiwi", "fig", "banana"};
+    QTest::newRow("completed item leaves the open items")
+        << Step::Complete << true << QStringList{"pear", "kiwi", "fig", "banana", "cherry"};
+    QTest::newRow("trashed") << Step::Trash << true << QStringList{"apple", "kiwi", "banana", "cherry"};
+    QTest::newRow("sorted by name") << Step::Resort << true
+                                    << QStringList{"apple", "banana", "cherry", "fig", "kiwi", "pear"};
+    QTest::newRow("search text") << Step::Search << true << QStringList{"kiwi", "fig"};
+    QTest::newRow("merge in one event") << Step::Merge << true
+                                        << QStringList{"fig", "apple", "melon", "kiwi", "mango", "plum"};
+    QTest::newRow("many rows sorted anew") << Step::ManyResorted << true << QStringList();
+    QTest::newRow("selection made by the document")
+        << Step::SelectFromDocument << false << QStringList{"pear", "apple", "kiwi", "fig", "banana", "cherry"};
+    QTest::newRow("another list selected") << Step::OtherList << false << QStringList{"Home 1"};
 }
 
 // After each change the rows are the controller's arranged objects, nothing
@@ -169,8 +187,9 @@ void TestItemModels::rowsFollowTheController()
         break;
     }
     case Step::ManyResorted:
+        // Sorted by name they come in reverse, first: more moves than one signal each.
         for (int i = 0; i < 120; ++i)
-            addItem(f.context(), f.work, 0, QStringLiteral("n%1").arg(119 - i, 3, 10, QLatin1Char('0')), 2000 + i);
+            addItem(f.context(), f.work, 0, QStringLiteral("a%1").arg(i, 3, 10, QLatin1Char('0')), 2000 + i);
         f.context()->processPendingChanges();
         f.document->filters().setSortingChoice(1);
         f.document->updateSortDescriptors();
@@ -190,6 +209,9 @@ void TestItemModels::rowsFollowTheController()
         QCOMPARE(model.itemAt(row), arranged[row]);
         QCOMPARE(model.index(row).data().toString(), static_cast<TODOItem *>(arranged[row])->name());
     }
+    QFETCH(QStringList, rows);
+    if (!rows.isEmpty())
+        QCOMPARE(rowNames(model), rows);
     QCOMPARE(resets.size(), step == Step::OtherList ? 1 : 0);
 
     QList<int> selectedRows;
@@ -332,9 +354,7 @@ void TestItemModels::listDrags()
     QFETCH(int, row);
     QFETCH(int, parentRow);
     DocumentFixture f;
-    for (int i = 0; i < 4; ++i)
-        f.document->addNewProjectWithName(QStringLiteral("L%1").arg(i))->setIndex(4000 - 1000 * i);
-    f.context()->processPendingChanges();
+    addFourLists(f);
     ProjectListModel model(f.document.get());
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(rowNames(model), (QStringList{"L0", "L1", "L2", "L3"}));
@@ -354,6 +374,36 @@ void TestItemModels::listDrags()
     }
     f.context()->processPendingChanges();
     QTEST(rowNames(model), "order");
+}
+
+void TestItemModels::itemsHoveringOverTheSidebar_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("parentRow");
+    QTest::addColumn<int>("selectedRow");
+    QTest::newRow("on row 2") << -1 << 2 << 2;
+    QTest::newRow("above row 3") << 3 << -1 << 3;
+    QTest::newRow("below the last row") << -1 << -1 << 1;
+}
+
+// Items dragged over a list select it, so they can be dropped into its
+// quadrants; the sidebar itself never takes them.
+void TestItemModels::itemsHoveringOverTheSidebar()
+{
+    QFETCH(int, row);
+    QFETCH(int, parentRow);
+    DocumentFixture f;
+    addFourLists(f);
+    f.document->projects().selectRow(1);
+    ProjectListModel model(f.document.get());
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    std::unique_ptr<QMimeData> data(mimeWith(PasteboardTypes::Item, PasteboardTypes::encodeItems({})));
+    const QModelIndex parent = parentRow >= 0 ? model.index(parentRow) : QModelIndex();
+    QVERIFY(!model.canDropMimeData(data.get(), Qt::CopyAction, row, 0, parent));
+    QTEST(f.document->projects().selectedRow(), "selectedRow");
+    QVERIFY(!model.dropMimeData(data.get(), Qt::CopyAction, row, 0, parent));
+    QCOMPARE(rowNames(model), (QStringList{"L0", "L1", "L2", "L3"}));
 }
 
 void TestItemModels::overviewFollowsSearchAndCompletion_data()
