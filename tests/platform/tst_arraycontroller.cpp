@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <QLocale>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -38,6 +39,8 @@ private slots:
 
     void selection();
     void editing();
+    void rearrangesAfterStoreChanges_data();
+    void rearrangesAfterStoreChanges();
 
 private:
     ManagedObject *makeItem(const QString &label, const QVariantMap &values);
@@ -160,6 +163,46 @@ void TestArrayController::editing()
     controller.setFilterPredicate(Predicate::compare("state", Predicate::Op::Less, 10));
     QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r3,added,r1,r5,r4"));
     QCOMPARE(m_context->objects("Note").size(), 10);
+}
+
+void TestArrayController::rearrangesAfterStoreChanges_data()
+{
+    QTest::addColumn<bool>("fromSource");
+    QTest::addColumn<int>("record"); // position in m_items
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("rearranged");
+    QTest::newRow("trashed record leaves") << false << 5 << "state" << QVariant(2) << "r2,r3" << true;
+    QTest::newRow("renamed record moves") << false << 1 << "name" << QVariant("zz") << "r6,r3,r2" << true;
+    QTest::newRow("record outside the content") << false << 0 << "name" << QVariant("a") << "r2,r6,r3" << false;
+    QTest::newRow("a source may hold any record") << true << 0 << "name" << QVariant("a") << "r2,r6,r3" << true;
+}
+
+// Opted in, the arrangement follows the store's change events by itself.
+void TestArrayController::rearrangesAfterStoreChanges()
+{
+    QFETCH(bool, fromSource);
+    QFETCH(int, record);
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    m_context->processPendingChanges();
+    ArrayController controller;
+    const QList<ManagedObject *> content{m_items[1], m_items[2], m_items[5]};
+    if (fromSource)
+        controller.setContentSource([content]() { return content; });
+    else
+        controller.setContent(content);
+    controller.setFilterPredicate(Predicate::notEqual(QStringLiteral("state"), 2));
+    controller.setSortDescriptors({SortDescriptor(QStringLiteral("name"), true, SortDescriptor::Comparison::Localized)});
+    controller.setAutomaticallyRearrangesObjects(m_context.get(), QStringLiteral("Note"));
+    QCOMPARE(labels(controller.arrangedObjects()), QStringLiteral("r2,r6,r3"));
+    QSignalSpy changed(&controller, &ArrayController::arrangedObjectsChanged);
+
+    m_items[record]->setValue(key, value);
+    m_context->processPendingChanges();
+    QTEST(labels(controller.arrangedObjects()), "expected");
+    QTEST(!changed.isEmpty(), "rearranged");
 }
 
 QTEST_GUILESS_MAIN(TestArrayController)
