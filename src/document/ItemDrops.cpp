@@ -76,6 +76,22 @@ QList<int> currentRows(const ArrayController *controller, const QList<TODOItem *
     return rows;
 }
 
+// Takes the items out of the rows of the quadrants showing them; answers
+// those quadrants' controllers.
+QList<ArrayController *> takeOutOfQuadrants(const MyDocument &document, const QList<TODOItem *> &items)
+{
+    QList<ArrayController *> sources;
+    for (TODOItem *item : items) {
+        if (!isValidQuadrant(item->quadrant()))
+            continue;
+        ArrayController *source = document.controllerForQuadrant(item->quadrant());
+        source->removeObject(item);
+        if (!sources.contains(source))
+            sources.append(source);
+    }
+    return sources;
+}
+
 // A new record with every attribute of the source, by name (the list is not copied).
 TODOItem *insertCopy(ManagedObjectContext *context, const TODOItem *source)
 {
@@ -147,16 +163,7 @@ bool ItemDrops::handleTodoItem(const PasteboardTypes::ItemArchive &archive, int 
         if (dragged < r)
             --r;
     }
-    QList<ArrayController *> sources;
-    for (TODOItem *item : items) {
-        ArrayController *source = m_document.controllerForQuadrant(item->quadrant());
-        if (!isValidQuadrant(item->quadrant()) || !source)
-            continue;
-        source->removeObject(item);
-        if (!sources.contains(source))
-            sources.append(source);
-    }
-
+    const QList<ArrayController *> sources = takeOutOfQuadrants(m_document, items);
     const int base = baseIndex(target, movingDown, int(items.size()), &r);
     const bool manual = isManualOrder(target);
     for (int i = 0; i < items.size(); ++i) {
@@ -167,9 +174,9 @@ bool ItemDrops::handleTodoItem(const PasteboardTypes::ItemArchive &archive, int 
         else
             target->addObject(items[i]);
     }
-    for (ArrayController *source : std::as_const(sources)) {
-        source->clearSelection();
-        source->rearrangeObjects();
+    for (ArrayController *source : sources) {
+        if (source != target)
+            source->rearrangeObjects();
     }
     // The renumbering follows the rows as placed: a re-sort first would put
     // the moved items, which share one index, in arbitrary order among equals.
