@@ -54,8 +54,8 @@ QList<TODOItem *> draggedItems(ManagedObjectContext *context, const PasteboardTy
         if (!object || object->entityName() != TODOItem::EntityName)
             continue;
         auto *item = static_cast<TODOItem *>(object);
-        const int state = item->state();
-        if (item->list() != list || state == RecordState::Trashed || state == RecordState::Deleted || items.contains(item))
+        const bool gone = item->state() == RecordState::Trashed || item->state() == RecordState::Deleted;
+        if (gone || item->list() != list || items.contains(item))
             continue;
         items.append(item);
     }
@@ -136,7 +136,8 @@ ItemDrops::ItemDrops(MyDocument &document)
 bool ItemDrops::handleTodoItem(const PasteboardTypes::ItemArchive &archive, int targetQuadrant, int row)
 {
     if (archive.listUri.isEmpty()) {
-        qCWarning(lcDocument) << "When accepting drop, we got uriRepresentationForSourceList == nil. This should not happen. BUG";
+        qCWarning(lcDocument)
+            << "When accepting drop, we got uriRepresentationForSourceList == nil. This should not happen. BUG";
         return false;
     }
     TODOList *list = m_document.getSelectedProject();

@@ -12,6 +12,8 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 
 // What a copy or a clone does not share with its source.
@@ -42,9 +44,11 @@ QString layoutOf(const MyDocument &document)
 }
 
 // Items in the selected list as a layout gives them, with every attribute
-// filled, in display order by index.
-QMap<QString, TODOItem *> makeItems(DocumentFixture &f, TODOList *list, const QString &layout)
+// filled, in display order by index; the quadrants sorted by a sort choice.
+QMap<QString, TODOItem *> makeItems(DocumentFixture &f, TODOList *list, const QString &layout, int sortChoice = 0)
 {
+    for (int q = 0; q < 4; ++q)
+        f.document->controllerForQuadrant(q)->setSortDescriptors(QuadrantFilters::sortDescriptorsForChoice(sortChoice));
     QMap<QString, TODOItem *> items;
     const QStringList quadrants = layout.split(QLatin1Char('|'));
     for (int q = 0; q < quadrants.size(); ++q) {
@@ -86,11 +90,9 @@ PasteboardTypes::ItemArchive dragOf(DocumentFixture &f, const TODOList *list, co
 bool indicesDescend(const ArrayController *controller)
 {
     const QList<ManagedObject *> &rows = controller->arrangedObjects();
-    for (int i = 1; i < rows.size(); ++i) {
-        if (static_cast<TODOItem *>(rows[i - 1])->index() <= static_cast<TODOItem *>(rows[i])->index())
-            return false;
-    }
-    return true;
+    return std::adjacent_find(rows.cbegin(), rows.cend(), [](const ManagedObject *a, const ManagedObject *b) {
+               return static_cast<const TODOItem *>(a)->index() <= static_cast<const TODOItem *>(b)->index();
+           }) == rows.cend();
 }
 
 // "name:state" of every item of a list, sorted.
@@ -103,17 +105,14 @@ QString statesOf(const TODOList *list)
     return states.join(QLatin1Char(' '));
 }
 
-void sortAllQuadrants(MyDocument &document, int sortChoice)
-{
-    for (int q = 0; q < 4; ++q)
-        document.controllerForQuadrant(q)->setSortDescriptors(QuadrantFilters::sortDescriptorsForChoice(sortChoice));
-}
-
 enum Operation { Complete, Trash, Duplicate };
+// What else happens between the drag and the drop.
+enum Twist { NoTwist, Declined, OtherListSelected, CTrashedSince, NoRows };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Operation)
+Q_DECLARE_METATYPE(Twist)
 
 class TestItemDrops : public QObject
 {
@@ -169,8 +168,7 @@ void TestItemDrops::moveWithinList()
 
     DocumentFixture f;
     TODOList *list = f.selectedList();
-    sortAllQuadrants(*f.document, sortChoice);
-    const QMap<QString, TODOItem *> items = makeItems(f, list, layout);
+    const QMap<QString, TODOItem *> items = makeItems(f, list, layout, sortChoice);
     const PasteboardTypes::ItemArchive drag = dragOf(f, list, items, dragged, topDuringDrag);
     const QString layoutAtDrop = layoutOf(*f.document);
     // Only the place changes; a refused drop changes nothing at all.
@@ -224,12 +222,11 @@ void TestItemDrops::moveFromOtherList()
     const PasteboardTypes::ItemArchive drag = dragOf(f, source, items, QStringLiteral("B C"));
     // The drag hovers over the sidebar, which selects the other list.
     f.document->selectProject(targetList);
-    sortAllQuadrants(*f.document, sortChoice);
-    makeItems(f, targetList, QStringLiteral("||") + targetItems);
+    makeItems(f, targetList, QStringLiteral("||") + targetItems, sortChoice);
     const int itemCount = f.context()->count(TODOItem::EntityName);
     endTurn();
 
-    QVERIFY(f.document->itemDrops().handleTodoItem(drag, 2, 1));
+    QVERIFY(f.document->itemDrops().handleTodoItem(drag, 2, 1)); // the row is not used
 
     QCOMPARE(layoutOf(*f.document), QStringLiteral("||%1|").arg(expected));
     // The originals stay in their list, trashed, so that they can be undeleted there.
@@ -280,18 +277,16 @@ void TestItemDrops::addItemInTable()
     QFETCH(QString, notes);
     QFETCH(QString, name);
     QFETCH(QString, expectedNotes);
-
     DocumentFixture f;
     makeItems(f, f.selectedList(), QStringLiteral("|X Y||"));
-    const QString url = QStringLiteral("https://example.com/page");
 
-    TODOItem *item = f.document->itemDrops().addItemInTable(1, title, notes, QStringLiteral("green_world128.png"), url);
+    TODOItem *item = f.document->itemDrops().addItemInTable(1, title, notes, "green_world128.png", "https://example.com/");
 
     QVERIFY(item);
     QCOMPARE(item->name(), name);
     QCOMPARE(item->descriptionText(), expectedNotes);
     QCOMPARE(HtmlText::toPlainText(item->descriptionRichText()).trimmed(), expectedNotes.trimmed());
-    QVERIFY(item->icon() == QStringLiteral("green_world128.png") && item->macResourceURL() == url);
+    QVERIFY(item->icon() == "green_world128.png" && item->macResourceURL() == "https://example.com/");
     QCOMPARE(f.document->selectedItemsInQuadrant(1), QList<TODOItem *>{item});
     QVERIFY(indicesDescend(f.document->controllerForQuadrant(1)));
 }
@@ -299,35 +294,29 @@ void TestItemDrops::addItemInTable()
 void TestItemDrops::actionButtons_data()
 {
     QTest::addColumn<Operation>("operation");
-    QTest::addColumn<bool>("confirm");
-    QTest::addColumn<bool>("otherListSelected");
-    QTest::addColumn<bool>("withRows");
-    QTest::addColumn<QString>("trashedSince");
+    QTest::addColumn<Twist>("twist");
     QTest::addColumn<QString>("expected"); // the dragged list's items; empty: nothing happens
 
     // A and C are dragged; D moves to the top during the drag, so the rows
     // name D and A by the time of the drop. A is recurring: completing it
     // makes its next occurrence, open, in A's own list.
-    QTest::newRow("complete") << Complete << true << false << true << "" << "A:0 A:1 B:0 C:1 D:0";
-    QTest::newRow("complete, sidebar switched lists") << Complete << true << true << true << "" << "A:0 A:1 B:0 C:1 D:0";
-    QTest::newRow("complete, one trashed since") << Complete << true << false << true << "C" << "A:0 A:1 B:0 C:2 D:0";
-    QTest::newRow("trash") << Trash << true << false << true << "" << "A:2 B:0 C:2 D:0";
-    QTest::newRow("trash declined") << Trash << false << false << true << "" << "";
-    QTest::newRow("duplicate") << Duplicate << true << false << true << "" << "A:0 A:0 B:0 C:0 C:0 D:0";
-    QTest::newRow("duplicate, sidebar switched lists") << Duplicate << true << true << true << "" << "A:0 A:0 B:0 C:0 C:0 D:0";
-    QTest::newRow("duplicate, one trashed since") << Duplicate << true << false << true << "C" << "A:0 A:0 B:0 C:2 D:0";
+    QTest::newRow("complete") << Complete << NoTwist << "A:0 A:1 B:0 C:1 D:0";
+    QTest::newRow("complete, sidebar switched lists") << Complete << OtherListSelected << "A:0 A:1 B:0 C:1 D:0";
+    QTest::newRow("complete, one trashed since") << Complete << CTrashedSince << "A:0 A:1 B:0 C:2 D:0";
+    QTest::newRow("trash") << Trash << NoTwist << "A:2 B:0 C:2 D:0";
+    QTest::newRow("trash declined") << Trash << Declined << "";
+    QTest::newRow("duplicate") << Duplicate << NoTwist << "A:0 A:0 B:0 C:0 C:0 D:0";
+    QTest::newRow("duplicate, sidebar switched lists") << Duplicate << OtherListSelected << "A:0 A:0 B:0 C:0 C:0 D:0";
+    QTest::newRow("duplicate, one trashed since") << Duplicate << CTrashedSince << "A:0 A:0 B:0 C:2 D:0";
     // A copy on the pasteboard is no drag out of a quadrant.
-    QTest::newRow("complete without rows") << Complete << true << false << false << "" << "";
-    QTest::newRow("duplicate without rows") << Duplicate << true << false << false << "" << "";
+    QTest::newRow("complete without rows") << Complete << NoRows << "";
+    QTest::newRow("duplicate without rows") << Duplicate << NoRows << "";
 }
 
 void TestItemDrops::actionButtons()
 {
     QFETCH(Operation, operation);
-    QFETCH(bool, confirm);
-    QFETCH(bool, otherListSelected);
-    QFETCH(bool, withRows);
-    QFETCH(QString, trashedSince);
+    QFETCH(Twist, twist);
     QFETCH(QString, expected);
 
     DocumentFixture f;
@@ -343,12 +332,12 @@ void TestItemDrops::actionButtons()
     items["A"]->setFrequency(QStringLiteral("Daily"));
     items["A"]->setUntilDate(QDateTime());
     PasteboardTypes::ItemArchive drag = dragOf(f, list, items, QStringLiteral("A C"), QStringLiteral("D"));
-    drag.hasRowIndexes = withRows;
-    if (TODOItem *trashed = items.value(trashedSince))
-        trashed->setState(RecordState::Trashed);
-    if (otherListSelected)
+    drag.hasRowIndexes = twist != NoRows;
+    if (twist == CTrashedSince)
+        items["C"]->setState(RecordState::Trashed);
+    if (twist == OtherListSelected)
         f.document->selectProject(other);
-    f.alerts.answer = confirm;
+    f.alerts.answer = twist != Declined;
     const QString before = statesOf(list);
     endTurn();
 
@@ -365,13 +354,14 @@ void TestItemDrops::actionButtons()
     if (operation != Duplicate || expected.isEmpty())
         return;
     // Clones next to their sources, with their own identity and no owner.
-    QVERIFY(otherListSelected || layoutOf(*f.document) == (trashedSince.isEmpty() ? "|D A A B C C||" : "|D A A B||"));
+    QVERIFY(twist == OtherListSelected || layoutOf(*f.document) == (twist == NoTwist ? "|D A A B C C||" : "|D A A B||"));
     QVERIFY(indicesDescend(f.document->controllerForQuadrant(1)));
     for (const TODOItem *clone : list->contains()) {
         const TODOItem *source = items.value(clone->name());
         if (clone == source)
             continue;
-        QVERIFY(clone->id_() != source->id_() && clone->serverID() == 0 && clone->owner().isEmpty() && clone->ownerUsername().isEmpty());
+        QVERIFY(clone->id_() != source->id_() && clone->serverID() == 0);
+        QVERIFY(clone->owner().isEmpty() && clone->ownerUsername().isEmpty());
         QCOMPARE(attributeValues(clone, kIdentity), attributeValues(source, kIdentity));
     }
 }
