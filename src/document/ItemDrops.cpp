@@ -11,6 +11,8 @@
 #include "TodoModel.h"
 #include "UndoManager.h"
 
+#include <QPointer>
+
 #include <algorithm>
 
 namespace {
@@ -305,28 +307,28 @@ bool ItemDrops::performComplete(const PasteboardTypes::ItemArchive &archive)
 
 void ItemDrops::performTrash(const PasteboardTypes::ItemArchive &archive, std::function<void(bool)> done)
 {
-    const auto finish = [&done](bool acted) {
+    const QList<TODOItem *> asked = itemsForActionButton(archive);
+    QPointer<MyDocument> document(&m_document);
+    m_document.userConfirmsItemsDeletion(asked, [document, archive, asked, done](bool confirmed) {
+        const bool acted = confirmed && document && document->itemDrops().trashAfterAnswer(archive, asked);
         if (done)
             done(acted);
-    };
-    const QList<TODOItem *> asked = itemsForActionButton(archive);
-    if (asked.isEmpty() || !m_document.userConfirmsItemsDeletion(asked)) {
-        finish(false);
-        return;
-    }
+    });
+}
+
+bool ItemDrops::trashAfterAnswer(const PasteboardTypes::ItemArchive &archive, const QList<TODOItem *> &asked)
+{
     // Only what was asked about and is still there to trash once the user answered.
     QList<TODOItem *> items = itemsForActionButton(archive);
     items.removeIf([&asked](TODOItem *item) { return !asked.contains(item); });
-    if (items.isEmpty()) {
-        finish(false);
-        return;
-    }
+    if (items.isEmpty())
+        return false;
     for (TODOItem *item : std::as_const(items))
         m_document.markTODOItemAsTrashed(item, item->list());
     m_document.rearrangeArrayControllers();
     m_document.cleanListCustomCells();
     nameUndoStep(m_document.managedObjectContext(), "Trash Items");
-    finish(true);
+    return true;
 }
 
 bool ItemDrops::performDuplicate(const PasteboardTypes::ItemArchive &archive)

@@ -48,6 +48,7 @@ public:
     TODOItem *createCloneOfItem(TODOItem *source, ArrayController *controller);
 
 private:
+    bool trashAfterAnswer(const PasteboardTypes::ItemArchive &archive, const QList<TODOItem *> &asked);
     // The index the moved items share, next to the reference row of the
     // target (after the dragged rows left it); moves `row` below the
     // reference when they go after it.
