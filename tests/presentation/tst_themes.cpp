@@ -66,7 +66,7 @@ void TestThemes::colorText_data()
     QTest::newRow("web of a well text") << Operation::WebHex << "#ddf3ad" << QColor::fromRgbF(0.867f, 0.953f, 0.678f);
 }
 
-// Every writer's text reads back as the colour written.
+// The three writers' forms read alike; the colour well's text reads back as the colour written.
 void TestThemes::colorText()
 {
     QFETCH(Operation, operation);
