@@ -49,6 +49,9 @@ Binding::Binding(QObject *target, const char *property, ArrayController *control
     m_key = keyPath.mid(SelectionPrefix.size()).split(QLatin1Char('.'));
 
     m_connections << connect(controller, &ArrayController::selectionChanged, this, &Binding::selectionChanged);
+    // Without its control or its controller a binding has nothing left to do.
+    m_connections << connect(controller, &QObject::destroyed, this, &Binding::unbind);
+    m_connections << connect(target, &QObject::destroyed, this, &Binding::unbind);
     if (m_property.hasNotifySignal() && !isReadOnly()) {
         const QMetaMethod slot = metaObject()->method(metaObject()->indexOfSlot("targetChanged()"));
         m_connections << connect(target, m_property.notifySignal(), this, slot);
