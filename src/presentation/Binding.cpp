@@ -123,13 +123,15 @@ void Binding::showValue()
         else if (value.metaType() != type)
             value.convert(type);
     }
-    m_shown = value;
     // Setting an equal value again would still move a text cursor.
-    if (m_property.read(m_target) == value)
-        return;
-    m_settingTarget = true;
-    m_property.write(m_target, value);
-    m_settingTarget = false;
+    if (m_property.read(m_target) != value) {
+        m_settingTarget = true;
+        m_property.write(m_target, value);
+        m_settingTarget = false;
+    }
+    // What the control holds now, which may be less than the value (a clamped
+    // level): that is no edit of the user's and is never written back.
+    m_shown = m_property.read(m_target);
 }
 
 void Binding::targetChanged()

@@ -10,7 +10,8 @@
 
 #include <memory>
 
-// A stand-in for a control: properties with change signals, counting every write.
+// A stand-in for a control: properties with change signals, counting every
+// write; its level, like a level indicator's, stays between 0 and 100.
 class Control : public QObject
 {
     Q_OBJECT
@@ -21,7 +22,7 @@ class Control : public QObject
 public:
     int writes = 0;
     void setText(const QString &v) { m_text = v, ++writes, emit changed(); }
-    void setLevel(int v) { m_level = v, ++writes, emit changed(); }
+    void setLevel(int v) { m_level = qBound(0, v, 100), ++writes, emit changed(); }
     void setEnabled(bool v) { m_enabled = v, ++writes, emit changed(); }
 signals:
     void changed();
@@ -49,7 +50,7 @@ struct Notes {
     {
         folder->setValue(QStringLiteral("title"), QStringLiteral("Inbox"));
         const QVariant names[] = {QStringLiteral("Alpha"), QStringLiteral("Alpha"), QVariant(), QStringLiteral("Other")};
-        const int counts[] = {50, 60, 50, 50};
+        const int counts[] = {50, 150, 50, 50};
         for (int i = 0; i < 4; ++i) {
             ManagedObject *note = context.insert(QStringLiteral("Note"));
             note->setValue(QStringLiteral("name"), names[i]);
@@ -200,6 +201,9 @@ void TestBinding::writes_data()
     QTest::newRow("two-way transformer") << QList<int>{0} << QByteArray("level") << "selection.count"
                                          << "DiscretizeTransformer" << Mode::Continuously << QVariant(70)
                                          << QStringList{"70"} << QStringList{"70"};
+    QTest::newRow("clamped by control") << QList<int>{1} << QByteArray("level") << "selection.count"
+                                        << "DiscretizeTransformer" << Mode::Continuously << QVariant()
+                                        << QStringList{"150"} << QStringList{"150"};
     QTest::newRow("one-way transformer") << QList<int>{0} << text << "selection.count" << "PercentageTransformer"
                                          << Mode::Continuously << QVariant("70% complete") << QStringList{"50"}
                                          << QStringList{"50"};
