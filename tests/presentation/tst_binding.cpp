@@ -207,8 +207,8 @@ void TestBinding::writes_data()
     QTest::newRow("one-way transformer") << QList<int>{0} << text << "selection.count" << "PercentageTransformer"
                                          << Mode::Continuously << QVariant("70% complete") << QStringList{"50"}
                                          << QStringList{"50"};
-    QTest::newRow("enabled") << QList<int>{0} << QByteArray("enabled") << "selection.flag" << "" << Mode::Continuously
-                             << QVariant(true) << QStringList{""} << QStringList{""};
+    QTest::newRow("enabled") << QList<int>{0} << QByteArray("enabled") << "selection.count" << "" << Mode::Continuously
+                             << QVariant(false) << QStringList{"50"} << QStringList{"50"};
     QTest::newRow("multiple values shown") << QList<int>{0, 3} << text << "selection.name" << "" << Mode::Continuously
                                            << QVariant() << QStringList{"Alpha", "Other"}
                                            << QStringList{"Alpha", "Other"};
