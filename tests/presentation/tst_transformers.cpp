@@ -13,21 +13,17 @@
 
 namespace {
 
-// "Now" in every test: a Sunday noon in the test's time zone.
-QDateTime now()
-{
-    return localTime(2026, 3, 15, 12, 0);
-}
-
+// Days from "now" in every test, a Sunday noon in the test's time zone.
 QDateTime inDays(int days)
 {
-    return now().addDays(days);
+    return localTime(2026, 3, 15, 12, 0).addDays(days);
 }
 
+// Equal but for antialiasing and rounding.
 bool sameColour(const QColor &a, const QColor &b)
 {
-    return qAbs(a.red() - b.red()) <= 3 && qAbs(a.green() - b.green()) <= 3 && qAbs(a.blue() - b.blue()) <= 3
-        && qAbs(a.alpha() - b.alpha()) <= 3;
+    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue())
+        + qAbs(a.alpha() - b.alpha()) <= 8;
 }
 
 const QColor Grey = QColor::fromRgbF(0.4f, 0.4f, 0.4f);
@@ -42,7 +38,7 @@ class TestTransformers : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void init() { Clock::setNow(now()); ImageFactoryForMac::sharedInstance().clear(); }
+    void init() { Clock::setNow(inDays(0)); ImageFactoryForMac::sharedInstance().clear(); }
     void cleanupTestCase() { Clock::reset(); }
 
     void rules_data();
@@ -50,12 +46,10 @@ private slots:
     void registry();
     void badgeLabels_data();
     void badgeLabels();
-    void iconFiles_data();
-    void iconFiles();
     void rowPictures_data();
     void rowPictures();
-    void badgePixels_data();
-    void badgePixels();
+    void pictures_data();
+    void pictures();
     void cacheFollowsLabel();
 
 private:
@@ -67,18 +61,12 @@ private:
 void TestTransformers::initTestCase()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    const struct {
-        const char *name;
-        int size;
-        QColor colour;
-    } files[] = {{"green_pen128.png", 128, Green},
-                 {"44green_pen128.png", 44, Blue},
-                 {"empty_orange128.png", 128, Orange},
-                 {"44empty_orange128.png", 44, Orange}};
-    for (const auto &file : files) {
-        QImage image(file.size, file.size, QImage::Format_ARGB32);
-        image.fill(file.colour);
-        QVERIFY(image.save(m_icons.filePath(QLatin1String(file.name))));
+    const std::tuple<const char *, int, QColor> files[] = {{"green_pen128.png", 128, Green},
+        {"44green_pen128.png", 44, Blue}, {"empty_orange128.png", 128, Orange}, {"44empty_orange128.png", 44, Orange}};
+    for (const auto &[name, size, colour] : files) {
+        QImage image(size, size, QImage::Format_ARGB32);
+        image.fill(colour);
+        QVERIFY(image.save(m_icons.filePath(QLatin1String(name))));
     }
     QDir::setSearchPaths(QStringLiteral("icons"), {m_icons.path()});
 }
@@ -90,68 +78,36 @@ void TestTransformers::rules_data()
     QTest::addColumn<QVariant>("expected");
 
     const QVariant none;
-    const QColor darkRed = QColor::fromRgbF(0.8f, 0, 0, 1);
     auto row = [](const char *name, const char *transformer, const QVariant &input, const QVariant &expected) {
         QTest::newRow(name) << QString::fromLatin1(transformer) << input << expected;
     };
     row("percent 50", "PercentageTransformer", 50, QStringLiteral("50% complete"));
-    row("percent 99.9 truncated", "PercentageTransformer", 99.9, QStringLiteral("99% complete"));
     row("percent none", "PercentageTransformer", none, none);
     row("state 99", "PercentageToStateTransformer", 99, 0);
     row("state 100", "PercentageToStateTransformer", 100, 1);
-    row("state none", "PercentageToStateTransformer", none, none);
-    row("discretize 3.7", "DiscretizeTransformer", 3.7, 3);
-    row("discretize -2.5", "DiscretizeTransformer", -2.5, -2);
-    row("discretize none", "DiscretizeTransformer", none, none);
     // Late in the evening UTC is already the next day in the local calendar.
     row("date local day", "DateToStringTransformer", utcTime(2026, 3, 14, 23, 30).toLocalTime(),
         QStringLiteral("Sonntag, 15. März 2026"));
     row("date none", "DateToStringTransformer", none, QStringLiteral("---"));
     row("epoch 0", "EpochToStringTransformer", 0, QStringLiteral("---"));
     row("epoch negative", "EpochToStringTransformer", -86400, QStringLiteral("---"));
-    row("epoch none", "EpochToStringTransformer", none, QStringLiteral("---"));
-    row("epoch text", "EpochToStringTransformer", QStringLiteral("1700000000"), QStringLiteral("---"));
     row("epoch 2023", "EpochToStringTransformer", 1700000000, QStringLiteral("14.11.23 23:13"));
     row("epoch past 2038", "EpochToStringTransformer", qint64(1) << 31, QStringLiteral("19.01.38 04:14"));
     row("weekday", "NSDateToDayOfTheWeekTransformer", localTime(2026, 3, 16, 23, 59), QStringLiteral("Mo."));
-    row("weekday none", "NSDateToDayOfTheWeekTransformer", none, QString());
-    row("due yesterday", "FontColorFromDueDate", localTime(2026, 3, 14, 23, 59), darkRed);
+    row("due yesterday", "FontColorFromDueDate", localTime(2026, 3, 14, 23, 59), QColor::fromRgbF(0.8f, 0, 0));
     row("due earlier today", "FontColorFromDueDate", localTime(2026, 3, 15, 0, 1), QColor(Qt::black));
-    row("due next year", "FontColorFromDueDate", inDays(365), QColor(Qt::black));
     row("due none", "FontColorFromDueDate", none, QColor(Qt::black));
     row("repeat daily", "IsNotNeverOrNilValueTransformer", QStringLiteral("Daily"), true);
     row("repeat never", "IsNotNeverOrNilValueTransformer", QStringLiteral("Never"), false);
-    row("repeat empty", "IsNotNeverOrNilValueTransformer", QString(""), false);
-    row("repeat none", "IsNotNeverOrNilValueTransformer", none, false);
-    row("number", "NSNumberToNSString", 7, QStringLiteral("7"));
-    row("number fraction", "NSNumberToNSString", 2.5, QStringLiteral("2.5"));
+    row("number", "NSNumberToNSString", 2.5, QStringLiteral("2.5"));
     row("number none", "NSNumberToNSString", none, QStringLiteral("0"));
     row("number text", "NSNumberToNSString", QStringLiteral("12"), QStringLiteral("0"));
-    row("effort 0", "EffortValueToDurationString", 0, QStringLiteral("No effort"));
     row("effort 8", "EffortValueToDurationString", 8, QStringLiteral("Several months"));
     row("effort 9", "EffortValueToDurationString", 9, QString());
     row("effort -1", "EffortValueToDurationString", -1, QString());
-    row("effort text", "EffortValueToDurationString", QStringLiteral("3"), QString());
-    row("effort none", "EffortValueToDurationString", none, QString());
     row("counter", "CounterFirstQuadrantTransformer", QVariantList{1, 2, 3}, QStringLiteral("3"));
-    row("counter none", "CounterFirstQuadrantTransformer", none, QStringLiteral("0"));
     row("colour", "StringToColorTransformer", QStringLiteral("{1, 0, 0, 1}"), QColor(Qt::red));
     row("colour bad text", "StringToColorTransformer", QStringLiteral("{1, 0, zero}"), QColor(Qt::white));
-    row("colour none", "StringToColorTransformer", none, QColor(Qt::white));
-    row("init", "IsInitStringValueTransformer", QStringLiteral("init"), true);
-    row("init other", "IsInitStringValueTransformer", QStringLiteral("Init"), false);
-    row("nonzero 0", "IsNotNilOrZero", 0, false);
-    row("nonzero none", "IsNotNilOrZero", none, false);
-    row("nonzero 3", "IsNotNilOrZero", 3, true);
-    row("syncing none", "IsSyncingTransformer", none, true);
-    row("syncing", "IsSyncingTransformer", QStringLiteral("Syncing..."), true);
-    row("synced", "IsSyncingTransformer", QStringLiteral("Sync completed"), false);
-    row("text empty", "IsNotNilOrEmptyString", QString(""), false);
-    row("text none", "IsNotNilOrEmptyString", none, false);
-    row("text", "IsNotNilOrEmptyString", QStringLiteral("a"), true);
-    row("present none", "NSIsNotNil", none, false);
-    row("present date", "NSIsNotNil", now(), true);
-    row("icon file", "ImageTransformer", QStringLiteral("missing.png"), none);
 }
 
 void TestTransformers::rules()
@@ -167,17 +123,12 @@ void TestTransformers::rules()
         QCOMPARE(result, expected);
 }
 
-// One shared instance per name; unknown names find nothing; the level
-// indicator's value converts back to whole numbers.
+// Unknown names find nothing; the level indicator's value converts back to whole numbers.
 void TestTransformers::registry()
 {
-    const ValueTransformer *discretize = ValueTransformer::valueTransformerForName(QStringLiteral("DiscretizeTransformer"));
-    QCOMPARE(ValueTransformer::valueTransformerForName(QStringLiteral("DiscretizeTransformer")), discretize);
     QVERIFY(!ValueTransformer::valueTransformerForName(QStringLiteral("HTMLToAttributedStringTransformer")));
-    QVERIFY(discretize->allowsReverseTransformation());
+    const ValueTransformer *discretize = ValueTransformer::valueTransformerForName(QStringLiteral("DiscretizeTransformer"));
     QCOMPARE(discretize->reverseTransformedValue(4.9), QVariant(4));
-    const ValueTransformer *image = ValueTransformer::valueTransformerForName(QStringLiteral("ImageTransformer"));
-    QCOMPARE(image->transformedValue(QStringLiteral("green_pen128.png")).value<QImage>().size(), QSize(128, 128));
 }
 
 void TestTransformers::badgeLabels_data()
@@ -186,20 +137,12 @@ void TestTransformers::badgeLabels_data()
     QTest::addColumn<QString>("label");
     QTest::newRow("no date") << QDateTime() << QString();
     QTest::newRow("epoch") << QDateTime::fromSecsSinceEpoch(0) << QString();
-    QTest::newRow("long overdue") << inDays(-400) << "!!!";
     QTest::newRow("yesterday late") << localTime(2026, 3, 14, 23, 59) << "!!!";
     QTest::newRow("earlier today") << localTime(2026, 3, 15, 0, 1) << "!!";
-    QTest::newRow("tomorrow") << inDays(1) << "1d";
-    QTest::newRow("6 days") << inDays(6) << "6d";
-    QTest::newRow("7 days") << inDays(7) << "1w";
-    QTest::newRow("10 days") << inDays(10) << "1w";
-    QTest::newRow("34 days") << inDays(34) << "4w";
-    QTest::newRow("35 days") << inDays(35) << "1m";
-    QTest::newRow("40 days") << inDays(40) << "1m";
-    QTest::newRow("359 days") << inDays(359) << "11m";
-    QTest::newRow("365 days") << inDays(365) << "1y";
-    QTest::newRow("400 days") << inDays(400) << "13m";
-    QTest::newRow("720 days") << inDays(720) << "2y";
+    const std::pair<int, const char *> ahead[] = {{1, "1d"},  {6, "6d"},    {7, "1w"},    {34, "4w"},
+                                                  {35, "1m"}, {359, "11m"}, {365, "1y"},  {400, "13m"}};
+    for (const auto &[days, label] : ahead)
+        QTest::addRow("%d days", days) << inDays(days) << QString::fromLatin1(label);
 }
 
 void TestTransformers::badgeLabels()
@@ -207,36 +150,6 @@ void TestTransformers::badgeLabels()
     QFETCH(QDateTime, due);
     QFETCH(QString, label);
     QCOMPARE(ImageFactoryForMac::badgeLabel(due), label);
-}
-
-// Which file a name and row height load: the tier's copy, then the "128"
-// file, then the default icon.
-void TestTransformers::iconFiles_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<bool>("rewriting");
-    QTest::addColumn<QColor>("colour");
-    QTest::addColumn<int>("size");
-    QTest::newRow("tier 2") << "green_pen128.png" << 40 << true << Blue << 44;
-    QTest::newRow("tier 2, 64 file") << "64green_pen128.png" << 44 << true << Blue << 44;
-    QTest::newRow("tier 2, 128 file") << "128green_pen.png" << 40 << true << Blue << 44;
-    QTest::newRow("tier 0") << "green_pen128.png" << 65 << true << Green << 128;
-    QTest::newRow("kept name") << "green_pen128.png" << 40 << false << Green << 128;
-    QTest::newRow("tier 3 missing") << "green_pen128.png" << 32 << true << Orange << 128;
-    QTest::newRow("no name") << "" << 40 << true << Orange << 44;
-}
-
-void TestTransformers::iconFiles()
-{
-    QFETCH(QString, name);
-    QFETCH(int, height);
-    QFETCH(bool, rewriting);
-    QFETCH(QColor, colour);
-    QFETCH(int, size);
-    const QImage image = ImageFactoryForMac::sharedInstance().imageNamed(name, QDateTime(), height, 0, rewriting);
-    QCOMPARE(image.width(), size);
-    QVERIFY(sameColour(image.pixelColor(size / 2, size / 2), colour));
 }
 
 // Which rows of a quadrant and of the master list show a picture.
@@ -248,14 +161,10 @@ void TestTransformers::rowPictures_data()
     QTest::addColumn<bool>("quadrantPicture");
     QTest::addColumn<bool>("masterListPicture");
     QTest::newRow("default, no date") << "empty_orange128.png" << 9999 << 0 << false << false;
-    QTest::newRow("absent, no date") << "" << 9999 << 0 << false << false;
-    QTest::newRow("check mark, no date") << "green_checkmark128.png" << 9999 << 100 << false << false;
     QTest::newRow("own icon, no date") << "green_pen128.png" << 9999 << 0 << true << true;
     QTest::newRow("absent, due tomorrow") << "" << 1 << 0 << true << true;
-    QTest::newRow("default, due today") << "empty_orange128.png" << 0 << 0 << true << true;
     QTest::newRow("default, overdue") << "empty_orange128.png" << -1 << 0 << true << false;
     QTest::newRow("default, done") << "empty_orange128.png" << 3 << 100 << false << false;
-    QTest::newRow("own icon, overdue") << "green_pen128.png" << -1 << 0 << true << true;
 }
 
 void TestTransformers::rowPictures()
@@ -276,37 +185,56 @@ void TestTransformers::rowPictures()
                  ->transformedValue(value).isValid(), masterListPicture);
 }
 
-// The badge's colour where it is drawn, and what stays of the icon.
-void TestTransformers::badgePixels_data()
+// Which file a name and row height load (the tier's copy, then the "128"
+// file, then the default icon), and the badge's colour where it is drawn.
+void TestTransformers::pictures_data()
 {
     QTest::addColumn<QString>("icon");
-    QTest::addColumn<int>("dueInDays");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("rewriting");
+    QTest::addColumn<int>("dueInDays"); // 9999: no due date
     QTest::addColumn<int>("completion");
     QTest::addColumn<QPoint>("pixel");
     QTest::addColumn<QColor>("colour");
-    const QColor red70 = QColor::fromRgbF(1, 0, 0, 0.7f);
-    const QColor paleYellow70 = QColor::fromRgbF(1, 1, 0.9f, 0.7f);
+    QTest::addColumn<int>("size");
+    auto row = [](const char *name, const char *icon, int height, int due, int completion, QPoint pixel,
+                  const QColor &colour, int size, bool rewriting = true) {
+        QTest::newRow(name) << QString::fromLatin1(icon) << height << rewriting << due << completion << pixel
+                            << colour << size;
+    };
+    const QPoint middle(22, 22);
+    row("tier 2", "green_pen128.png", 40, 9999, 0, middle, Blue, 44);
+    row("tier 2, 64 file", "64green_pen128.png", 44, 9999, 0, middle, Blue, 44);
+    row("tier 2, 128 file", "128green_pen.png", 40, 9999, 0, middle, Blue, 44);
+    row("tier 0", "green_pen128.png", 65, 9999, 0, middle, Green, 128);
+    row("kept name", "green_pen128.png", 40, 9999, 0, middle, Green, 128, false);
+    row("tier 3 missing", "green_pen128.png", 32, 9999, 0, middle, Orange, 128);
+    row("no name", "", 40, 9999, 0, middle, Orange, 44);
     // The default icon: only a large badge in the middle (radius 16.5 of 44).
-    QTest::newRow("default, badge top") << "empty_orange128.png" << 1 << 0 << QPoint(22, 7) << Grey;
-    QTest::newRow("default, badge left") << "empty_orange128.png" << 1 << 0 << QPoint(7, 22) << Grey;
-    QTest::newRow("default, no icon") << "empty_orange128.png" << 1 << 0 << QPoint(2, 2) << QColor(Qt::transparent);
-    QTest::newRow("default, overdue") << "empty_orange128.png" << -2 << 0 << QPoint(22, 7) << red70;
-    QTest::newRow("default, today") << "empty_orange128.png" << 0 << 0 << QPoint(22, 7) << paleYellow70;
+    row("default, badge top", "empty_orange128.png", 40, 1, 0, QPoint(22, 7), Grey, 44);
+    row("default, badge left", "empty_orange128.png", 40, 1, 0, QPoint(7, 22), Grey, 44);
+    row("default, no icon", "empty_orange128.png", 40, 1, 0, QPoint(2, 2), Qt::transparent, 44);
+    row("default, overdue", "empty_orange128.png", 40, -2, 0, QPoint(22, 7), QColor::fromRgbF(1, 0, 0, 0.7f), 44);
+    row("default, today", "empty_orange128.png", 40, 0, 0, QPoint(22, 7), QColor::fromRgbF(1, 1, 0.9f, 0.7f), 44);
     // Another icon: a smaller badge (radius 12.4) around (13, 11).
-    QTest::newRow("icon, badge") << "green_pen128.png" << 1 << 0 << QPoint(2, 11) << Grey;
-    QTest::newRow("icon, outside badge") << "green_pen128.png" << 1 << 0 << QPoint(30, 11) << Blue;
-    QTest::newRow("icon, done") << "green_pen128.png" << 1 << 100 << QPoint(2, 11) << Blue;
+    row("icon, badge", "green_pen128.png", 40, 1, 0, QPoint(2, 11), Grey, 44);
+    row("icon, outside badge", "green_pen128.png", 40, 1, 0, QPoint(30, 11), Blue, 44);
+    row("icon, done", "green_pen128.png", 40, 1, 100, QPoint(2, 11), Blue, 44);
 }
 
-void TestTransformers::badgePixels()
+void TestTransformers::pictures()
 {
     QFETCH(QString, icon);
+    QFETCH(int, height);
+    QFETCH(bool, rewriting);
     QFETCH(int, dueInDays);
     QFETCH(int, completion);
     QFETCH(QPoint, pixel);
     QFETCH(QColor, colour);
-    const QImage image = ImageFactoryForMac::sharedInstance().imageNamed(icon, inDays(dueInDays), 40, completion);
-    QCOMPARE(image.size(), QSize(44, 44));
+    QFETCH(int, size);
+    const QDateTime due = dueInDays == 9999 ? QDateTime() : inDays(dueInDays);
+    const QImage image = ImageFactoryForMac::sharedInstance().imageNamed(icon, due, height, completion, rewriting);
+    QCOMPARE(image.width(), size);
     const QColor found = image.pixelColor(pixel);
     QVERIFY2(sameColour(found, colour), qPrintable(found.name(QColor::HexArgb)));
 }
@@ -319,7 +247,7 @@ void TestTransformers::cacheFollowsLabel()
     const QImage first = factory.imageNamed(QStringLiteral("green_pen128.png"), due, 40);
     QCOMPARE(factory.imageNamed(QStringLiteral("green_pen128.png"), due, 40).cacheKey(), first.cacheKey());
 
-    Clock::setNow(now().addDays(1));
+    Clock::setNow(inDays(1));
     const QImage dueToday = factory.imageNamed(QStringLiteral("green_pen128.png"), due, 40);
     QVERIFY(sameColour(first.pixelColor(2, 11), Grey));
     QVERIFY(!sameColour(dueToday.pixelColor(2, 11), Grey));
