@@ -94,43 +94,49 @@ private slots:
     void lifetime();
 };
 
+// A binding of a property to a key path, and what it shows or writes.
+struct Case {
+    QList<int> selection;
+    const char *property;
+    const char *keyPath;
+    const char *transformer;
+    Mode mode;
+    QVariant value;       // shown (shows), or typed; invalid: nothing typed (writes)
+    QStringList before;   // the selected notes' values before the commit
+    QStringList after;    // and after it
+};
+Q_DECLARE_METATYPE(Case)
+
 void TestBinding::shows_data()
 {
-    QTest::addColumn<QList<int>>("selection");
-    QTest::addColumn<QByteArray>("property");
-    QTest::addColumn<QString>("keyPath");
-    QTest::addColumn<QString>("transformer");
-    QTest::addColumn<QVariant>("expected");
-    auto row = [](const char *name, QList<int> selection, const char *property, const char *keyPath,
-                  const char *transformer, const QVariant &expected) {
-        QTest::newRow(name) << selection << QByteArray(property) << QString::fromLatin1(keyPath)
-                            << QString::fromLatin1(transformer) << expected;
-    };
-    row("one", {0}, "text", "selection.name", "", QStringLiteral("Alpha"));
-    row("two alike", {0, 1}, "text", "selection.name", "", QStringLiteral("Alpha"));
-    row("two differ", {0, 1}, "text", "selection.count", "PercentageTransformer", QStringLiteral("Multiple values"));
-    row("none", {}, "text", "selection.name", "", QStringLiteral("No selection"));
-    row("absent", {2}, "text", "selection.name", "", QStringLiteral("No item name"));
-    row("through folder", {0}, "text", "selection.folder.title", "", QStringLiteral("Inbox"));
-    row("transformed", {0}, "text", "selection.count", "PercentageTransformer", QStringLiteral("50% complete"));
-    row("colour", {0}, "colour", "selection.text", "StringToColorTransformer", QColor(Qt::red));
-    row("disabled", {2}, "enabled", "selection.name", "NSIsNotNil", false);
+    QTest::addColumn<Case>("c");
+    const Mode commit = Mode::OnCommit;
+    QTest::newRow("one") << Case{{0}, "text", "selection.name", "", commit, QStringLiteral("Alpha"), {}, {}};
+    QTest::newRow("two alike") << Case{{0, 1}, "text", "selection.name", "", commit, QStringLiteral("Alpha"), {}, {}};
+    QTest::newRow("two differ") << Case{{0, 1}, "text", "selection.count", "PercentageTransformer", commit,
+                                        QStringLiteral("Multiple values"), {}, {}};
+    QTest::newRow("none") << Case{{}, "text", "selection.name", "", commit, QStringLiteral("No selection"), {}, {}};
+    QTest::newRow("absent") << Case{{2}, "text", "selection.name", "", commit, QStringLiteral("No item name"), {}, {}};
+    QTest::newRow("through folder") << Case{{0}, "text", "selection.folder.title", "", commit,
+                                            QStringLiteral("Inbox"), {}, {}};
+    QTest::newRow("transformed") << Case{{0}, "text", "selection.count", "PercentageTransformer", commit,
+                                         QStringLiteral("50% complete"), {}, {}};
+    QTest::newRow("colour") << Case{{0}, "colour", "selection.text", "StringToColorTransformer", commit,
+                                    QColor(Qt::red), {}, {}};
+    QTest::newRow("disabled") << Case{{2}, "enabled", "selection.name", "NSIsNotNil", commit, false, {}, {}};
 }
 
 void TestBinding::shows()
 {
-    QFETCH(QList<int>, selection);
-    QFETCH(QByteArray, property);
-    QFETCH(QString, keyPath);
-    QFETCH(QString, transformer);
-    QFETCH(QVariant, expected);
+    QFETCH(Case, c);
     Notes notes;
     Control control;
     notes.controller.setSelectionIndexes({3});
-    Binding binding(&control, property, &notes.controller, keyPath, withPlaceholders(transformer));
+    Binding binding(&control, c.property, &notes.controller, QString::fromLatin1(c.keyPath),
+                    withPlaceholders(QString::fromLatin1(c.transformer)));
     // The value follows a change of selection after binding too.
-    notes.controller.setSelectionIndexes(selection);
-    QCOMPARE(control.property(property), expected);
+    notes.controller.setSelectionIndexes(c.selection);
+    QCOMPARE(control.property(c.property), c.value);
 }
 
 enum class Change { RenameSelected, RenameOther, CountOfSelected, RetitleFolder, SelectOther };
@@ -181,66 +187,49 @@ void TestBinding::follows()
 // binding shows by itself (a placeholder, a one-way transformed value) never does.
 void TestBinding::writes_data()
 {
-    QTest::addColumn<QList<int>>("selection");
-    QTest::addColumn<QByteArray>("property");
-    QTest::addColumn<QString>("keyPath");
-    QTest::addColumn<QString>("transformer");
-    QTest::addColumn<Mode>("mode");
-    QTest::addColumn<QVariant>("edit"); // invalid: no edit
-    QTest::addColumn<QStringList>("beforeCommit");
-    QTest::addColumn<QStringList>("afterCommit");
-    auto row = [](const char *name, QList<int> selection, const char *property, const char *keyPath,
-                  const char *transformer, Mode mode, const QVariant &edit, const QStringList &before,
-                  const QStringList &after) {
-        QTest::newRow(name) << selection << QByteArray(property) << QString::fromLatin1(keyPath)
-                            << QString::fromLatin1(transformer) << mode << edit << before << after;
-    };
+    QTest::addColumn<Case>("c");
     const Mode commit = Mode::OnCommit, continuous = Mode::Continuously;
-    row("continuous", {0}, "text", "selection.name", "", continuous, QStringLiteral("Beta"), {"Beta"}, {"Beta"});
-    row("on commit", {0}, "text", "selection.name", "", commit, QStringLiteral("Beta"), {"Alpha"}, {"Beta"});
-    row("every selected", {0, 3}, "text", "selection.name", "", commit, QStringLiteral("Gamma"), {"Alpha", "Other"},
-        {"Gamma", "Gamma"});
-    row("through folder", {0}, "text", "selection.folder.title", "", commit, QStringLiteral("Archive"), {"Inbox"},
-        {"Archive"});
-    row("two-way transformer", {0}, "level", "selection.count", "DiscretizeTransformer", continuous, 70, {"70"},
-        {"70"});
-    row("clamped by control", {1}, "level", "selection.count", "DiscretizeTransformer", continuous, {}, {"150"},
-        {"150"});
-    row("one-way transformer", {0}, "text", "selection.count", "PercentageTransformer", continuous,
-        QStringLiteral("70% complete"), {"50"}, {"50"});
-    row("enabled", {0}, "enabled", "selection.count", "", continuous, false, {"50"}, {"50"});
-    row("multiple values shown", {0, 3}, "text", "selection.name", "", continuous, {}, {"Alpha", "Other"},
-        {"Alpha", "Other"});
-    row("null shown", {2}, "text", "selection.name", "", commit, {}, {""}, {""});
+    const char *name = "selection.name";
+    QTest::newRow("continuous") << Case{{0}, "text", name, "", continuous, QStringLiteral("Beta"), {"Beta"}, {"Beta"}};
+    QTest::newRow("on commit") << Case{{0}, "text", name, "", commit, QStringLiteral("Beta"), {"Alpha"}, {"Beta"}};
+    QTest::newRow("every selected") << Case{{0, 3}, "text", name, "", commit, QStringLiteral("Gamma"),
+                                            {"Alpha", "Other"}, {"Gamma", "Gamma"}};
+    QTest::newRow("through folder") << Case{{0}, "text", "selection.folder.title", "", commit,
+                                            QStringLiteral("Archive"), {"Inbox"}, {"Archive"}};
+    QTest::newRow("two-way transformer") << Case{{0}, "level", "selection.count", "DiscretizeTransformer",
+                                                 continuous, 70, {"70"}, {"70"}};
+    QTest::newRow("clamped by control") << Case{{1}, "level", "selection.count", "DiscretizeTransformer",
+                                                continuous, {}, {"150"}, {"150"}};
+    QTest::newRow("one-way transformer") << Case{{0}, "text", "selection.count", "PercentageTransformer",
+                                                 continuous, QStringLiteral("70% complete"), {"50"}, {"50"}};
+    QTest::newRow("enabled") << Case{{0}, "enabled", "selection.count", "", continuous, false, {"50"}, {"50"}};
+    QTest::newRow("multiple values shown") << Case{{0, 3}, "text", name, "", continuous, {}, {"Alpha", "Other"},
+                                                   {"Alpha", "Other"}};
+    QTest::newRow("null shown") << Case{{2}, "text", name, "", commit, {}, {""}, {""}};
 }
 
 void TestBinding::writes()
 {
-    QFETCH(QList<int>, selection);
-    QFETCH(QByteArray, property);
-    QFETCH(QString, keyPath);
-    QFETCH(QString, transformer);
-    QFETCH(Mode, mode);
-    QFETCH(QVariant, edit);
-    QFETCH(QStringList, beforeCommit);
-    QFETCH(QStringList, afterCommit);
+    QFETCH(Case, c);
     Notes notes;
     Control control;
-    notes.controller.setSelectionIndexes(selection);
-    Binding binding(&control, property, &notes.controller, keyPath, withPlaceholders(transformer, mode));
-    if (edit.isValid())
-        control.setProperty(property, edit);
+    const QString keyPath = QString::fromLatin1(c.keyPath);
+    notes.controller.setSelectionIndexes(c.selection);
+    Binding binding(&control, c.property, &notes.controller, keyPath,
+                    withPlaceholders(QString::fromLatin1(c.transformer), c.mode));
+    if (c.value.isValid())
+        control.setProperty(c.property, c.value);
     const int writes = control.writes;
-    const QVariant shown = control.property(property);
+    const QVariant shown = control.property(c.property);
 
     notes.context.processPendingChanges();
-    QCOMPARE(notes.selectedValues(keyPath), beforeCommit);
+    QCOMPARE(notes.selectedValues(keyPath), c.before);
     binding.commit();
     notes.context.processPendingChanges();
-    QCOMPARE(notes.selectedValues(keyPath), afterCommit);
+    QCOMPARE(notes.selectedValues(keyPath), c.after);
     // The binding's own write does not come back to the control.
     QCOMPARE(control.writes, writes);
-    QCOMPARE(control.property(property), shown);
+    QCOMPARE(control.property(c.property), shown);
 }
 
 enum class GoesFirst { Target, Controller, Unbind };

@@ -13,6 +13,8 @@
 
 namespace {
 
+const int NoDate = 9999;
+
 // Days from "now" in every test, a Sunday noon in the test's time zone.
 QDateTime inDays(int days)
 {
@@ -156,12 +158,12 @@ void TestTransformers::badgeLabels()
 void TestTransformers::rowPictures_data()
 {
     QTest::addColumn<QString>("icon");
-    QTest::addColumn<int>("dueInDays"); // 9999: no due date
+    QTest::addColumn<int>("dueInDays");
     QTest::addColumn<int>("completion");
     QTest::addColumn<bool>("quadrantPicture");
     QTest::addColumn<bool>("masterListPicture");
-    QTest::newRow("default, no date") << "empty_orange128.png" << 9999 << 0 << false << false;
-    QTest::newRow("own icon, no date") << "green_pen128.png" << 9999 << 0 << true << true;
+    QTest::newRow("default, no date") << "empty_orange128.png" << NoDate << 0 << false << false;
+    QTest::newRow("own icon, no date") << "green_pen128.png" << NoDate << 0 << true << true;
     QTest::newRow("absent, due tomorrow") << "" << 1 << 0 << true << true;
     QTest::newRow("default, overdue") << "empty_orange128.png" << -1 << 0 << true << false;
     QTest::newRow("default, done") << "empty_orange128.png" << 3 << 100 << false << false;
@@ -176,7 +178,7 @@ void TestTransformers::rowPictures()
     QFETCH(bool, masterListPicture);
     auto *item = m_context.insert<TODOItem>(TODOItem::EntityName);
     item->setIcon(icon);
-    item->setDueDate(dueInDays == 9999 ? QDateTime() : inDays(dueInDays));
+    item->setDueDate(dueInDays == NoDate ? QDateTime() : inDays(dueInDays));
     item->setCompletionPercentage(completion);
     const QVariant value = QVariant::fromValue(item);
     QCOMPARE(ValueTransformer::valueTransformerForName(QStringLiteral("ImageTransformerEnhanced"))
@@ -185,58 +187,54 @@ void TestTransformers::rowPictures()
                  ->transformedValue(value).isValid(), masterListPicture);
 }
 
+// A picture asked of the factory, and the colour it has at one point.
+struct Picture {
+    const char *icon;
+    int height;
+    int dueInDays; // NoDate: none
+    int completion;
+    QPoint pixel;
+    QColor colour;
+    int size;
+    bool rewriting = true;
+};
+Q_DECLARE_METATYPE(Picture)
+
 // Which file a name and row height load (the tier's copy, then the "128"
 // file, then the default icon), and the badge's colour where it is drawn.
 void TestTransformers::pictures_data()
 {
-    QTest::addColumn<QString>("icon");
-    QTest::addColumn<int>("height");
-    QTest::addColumn<bool>("rewriting");
-    QTest::addColumn<int>("dueInDays"); // 9999: no due date
-    QTest::addColumn<int>("completion");
-    QTest::addColumn<QPoint>("pixel");
-    QTest::addColumn<QColor>("colour");
-    QTest::addColumn<int>("size");
-    auto row = [](const char *name, const char *icon, int height, int due, int completion, QPoint pixel,
-                  const QColor &colour, int size, bool rewriting = true) {
-        QTest::newRow(name) << QString::fromLatin1(icon) << height << rewriting << due << completion << pixel
-                            << colour << size;
-    };
+    QTest::addColumn<Picture>("p");
     const QPoint middle(22, 22);
-    row("tier 2", "green_pen128.png", 40, 9999, 0, middle, Blue, 44);
-    row("tier 2, 64 file", "64green_pen128.png", 44, 9999, 0, middle, Blue, 44);
-    row("tier 2, 128 file", "128green_pen.png", 40, 9999, 0, middle, Blue, 44);
-    row("tier 0", "green_pen128.png", 65, 9999, 0, middle, Green, 128);
-    row("kept name", "green_pen128.png", 40, 9999, 0, middle, Green, 128, false);
-    row("tier 3 missing", "green_pen128.png", 32, 9999, 0, middle, Orange, 128);
-    row("no name", "", 40, 9999, 0, middle, Orange, 44);
+    QTest::newRow("tier 2") << Picture{"green_pen128.png", 40, NoDate, 0, middle, Blue, 44};
+    QTest::newRow("tier 2, 64 file") << Picture{"64green_pen128.png", 44, NoDate, 0, middle, Blue, 44};
+    QTest::newRow("tier 2, 128 file") << Picture{"128green_pen.png", 40, NoDate, 0, middle, Blue, 44};
+    QTest::newRow("tier 0") << Picture{"green_pen128.png", 65, NoDate, 0, middle, Green, 128};
+    QTest::newRow("kept name") << Picture{"green_pen128.png", 40, NoDate, 0, middle, Green, 128, false};
+    QTest::newRow("tier 3 missing") << Picture{"green_pen128.png", 32, NoDate, 0, middle, Orange, 128};
+    QTest::newRow("no name") << Picture{"", 40, NoDate, 0, middle, Orange, 44};
     // The default icon: only a large badge in the middle (radius 16.5 of 44).
-    row("default, badge top", "empty_orange128.png", 40, 1, 0, QPoint(22, 7), Grey, 44);
-    row("default, badge left", "empty_orange128.png", 40, 1, 0, QPoint(7, 22), Grey, 44);
-    row("default, no icon", "empty_orange128.png", 40, 1, 0, QPoint(2, 2), Qt::transparent, 44);
-    row("default, overdue", "empty_orange128.png", 40, -2, 0, QPoint(22, 7), QColor::fromRgbF(1, 0, 0, 0.7f), 44);
-    row("default, today", "empty_orange128.png", 40, 0, 0, QPoint(22, 7), QColor::fromRgbF(1, 1, 0.9f, 0.7f), 44);
+    const char *none = "empty_orange128.png";
+    QTest::newRow("default, badge top") << Picture{none, 40, 1, 0, QPoint(22, 7), Grey, 44};
+    QTest::newRow("default, badge left") << Picture{none, 40, 1, 0, QPoint(7, 22), Grey, 44};
+    QTest::newRow("default, no icon") << Picture{none, 40, 1, 0, QPoint(2, 2), Qt::transparent, 44};
+    QTest::newRow("default, overdue") << Picture{none, 40, -2, 0, QPoint(22, 7), QColor::fromRgbF(1, 0, 0, 0.7f), 44};
+    QTest::newRow("default, today") << Picture{none, 40, 0, 0, QPoint(22, 7), QColor::fromRgbF(1, 1, 0.9f, 0.7f), 44};
     // Another icon: a smaller badge (radius 12.4) around (13, 11).
-    row("icon, badge", "green_pen128.png", 40, 1, 0, QPoint(2, 11), Grey, 44);
-    row("icon, outside badge", "green_pen128.png", 40, 1, 0, QPoint(30, 11), Blue, 44);
-    row("icon, done", "green_pen128.png", 40, 1, 100, QPoint(2, 11), Blue, 44);
+    QTest::newRow("icon, badge") << Picture{"green_pen128.png", 40, 1, 0, QPoint(2, 11), Grey, 44};
+    QTest::newRow("icon, outside badge") << Picture{"green_pen128.png", 40, 1, 0, QPoint(30, 11), Blue, 44};
+    QTest::newRow("icon, done") << Picture{"green_pen128.png", 40, 1, 100, QPoint(2, 11), Blue, 44};
 }
 
 void TestTransformers::pictures()
 {
-    QFETCH(QString, icon);
-    QFETCH(int, height);
-    QFETCH(bool, rewriting);
-    QFETCH(int, dueInDays);
-    QFETCH(int, completion);
-    QFETCH(QPoint, pixel);
-    QFETCH(QColor, colour);
-    QFETCH(int, size);
-    const QDateTime due = dueInDays == 9999 ? QDateTime() : inDays(dueInDays);
-    const QImage image = ImageFactoryForMac::sharedInstance().imageNamed(icon, due, height, completion, rewriting);
-    QCOMPARE(image.width(), size);
-    const QColor found = image.pixelColor(pixel);
-    QVERIFY2(sameColour(found, colour), qPrintable(found.name(QColor::HexArgb)));
+    QFETCH(Picture, p);
+    const QDateTime due = p.dueInDays == NoDate ? QDateTime() : inDays(p.dueInDays);
+    const QImage image = ImageFactoryForMac::sharedInstance().imageNamed(QString::fromLatin1(p.icon), due, p.height,
+                                                                          p.completion, p.rewriting);
+    QCOMPARE(image.width(), p.size);
+    const QColor found = image.pixelColor(p.pixel);
+    QVERIFY2(sameColour(found, p.colour), qPrintable(found.name(QColor::HexArgb)));
 }
 
 // A picture is made once per label: the same one until the day changes the badge.
