@@ -31,8 +31,8 @@ Binding::Binding(QObject *target, const char *property, ArrayController *control
     : QObject(parent)
     , m_options(options)
 {
-    const int propertyIndex = target->metaObject()->indexOfProperty(property);
-    if (propertyIndex < 0 || !keyPath.startsWith(SelectionPrefix)) {
+    const int propertyIndex = target ? target->metaObject()->indexOfProperty(property) : -1;
+    if (propertyIndex < 0 || !controller || !keyPath.startsWith(SelectionPrefix)) {
         qCWarning(lcUi).noquote() << QStringLiteral("Cannot bind %1 to %2").arg(QLatin1String(property), keyPath);
         return;
     }
