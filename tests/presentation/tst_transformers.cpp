@@ -110,6 +110,10 @@ void TestTransformers::rules_data()
     row("counter", "CounterFirstQuadrantTransformer", QVariantList{1, 2, 3}, QStringLiteral("3"));
     row("colour", "StringToColorTransformer", QStringLiteral("{1, 0, 0, 1}"), QColor(Qt::red));
     row("colour bad text", "StringToColorTransformer", QStringLiteral("{1, 0, zero}"), QColor(Qt::white));
+    row("init", "IsInitStringValueTransformer", QStringLiteral("init"), true);
+    row("zero", "IsNotNilOrZero", 0, false);
+    row("syncing, no status", "IsSyncingTransformer", none, true);
+    row("empty text", "IsNotNilOrEmptyString", QString(""), false);
 }
 
 void TestTransformers::rules()
@@ -125,12 +129,15 @@ void TestTransformers::rules()
         QCOMPARE(result, expected);
 }
 
-// Unknown names find nothing; the level indicator's value converts back to whole numbers.
+// Unknown names find nothing; the level indicator's value converts back to
+// whole numbers; an icon name shows the icon file.
 void TestTransformers::registry()
 {
     QVERIFY(!ValueTransformer::valueTransformerForName(QStringLiteral("HTMLToAttributedStringTransformer")));
     const ValueTransformer *discretize = ValueTransformer::valueTransformerForName(QStringLiteral("DiscretizeTransformer"));
     QCOMPARE(discretize->reverseTransformedValue(4.9), QVariant(4));
+    const ValueTransformer *image = ValueTransformer::valueTransformerForName(QStringLiteral("ImageTransformer"));
+    QCOMPARE(image->transformedValue(QStringLiteral("green_pen128.png")).value<QImage>().size(), QSize(128, 128));
 }
 
 void TestTransformers::badgeLabels_data()
