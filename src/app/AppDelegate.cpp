@@ -5,6 +5,8 @@
 #include "MyDocument.h"
 #include "TodoModel.h"
 
+#include <QCoreApplication>
+
 #include <memory>
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -16,28 +18,20 @@ AppDelegate::~AppDelegate() = default;
 
 bool AppDelegate::reloadFile()
 {
-    m_lastError.clear();
-
-    if (!m_document) {
-        // At launch: open the store file, or make it when there is none.
-        QString error;
-        std::unique_ptr<ManagedObjectContext> context = StoreFiles::openStore(&error);
-        m_lastError = error;
-        if (!context)
-            return false;
-        // A store that could not be created still leaves the new, empty document.
-        setDocument(new MyDocument(std::move(context), this));
-        return m_lastError.isEmpty();
+    if (m_document) {
+        // The open document already shows the store; a merge wrote into it.
+        m_document->refreshController();
+        return m_document->managedObjectContext()->hasStore();
     }
-
+    // At launch: open the store file, or make it when there is none.
     QString error;
-    const QString path = StoreFiles::storePathAfterMigration(&error);
-    if (path.isEmpty()) {
-        m_lastError = error;
-        qCWarning(lcApp).noquote() << QStringLiteral("Error reloading document after syncing: %1").arg(m_lastError);
+    std::unique_ptr<ManagedObjectContext> context = StoreFiles::openStore(&error);
+    m_lastError = error;
+    if (!context)
         return false;
-    }
-    return reopenStore();
+    // A store that could not be created still leaves the new, empty document.
+    setDocument(new MyDocument(std::move(context), this));
+    return m_lastError.isEmpty();
 }
 
 MyDocument *AppDelegate::document() const
@@ -45,32 +39,16 @@ MyDocument *AppDelegate::document() const
     return m_document;
 }
 
-bool AppDelegate::reopenStore()
+void AppDelegate::requestQuit()
 {
-    MyDocument *old = m_document;
-    ManagedObjectContext *oldContext = old->managedObjectContext();
-    QString error;
-    if (!oldContext->save(&error)) {
-        // Reopening now would drop the changes that could not be written.
-        m_lastError = error;
-        qCWarning(lcApp).noquote() << QStringLiteral("Error saving the initial document, %1").arg(error);
-        qCWarning(lcApp).noquote() << QStringLiteral("Error reloading document after syncing: %1").arg(error);
-        return false;
-    }
-    // A context that holds records cannot open a store again: a fresh one
-    // reads the file, taking the lock over so no other process gets in between.
-    auto context = std::make_unique<ManagedObjectContext>(todoListModel());
-    MyDocument *replacement = nullptr;
-    if (context->takeOverStore(*oldContext, &error)) {
-        replacement = new MyDocument(std::move(context), this);
-    } else {
-        m_lastError = error;
-        qCWarning(lcApp).noquote() << QStringLiteral("Error reloading document after syncing: %1").arg(error);
-    }
-    setDocument(replacement);
-    // Callers up the stack may still hold the old document for this turn.
-    old->deleteLater();
-    return replacement != nullptr;
+    if (m_terminating)
+        return;
+    m_terminating = true;
+    const auto quit = [](bool) { QCoreApplication::quit(); };
+    if (m_document)
+        m_document->saveBeforeQuitting(quit);
+    else
+        quit(true);
 }
 
 void AppDelegate::setDocument(MyDocument *document)

@@ -8,8 +8,8 @@
 #include <QString>
 
 // The application shell's owner of the document: it opens the store (or
-// first creates it) as the application's one document and reopens it after
-// a sync. The store files themselves (folder, migration chain of older
+// first creates it) as the application's one document, which then lives
+// until the application quits (a sync merges into it in place). The store files themselves (folder, migration chain of older
 // names, rotating backups) are StoreFiles'; the operations here keep the
 // names the rest of the application knows them by.
 //
@@ -45,10 +45,14 @@ public:
     void backupCurrentStore() { StoreFiles::backupCurrentStore(); }
 
     // Runs the migration chain, then opens the store as the document, creating
-    // it when no file exists. With a document already open, saves it, closes
-    // it and opens the file again as a new document. Returns whether a
-    // document is open on the store file afterwards.
+    // it when no file exists. With a document already open it keeps it: its
+    // filters, selection, trashed lists and undo history stay. Returns
+    // whether a document is open on the store file afterwards.
     bool reloadFile();
+
+    // Quitting: saves (asking what to do while saving fails), then quits.
+    void requestQuit();
+    bool terminating() const { return m_terminating; }
 
     // The open document; nullptr when none could be opened.
     MyDocument *document() const;
@@ -62,13 +66,13 @@ public:
     static void resetDataLocationForTesting() { StoreFiles::resetDataLocationForTesting(); }
 
 signals:
-    // The document was replaced (reload) or dropped; nullptr when none.
+    // The document was opened; nullptr when none.
     void documentChanged(MyDocument *document);
 
 private:
-    bool reopenStore();
     void setDocument(MyDocument *document);
 
     QPointer<MyDocument> m_document;
+    bool m_terminating = false;
     QString m_lastError;
 };

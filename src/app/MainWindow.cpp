@@ -8,6 +8,7 @@
 #include "TodoModel.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QApplication>
 #include <QDir>
 #include <QKeySequence>
@@ -26,8 +27,7 @@ MainWindow::MainWindow(AppDelegate *delegate, QWidget *parent)
     QAction *quit = fileMenu->addAction(tr("&Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
-    // Quitting goes through the application so that its aboutToQuit handlers run.
-    connect(quit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
+    connect(quit, &QAction::triggered, m_delegate, &AppDelegate::requestQuit);
 
     m_summary = new QLabel(this);
     m_summary->setAlignment(Qt::AlignCenter);
@@ -41,6 +41,17 @@ MainWindow::MainWindow(AppDelegate *delegate, QWidget *parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Closing the window quits, once everything is saved.
+    if (!m_delegate->terminating()) {
+        event->ignore();
+        m_delegate->requestQuit();
+        return;
+    }
+    event->accept();
+}
 
 QString MainWindow::summaryText() const
 {

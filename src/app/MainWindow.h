@@ -20,6 +20,9 @@ public:
     // The text of the placeholder, as shown.
     QString summaryText() const;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void watchDocument(MyDocument *document);
     void refresh();

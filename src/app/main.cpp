@@ -45,17 +45,36 @@ void quitOnTerminationSignals(QCoreApplication &app)
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-// The document's questions and warnings, as modal message boxes.
+// The document's questions and warnings, as window-modal message boxes that
+// answer when closed; nothing waits for them in a loop of its own.
 class MessageBoxAlerts : public DocumentAlerts
 {
 public:
-    bool confirm(const QString &message, const QString &informativeText) override
+    explicit MessageBoxAlerts(QWidget *window)
+        : m_window(window)
     {
-        QMessageBox box(QMessageBox::Warning, QObject::tr("Corvane"), message, QMessageBox::Ok | QMessageBox::Cancel);
-        box.setInformativeText(informativeText);
-        return box.exec() == QMessageBox::Ok;
     }
-    void warn(const QString &message) override { QMessageBox::warning(nullptr, QObject::tr("Corvane"), message); }
+
+    void confirm(const QString &message, const QString &informativeText, Answer answer) override
+    {
+        QMessageBox *box = makeBox(message, QMessageBox::Ok | QMessageBox::Cancel);
+        box->setInformativeText(informativeText);
+        QObject::connect(box, &QDialog::finished, box, [box, answer = std::move(answer)](int) {
+            answer(box->standardButton(box->clickedButton()) == QMessageBox::Ok);
+        });
+        box->open();
+    }
+    void warn(const QString &message) override { makeBox(message, QMessageBox::Ok)->open(); }
+
+private:
+    QMessageBox *makeBox(const QString &message, QMessageBox::StandardButtons buttons)
+    {
+        auto *box = new QMessageBox(QMessageBox::Warning, QObject::tr("Corvane"), message, buttons, m_window);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        return box;
+    }
+
+    QWidget *m_window;
 };
 
 } // namespace
@@ -70,8 +89,6 @@ int main(int argc, char *argv[])
 
     quitOnTerminationSignals(app);
 
-    // Declared first: the documents keep a pointer to it until they go.
-    MessageBoxAlerts alerts;
     AppDelegate delegate;
 
     bool opened = false;
@@ -90,26 +107,23 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // Everything the user changed reaches the file before the process ends,
-    // unless the user, told that it cannot be saved, chooses to quit anyway.
+    // Quitting from the window saves first (AppDelegate::requestQuit). A
+    // termination signal ends the loop at once: what is left is saved here,
+    // without a question, since no window remains to ask in.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate] {
-        if (MyDocument *document = delegate.document())
-            document->saveBeforeQuitting();
+        if (MyDocument *document = delegate.document()) {
+            document->setAlerts(nullptr);
+            document->saveBeforeQuitting([](bool) {});
+        }
     });
 
     MainWindow window(&delegate);
-
-    // Every document the delegate opens (at launch, and again after a sync)
-    // gets its set-up and saves on its own.
-    const auto prepare = [&alerts](MyDocument *document) {
-        if (!document)
-            return;
-        document->setAlerts(&alerts);
+    MessageBoxAlerts alerts(&window);
+    if (MyDocument *document = delegate.document()) {
+        document->setAlerts(&alerts, &window);
         document->setUp();
         document->setAutosaveEnabled(true);
-    };
-    QObject::connect(&delegate, &AppDelegate::documentChanged, &window, prepare);
-    prepare(delegate.document());
+    }
 
     window.show();
     return app.exec();

@@ -2,21 +2,20 @@
 
 #include <QString>
 
+#include <functional>
+
 class TODOItem;
 
-// Everything the document does to the window goes through here. The main
-// window implements it; tests record the calls. Quadrants are numbered 0 to 3;
-// rows are positions in a quadrant controller's arranged objects.
+// What the document asks of the window that cannot be state: scrolling,
+// starting an edit, moving the focus, opening a sheet, animating the cross.
+// Everything the window only mirrors (status text, title, drawer item,
+// overlay, toolbar state, row height) is a property of the document with a
+// change signal. Quadrants are numbered 0 to 3; rows are positions in a
+// quadrant controller's arranged objects.
 class DocumentView
 {
 public:
     virtual ~DocumentView() = default;
-
-    // --- Drawer -------------------------------------------------------------
-    // Opens the item drawer on an item (the selection of its quadrant).
-    virtual void openDrawer(TODOItem *item, bool takeFocus) = 0;
-    virtual void closeDrawer() = 0;
-    virtual bool isDrawerOpen() const = 0;
 
     // --- Quadrant tables ------------------------------------------------------
     virtual void scrollRowToVisible(int quadrant, int row) = 0;
@@ -25,39 +24,34 @@ public:
     virtual void focusQuadrant(int quadrant) = 0;
     // Frame width times height of a quadrant's view; 0 when not shown.
     virtual double quadrantArea(int quadrant) const = 0;
-    virtual void setQuadrantRowHeight(double height) = 0;
     // Moves the handle where the quadrants cross, as fractions of the
     // four-quadrant area (x from the left, y from the bottom).
     virtual void moveQuadrantCross(double x, double y, bool animated) = 0;
-    virtual void setMarkCompleteEnabled(bool enabled) = 0;
-    virtual void setToolbarDragging(bool dragging) = 0;
 
     // --- Sidebar --------------------------------------------------------------
     virtual void scrollSidebarRowToVisible(int row) = 0;
     virtual void beginEditingListName(int row) = 0;
     virtual void focusSidebar() = 0;
-    virtual void setSidebarCollapsed(bool collapsed, bool animated) = 0;
 
     // --- Window ---------------------------------------------------------------
     virtual void focusSearchField() = 0;
-    virtual void setSearchFieldText(const QString &text) = 0;
-    virtual void setStatusText(const QString &text) = 0;
     virtual void resizeIfNeeded() = 0;
-    virtual void showBusyOverlay() = 0;
-    virtual void hideBusyOverlay() = 0;
     virtual void showUndeleteSheet() = 0;
-    virtual void titleChanged() = 0;
 };
 
-// Modal questions and warnings. Each call blocks until answered in the
-// application; tests answer at once.
+// Questions and warnings. A question never blocks: the answer arrives later
+// through the callback (true for "OK"), and whoever asked checks again what
+// it gathered before acting on it. Without a window nobody can answer, and
+// the stand-in answers no at once.
 class DocumentAlerts
 {
 public:
+    using Answer = std::function<void(bool confirmed)>;
+
     virtual ~DocumentAlerts() = default;
 
-    // A warning-style alert with the buttons "OK" and "Cancel"; true for "OK".
-    virtual bool confirm(const QString &message, const QString &informativeText) = 0;
+    // A warning-style alert with the buttons "OK" and "Cancel".
+    virtual void confirm(const QString &message, const QString &informativeText, Answer answer) = 0;
     // A warning-style alert with a single "OK" button.
     virtual void warn(const QString &message) = 0;
 };

@@ -30,36 +30,24 @@ QList<MyDocument *> &registry()
 class NullView : public DocumentView
 {
 public:
-    void openDrawer(TODOItem *, bool) override {}
-    void closeDrawer() override {}
-    bool isDrawerOpen() const override { return false; }
     void scrollRowToVisible(int, int) override {}
     void beginEditingRow(int, int) override {}
     void focusQuadrant(int) override {}
     double quadrantArea(int) const override { return 0.0; }
-    void setQuadrantRowHeight(double) override {}
     void moveQuadrantCross(double, double, bool) override {}
-    void setMarkCompleteEnabled(bool) override {}
-    void setToolbarDragging(bool) override {}
     void scrollSidebarRowToVisible(int) override {}
     void beginEditingListName(int) override {}
     void focusSidebar() override {}
-    void setSidebarCollapsed(bool, bool) override {}
     void focusSearchField() override {}
-    void setSearchFieldText(const QString &) override {}
-    void setStatusText(const QString &) override {}
     void resizeIfNeeded() override {}
-    void showBusyOverlay() override {}
-    void hideBusyOverlay() override {}
     void showUndeleteSheet() override {}
-    void titleChanged() override {}
 };
 
 // Without a window nobody can confirm: destructive questions answer no.
 class NullAlerts : public DocumentAlerts
 {
 public:
-    bool confirm(const QString &, const QString &) override { return false; }
+    void confirm(const QString &, const QString &, Answer answer) override { answer(false); }
     void warn(const QString &message) override { qCWarning(lcDocument).noquote() << message; }
 };
 
@@ -148,6 +136,7 @@ MyDocument::MyDocument(std::unique_ptr<ManagedObjectContext> context, QObject *p
     m_autosaveTimer.setSingleShot(true);
     connect(&m_autosaveTimer, &QTimer::timeout, this, &MyDocument::autosaveDocument);
     connect(m_context.get(), &ManagedObjectContext::objectsDidChange, this, &MyDocument::scheduleAutosave);
+    connect(m_context.get(), &ManagedObjectContext::objectsDidChange, this, &MyDocument::selectedListChangedInStore);
 }
 
 MyDocument::~MyDocument()
@@ -170,9 +159,20 @@ QList<MyDocument *> MyDocument::documents()
     return registry();
 }
 
-void MyDocument::setView(DocumentView *view)
+void MyDocument::setView(DocumentView *view, QObject *owner)
 {
     m_view = view;
+    disconnect(m_viewOwnerGone);
+    if (owner)
+        m_viewOwnerGone = connect(owner, &QObject::destroyed, this, [this]() { m_view = nullptr; });
+}
+
+void MyDocument::setAlerts(DocumentAlerts *alerts, QObject *owner)
+{
+    m_alerts = alerts;
+    disconnect(m_alertsOwnerGone);
+    if (owner)
+        m_alertsOwnerGone = connect(owner, &QObject::destroyed, this, [this]() { m_alerts = nullptr; });
 }
 
 void MyDocument::setPasteboard(Pasteboard *pasteboard)
@@ -215,7 +215,7 @@ DocumentHost *MyDocument::host() const
 void MyDocument::awakeFromNib()
 {
     m_projects->load();
-    view()->setSidebarCollapsed(Defaults::standard().boolValue(QStringLiteral("kCollapsedSplitView")), false);
+    emit sidebarCollapsedChanged(isSidebarCollapsed(), false);
     QTimer::singleShot(200, this, &MyDocument::addFirstProjectIfNeeded);
     enableDidChangeContextNotifications();
 }
@@ -327,17 +327,22 @@ bool MyDocument::canCloseDocument()
     return saveFile() && !m_context->hasChanges();
 }
 
-bool MyDocument::saveBeforeQuitting()
+void MyDocument::saveBeforeQuitting(std::function<void(bool saved)> done)
 {
-    while (!writeAllDocuments()) {
-        const QString question = QStringLiteral("OK tries again. Cancel quits without saving: "
-                                                "the changes since the last save are lost.");
-        if (!alerts()->confirm(kSaveFailed, question)) {
-            qCWarning(lcDocument) << "Quitting without saving: the unsaved changes are given up";
-            return false;
-        }
+    if (writeAllDocuments()) {
+        done(true);
+        return;
     }
-    return true;
+    const QString question = QStringLiteral("OK tries again. Cancel quits without saving: "
+                                            "the changes since the last save are lost.");
+    alerts()->confirm(kSaveFailed, question, [self = QPointer<MyDocument>(this), done](bool again) {
+        if (self && again) {
+            self->saveBeforeQuitting(done);
+            return;
+        }
+        qCWarning(lcDocument) << "Quitting without saving: the unsaved changes are given up";
+        done(false);
+    });
 }
 
 void MyDocument::setSyncing(bool syncing)
@@ -400,7 +405,10 @@ void MyDocument::cleanListCustomCells()
 
 void MyDocument::setQuadrantRowHeight(double height)
 {
-    view()->setQuadrantRowHeight(height);
+    if (height == m_rowHeight)
+        return;
+    m_rowHeight = height;
+    emit quadrantRowHeightChanged(height);
 }
 
 void MyDocument::rotateFontSize()
@@ -417,12 +425,14 @@ void MyDocument::resizeIfNeeded()
 
 void MyDocument::showGrayOverlay()
 {
-    view()->showBusyOverlay();
+    if (!m_grayOverlay)
+        emit grayOverlayChanged(m_grayOverlay = true);
 }
 
 void MyDocument::hideGrayOverlay()
 {
-    view()->hideBusyOverlay();
+    if (m_grayOverlay)
+        emit grayOverlayChanged(m_grayOverlay = false);
 }
 
 QString MyDocument::displayName() const
@@ -434,7 +444,28 @@ QString MyDocument::displayName() const
 void MyDocument::cancel()
 {
     qCInfo(lcDocument) << "cancel from sender" << this;
-    view()->closeDrawer();
+    closeDrawer();
+}
+
+void MyDocument::openDrawer(TODOItem *item, bool takeFocus)
+{
+    if (!item) {
+        closeDrawer();
+        return;
+    }
+    // Asking for the focus again on the shown item still reaches the window.
+    if (item == m_drawerItem && !takeFocus)
+        return;
+    m_drawerItem = item;
+    emit drawerItemChanged(item, takeFocus);
+}
+
+void MyDocument::closeDrawer()
+{
+    if (!m_drawerItem)
+        return;
+    m_drawerItem = nullptr;
+    emit drawerItemChanged(nullptr, false);
 }
 
 QString MyDocument::showDebugContents()
@@ -591,7 +622,7 @@ TODOItem *MyDocument::addTODOItemToQuadrant(int quadrant)
         controller->setSelectionIndexes({row});
         view()->scrollRowToVisible(quadrant, row);
     }
-    view()->openDrawer(item, false);
+    openDrawer(item, false);
     if (row >= 0)
         view()->beginEditingRow(quadrant, row);
     cleanListCustomCells();
@@ -679,15 +710,37 @@ void MyDocument::markSelectedItemsAsCompletedInQuadrant(int quadrant)
 {
     if (quadrant < 0 || quadrant > 3)
         return;
-    view()->closeDrawer();
+    const QList<int> rows = m_quadrants[quadrant]->selectionIndexes();
+    completeItems(quadrant, selectedItemsInQuadrant(quadrant), rows.isEmpty() ? -1 : rows.first());
+}
+
+namespace {
+// Items that may still be acted on: not deleted, not trashed, still in a list.
+QList<TODOItem *> stillLive(const QList<TODOItem *> &items)
+{
+    QList<TODOItem *> live;
+    for (TODOItem *item : items) {
+        if (!item->isDeleted() && item->list() && item->state() != RecordState::Trashed
+            && item->state() != RecordState::Deleted)
+            live.append(item);
+    }
+    return live;
+}
+} // namespace
+
+void MyDocument::completeItems(int quadrant, const QList<TODOItem *> &items, int firstSelectedRow)
+{
+    closeDrawer();
     ArrayController *controller = m_quadrants[quadrant];
-    const QList<int> rows = controller->selectionIndexes();
-    const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
-    TODOList *list = m_projects->selectedList();
-    for (TODOItem *item : items)
-        markTODOItem(item, list, controller, 100);
+    m_context->undoManager()->setActionName(QStringLiteral("Complete Items"));
+    for (TODOItem *item : stillLive(items)) {
+        // Completed meanwhile (on another device, say): nothing left to do.
+        if (item->state() != RecordState::Completed)
+            markTODOItem(item, item->list(), controllerForQuadrant(item->quadrant()), 100);
+    }
     controller->rearrangeObjects();
-    reselectAfterRemoval(quadrant, rows.isEmpty() ? -1 : rows.first());
+    reselectAfterRemoval(quadrant, firstSelectedRow);
+    cleanListCustomCells();
 }
 
 void MyDocument::markListOrItemsAsCompleted()
@@ -696,10 +749,13 @@ void MyDocument::markListOrItemsAsCompleted()
     if (quadrant < 0 || quadrant > 3)
         return;
     const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
-    if (items.isEmpty() || !userConfirmsItemsCompleted(items))
+    if (items.isEmpty())
         return;
-    markSelectedItemsAsCompletedInQuadrant(quadrant);
-    cleanListCustomCells();
+    const QList<int> rows = m_quadrants[quadrant]->selectionIndexes();
+    userConfirmsItemsCompleted(items, [self = QPointer<MyDocument>(this), quadrant, items, rows](bool confirmed) {
+        if (self && confirmed)
+            self->completeItems(quadrant, items, rows.isEmpty() ? -1 : rows.first());
+    });
 }
 
 void MyDocument::toggleSelectedItemsAsCompletedInQuadrant(int quadrant)
@@ -744,14 +800,19 @@ void MyDocument::markSelectedItemsAsDeletedInQuadrant(int quadrant)
 {
     if (quadrant < 0 || quadrant > 3)
         return;
-    view()->closeDrawer();
-    ArrayController *controller = m_quadrants[quadrant];
-    const QList<int> rows = controller->selectionIndexes();
-    TODOList *list = m_projects->selectedList();
-    for (TODOItem *item : selectedItemsInQuadrant(quadrant))
-        markTODOItemAsTrashed(item, list);
-    controller->rearrangeObjects();
-    reselectAfterRemoval(quadrant, rows.isEmpty() ? -1 : rows.first());
+    const QList<int> rows = m_quadrants[quadrant]->selectionIndexes();
+    trashItems(quadrant, selectedItemsInQuadrant(quadrant), rows.isEmpty() ? -1 : rows.first());
+}
+
+void MyDocument::trashItems(int quadrant, const QList<TODOItem *> &items, int firstSelectedRow)
+{
+    closeDrawer();
+    m_context->undoManager()->setActionName(QStringLiteral("Trash Items"));
+    for (TODOItem *item : stillLive(items))
+        markTODOItemAsTrashed(item, item->list());
+    m_quadrants[quadrant]->rearrangeObjects();
+    reselectAfterRemoval(quadrant, firstSelectedRow);
+    cleanListCustomCells();
 }
 
 void MyDocument::markItemsAsDeleted()
@@ -763,10 +824,11 @@ void MyDocument::markItemsAsDeleted()
         showUndeleteWindow();
         return;
     }
-    if (!userConfirmsItemsDeletion(items))
-        return;
-    markSelectedItemsAsDeletedInQuadrant(quadrant);
-    cleanListCustomCells();
+    const QList<int> rows = m_quadrants[quadrant]->selectionIndexes();
+    userConfirmsItemsDeletion(items, [self = QPointer<MyDocument>(this), quadrant, items, rows](bool confirmed) {
+        if (self && confirmed)
+            self->trashItems(quadrant, items, rows.isEmpty() ? -1 : rows.first());
+    });
 }
 
 namespace {
@@ -776,29 +838,33 @@ QString nameOrUntitled(const TODOItem *item)
 }
 } // namespace
 
-bool MyDocument::userConfirmsItemsDeletion(const QList<TODOItem *> &items)
+void MyDocument::userConfirmsItemsDeletion(const QList<TODOItem *> &items, DocumentAlerts::Answer answer)
 {
-    if (items.isEmpty())
-        return false;
+    if (items.isEmpty()) {
+        answer(false);
+        return;
+    }
     const QString message = items.size() == 1
         ? QStringLiteral("Are you sure you want to delete item named '%1'?").arg(nameOrUntitled(items.first()))
         : QStringLiteral("Are you sure you want to delete %1 items?").arg(items.size());
-    return alerts()->confirm(message, QStringLiteral("Deleted items cannot be restored."));
+    alerts()->confirm(message, QStringLiteral("Deleted items cannot be restored."), std::move(answer));
 }
 
-bool MyDocument::userConfirmsItemsCompleted(const QList<TODOItem *> &items)
+void MyDocument::userConfirmsItemsCompleted(const QList<TODOItem *> &items, DocumentAlerts::Answer answer)
 {
-    if (items.isEmpty())
-        return false;
+    if (items.isEmpty()) {
+        answer(false);
+        return;
+    }
     const QString message = items.size() == 1
         ? QStringLiteral("Are you sure you want to complete item named '%1'?").arg(nameOrUntitled(items.first()))
         : QStringLiteral("Are you sure you want to complete the selected %1 items?").arg(items.size());
-    return alerts()->confirm(message, QString());
+    alerts()->confirm(message, QString(), std::move(answer));
 }
 
 void MyDocument::showUndeleteWindow()
 {
-    view()->closeDrawer();
+    closeDrawer();
     qCInfo(lcDocument) << "Opening item undelete window";
     view()->showUndeleteSheet();
 }
@@ -809,15 +875,15 @@ void MyDocument::itemClickedInQuadrant(int quadrant)
 {
     m_lastQuadrantClicked = quadrant;
     if (quadrant < 0 || quadrant > 3) {
-        view()->closeDrawer();
+        closeDrawer();
         return;
     }
     const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
     if (items.size() == 1) {
-        view()->openDrawer(items.first(), false);
+        openDrawer(items.first(), false);
         view()->resizeIfNeeded();
     } else if (items.isEmpty()) {
-        view()->closeDrawer();
+        closeDrawer();
         selectItem(nullptr);
     }
 }
@@ -849,13 +915,13 @@ void MyDocument::tableViewSelectionDidChange(int quadrant)
             const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
             if (items.isEmpty())
                 return;
-            view()->openDrawer(items.first(), false);
+            openDrawer(items.first(), false);
             view()->resizeIfNeeded();
-            view()->setMarkCompleteEnabled(true);
+            setCanMarkComplete(true);
         });
     } else {
-        view()->closeDrawer();
-        view()->setMarkCompleteEnabled(false);
+        closeDrawer();
+        setCanMarkComplete(false);
     }
 }
 
@@ -899,10 +965,10 @@ void MyDocument::enableQuadrant(int quadrant, const QList<int> &rows, bool exten
         selection += controller->selectionIndexes();
     controller->setSelectionIndexes(selection);
     view()->scrollRowToVisible(quadrant, rows.first());
-    if (view()->isDrawerOpen()) {
+    if (isDrawerOpen()) {
         const QList<TODOItem *> items = selectedItemsInQuadrant(quadrant);
         if (!items.isEmpty())
-            view()->openDrawer(items.first(), false);
+            openDrawer(items.first(), false);
     }
 }
 
@@ -926,7 +992,24 @@ void MyDocument::selectedProjectChanged()
 
     if (TODOList *list = m_projects->selectedList())
         view()->moveQuadrantCross(crossFraction(list->centerX()), crossFraction(list->centerY()), false);
-    view()->titleChanged();
+    m_lastDisplayName = displayName();
+    emit displayNameChanged();
+}
+
+void MyDocument::selectedListChangedInStore(const ObjectsChange &)
+{
+    // A rename of the selected list (by the user, an undo or a sync) renames the window.
+    const QString name = displayName();
+    if (name != m_lastDisplayName) {
+        m_lastDisplayName = name;
+        emit displayNameChanged();
+    }
+}
+
+void MyDocument::setCanMarkComplete(bool enabled)
+{
+    if (enabled != m_canMarkComplete)
+        emit canMarkCompleteChanged(m_canMarkComplete = enabled);
 }
 
 void MyDocument::storeSelectedProjectRow()
@@ -959,14 +1042,20 @@ double MyDocument::areaForView(int quadrant) const
 
 void MyDocument::changeToolbarForDragging(bool dragging)
 {
-    view()->setToolbarDragging(dragging);
+    if (dragging != m_draggingItems)
+        emit draggingItemsChanged(m_draggingItems = dragging);
+}
+
+bool MyDocument::isSidebarCollapsed() const
+{
+    return Defaults::standard().boolValue(QStringLiteral("kCollapsedSplitView"));
 }
 
 void MyDocument::collapseUncollapseSplitView()
 {
-    const bool collapsed = !Defaults::standard().boolValue(QStringLiteral("kCollapsedSplitView"));
+    const bool collapsed = !isSidebarCollapsed();
     Defaults::standard().setValue(QStringLiteral("kCollapsedSplitView"), collapsed);
-    view()->setSidebarCollapsed(collapsed, true);
+    emit sidebarCollapsedChanged(collapsed, true);
 }
 
 // --- Counts and messages --------------------------------------------------------------------------
@@ -989,7 +1078,7 @@ int MyDocument::countOverdueItems() const
 void MyDocument::setStatusBarMessage(const QString &message)
 {
     m_statusMessage = message;
-    view()->setStatusText(message);
+    emit statusTextChanged(message);
     m_clearStatusTimer.start(); // a pending clear starts over
 }
 
@@ -997,7 +1086,7 @@ void MyDocument::clearStatusBarMessage()
 {
     m_clearStatusTimer.stop();
     m_statusMessage.clear();
-    view()->setStatusText(QString());
+    emit statusTextChanged(QString());
 }
 
 // --- Pasteboard and undo ------------------------------------------------------------------------------
@@ -1005,7 +1094,7 @@ void MyDocument::clearStatusBarMessage()
 void MyDocument::cut()
 {
     m_pasteboardOps->copyToPasteBoardWithCutting(true);
-    view()->closeDrawer();
+    closeDrawer();
 }
 
 void MyDocument::undo()

@@ -20,6 +20,7 @@
 
 class ArrayController;
 class ManagedObjectContext;
+struct ObjectsChange;
 class ObjectModel;
 class Pasteboard;
 class TODOItem;
@@ -38,6 +39,13 @@ class TODOList;
 class MyDocument : public QObject
 {
     Q_OBJECT
+    // What the window shows of the document; each changes with its signal.
+    Q_PROPERTY(QString displayName READ displayName NOTIFY displayNameChanged)
+    Q_PROPERTY(QString statusText READ statusBarMessage NOTIFY statusTextChanged)
+    Q_PROPERTY(bool grayOverlay READ isShowingGrayOverlay NOTIFY grayOverlayChanged)
+    Q_PROPERTY(bool canMarkComplete READ canMarkComplete NOTIFY canMarkCompleteChanged)
+    Q_PROPERTY(bool draggingItems READ isDraggingItems NOTIFY draggingItemsChanged)
+    Q_PROPERTY(double quadrantRowHeight READ quadrantRowHeight NOTIFY quadrantRowHeightChanged)
 public:
     static constexpr int StatusClearMilliseconds = 15000;
 
@@ -51,8 +59,9 @@ public:
     static QList<MyDocument *> documents();
 
     // --- Collaborators set by the application (all optional) --------------------
-    void setView(DocumentView *view);
-    void setAlerts(DocumentAlerts *alerts) { m_alerts = alerts; }
+    // The view and the alerts are forgotten when `owner` (the window) goes.
+    void setView(DocumentView *view, QObject *owner = nullptr);
+    void setAlerts(DocumentAlerts *alerts, QObject *owner = nullptr);
     void setCalendar(CalendarBridge *calendar) { m_calendar = calendar; }
     void setHost(DocumentHost *host) { m_host = host; }
     void setPasteboard(Pasteboard *pasteboard);
@@ -88,8 +97,8 @@ public:
     // Saves; no while changes could not be written.
     bool canCloseDocument();
     // The save at quit: while it fails, asks whether to try again or to quit
-    // without saving. Whether everything was saved.
-    bool saveBeforeQuitting();
+    // without saving. `done` learns whether everything was saved.
+    void saveBeforeQuitting(std::function<void(bool saved)> done);
     // Saving a few seconds after changes; see docs/ARCHITECTURE.md.
     void setAutosaveEnabled(bool enabled);
 
@@ -101,11 +110,14 @@ public:
     // The sidebar's quadrant overviews are out of date (listCellsChanged).
     void cleanListCustomCells();
     void setQuadrantRowHeight(double height);
+    double quadrantRowHeight() const { return m_rowHeight; }
     void rotateFontSize();
     void resizeIfNeeded();
+    // The busy overlay over the window while a sync runs.
     void showGrayOverlay();
     void hideGrayOverlay();
-    // "Corvane", or "Corvane: <list name>".
+    bool isShowingGrayOverlay() const { return m_grayOverlay; }
+    // "Corvane", or "Corvane: <list name>"; follows a rename of the selected list.
     QString displayName() const;
     void cancel();
     // "Debugging list ..." and the block of the selected list's items; answers the block.
@@ -173,8 +185,9 @@ public:
     void markItemsAsDeleted();
     void markSelectedItemsAsDeletedInQuadrant(int quadrant);
     void markTODOItemAsTrashed(TODOItem *item, TODOList *list);
-    bool userConfirmsItemsDeletion(const QList<TODOItem *> &items);
-    bool userConfirmsItemsCompleted(const QList<TODOItem *> &items);
+    // Ask; the answer comes later (no for an empty list, at once).
+    void userConfirmsItemsDeletion(const QList<TODOItem *> &items, DocumentAlerts::Answer answer);
+    void userConfirmsItemsCompleted(const QList<TODOItem *> &items, DocumentAlerts::Answer answer);
     void showUndeleteWindow();
 
     // --- Selection ---------------------------------------------------------------------------------
@@ -192,11 +205,23 @@ public:
     // The selected items of a quadrant, in row order.
     QList<TODOItem *> selectedItemsInQuadrant(int quadrant) const;
 
+    // --- The item drawer ------------------------------------------------------------------------------
+    // The item the drawer shows, or none when it is closed.
+    TODOItem *drawerItem() const { return m_drawerItem; }
+    void openDrawer(TODOItem *item, bool takeFocus);
+    void closeDrawer();
+    bool isDrawerOpen() const { return m_drawerItem != nullptr; }
+
     // --- Layout --------------------------------------------------------------------------------------
     void maximizeQuadrant(int quadrant);
     double areaForView(int quadrant) const;
+    // While items are dragged, the toolbar's add button takes duplicates.
     void changeToolbarForDragging(bool dragging);
+    bool isDraggingItems() const { return m_draggingItems; }
+    // The complete button works while an item is selected.
+    bool canMarkComplete() const { return m_canMarkComplete; }
     void collapseUncollapseSplitView();
+    bool isSidebarCollapsed() const;
 
     // --- Counts and messages ------------------------------------------------------------------------
     int countOverdueItems() const;
@@ -256,6 +281,18 @@ public:
 signals:
     // Item counts or filters changed: the sidebar's overviews are rebuilt.
     void listCellsChanged();
+    // The search text, the state, date or due-date filter or the order changed.
+    void filtersChanged();
+    void displayNameChanged();
+    void statusTextChanged(const QString &text);
+    void grayOverlayChanged(bool shown);
+    void canMarkCompleteChanged(bool enabled);
+    void draggingItemsChanged(bool dragging);
+    void quadrantRowHeightChanged(double height);
+    void sidebarCollapsedChanged(bool collapsed, bool animated);
+    // The drawer opens on an item (with the keyboard focus when asked) or,
+    // for none, closes.
+    void drawerItemChanged(TODOItem *item, bool takeFocus);
 
 private:
     void quadrantSelectionChanged(int quadrant);
@@ -266,6 +303,11 @@ private:
     bool writeAllDocuments();
     void addFirstProjectIfNeeded();
     void reselectAfterRemoval(int quadrant, int firstSelectedRow);
+    // The items the user confirmed, as far as they are still in the state asked about.
+    void completeItems(int quadrant, const QList<TODOItem *> &items, int firstSelectedRow);
+    void trashItems(int quadrant, const QList<TODOItem *> &items, int firstSelectedRow);
+    void setCanMarkComplete(bool enabled);
+    void selectedListChangedInStore(const ObjectsChange &change);
     void scheduleAutosave();
 
     std::unique_ptr<ManagedObjectContext> m_context;
@@ -279,11 +321,20 @@ private:
 
     DocumentView *m_view = nullptr;
     DocumentAlerts *m_alerts = nullptr;
+    // The window that set the view or alerts; they are dropped when it goes.
+    QMetaObject::Connection m_viewOwnerGone;
+    QMetaObject::Connection m_alertsOwnerGone;
     CalendarBridge *m_calendar = nullptr;
     DocumentHost *m_host = nullptr;
     Pasteboard *m_pasteboard = nullptr;
     std::unique_ptr<Pasteboard> m_ownPasteboard;
 
+    TODOItem *m_drawerItem = nullptr;
+    double m_rowHeight = 0.0;
+    bool m_grayOverlay = false;
+    bool m_draggingItems = false;
+    bool m_canMarkComplete = false;
+    QString m_lastDisplayName;
     int m_lastQuadrantClicked = 0;
     int m_selectedQuadrant = -1;
     bool m_syncing = false;

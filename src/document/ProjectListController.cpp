@@ -12,6 +12,7 @@
 #include "TodoModel.h"
 #include "Utils.h"
 
+#include <QPointer>
 #include <QTimer>
 
 #include <exception>
@@ -147,26 +148,39 @@ void ProjectListController::markProjectAsDeleted()
         qCInfo(lcDocument) << "Cannot delete more than one list at a time";
         return;
     }
-    const int oldRow = selection.first();
-    TODOList *list = asList(m_controller->arrangedObjects().at(oldRow));
+    TODOList *list = asList(m_controller->arrangedObjects().at(selection.first()));
+    QPointer<ProjectListController> self(this);
+    userConfirmsProjectDeletion(list, [self, list](bool confirmed) {
+        if (self)
+            self->trashAfterConfirmation(list, confirmed);
+    });
+}
 
-    if (userConfirmsProjectDeletion(list)) {
+void ProjectListController::trashAfterConfirmation(TODOList *list, bool confirmed)
+{
+    // While the question was open a sync may have removed the list or
+    // moved it: only a list still shown is trashed, and the row selected
+    // afterwards is the one it stands in now.
+    const int row = m_controller->indexOfArrangedObject(list);
+    if (confirmed && row >= 0) {
+        m_document.managedObjectContext()->undoManager()->setActionName(QStringLiteral("Delete List"));
         markProject(list, RecordState::Trashed);
-        m_document.view()->closeDrawer();
+        m_document.closeDrawer();
         const int rows = int(m_controller->arrangedObjects().size());
         if (rows > 0)
-            selectRow(oldRow < rows ? oldRow : rows - 1);
+            selectRow(row < rows ? row : rows - 1);
     }
     m_document.cleanListCustomCells();
 }
 
-bool ProjectListController::userConfirmsProjectDeletion(TODOList *list)
+void ProjectListController::userConfirmsProjectDeletion(TODOList *list, DocumentAlerts::Answer answer)
 {
-    if (!list)
-        return false;
-    return m_document.alerts()->confirm(
-        QStringLiteral("Are you sure you want to delete list named '%1'?").arg(list->name()),
-        QStringLiteral("Deleted lists cannot be restored."));
+    if (!list) {
+        answer(false);
+        return;
+    }
+    m_document.alerts()->confirm(QStringLiteral("Are you sure you want to delete list named '%1'?").arg(list->name()),
+                                 QStringLiteral("Deleted lists cannot be restored."), std::move(answer));
 }
 
 void ProjectListController::markProject(TODOList *list, int state)

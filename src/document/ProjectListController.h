@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DocumentView.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -36,7 +38,8 @@ public:
     // Asks, then trashes the selected list ("Cannot delete more than one list at a time"
     // when not exactly one is selected).
     void markProjectAsDeleted();
-    bool userConfirmsProjectDeletion(TODOList *list);
+    // Asks whether to delete the list; the answer comes later.
+    void userConfirmsProjectDeletion(TODOList *list, DocumentAlerts::Answer answer);
     // Sets the state and keeps the trashed-list array in step.
     void markProject(TODOList *list, int state);
 
@@ -76,6 +79,7 @@ signals:
     void selectedProjectChanged();
 
 private:
+    void trashAfterConfirmation(TODOList *list, bool confirmed);
     // Installs the sort of an order without storing it.
     void applyOrder(bool alphabetical);
 

@@ -117,6 +117,7 @@ void QuadrantFilters::updateFilters()
 
     // The sidebar's overviews count with the same choices.
     m_document.cleanListCustomCells();
+    emit m_document.filtersChanged();
     savePreferences();
     m_document.adjustItemIndices();
 }
@@ -141,11 +142,12 @@ void QuadrantFilters::updateSortDescriptors()
                 controller->setSortDescriptors(descriptors);
         }
         m_document.cleanListCustomCells();
+        emit m_document.filtersChanged();
         savePreferences();
         if (m_sorting == 0)
             m_document.adjustItemIndices();
     }
-    m_document.view()->closeDrawer();
+    m_document.closeDrawer();
 }
 
 void QuadrantFilters::showNewItems()
@@ -154,7 +156,6 @@ void QuadrantFilters::showNewItems()
         return;
     if (!m_searchText.isEmpty()) {
         m_searchText.clear();
-        m_document.view()->setSearchFieldText(QString());
     }
     if (m_showing == ShowCompleted)
         m_showing = ShowOpen;

@@ -2,8 +2,6 @@
 
 #include <QStringView>
 
-#include <cstdio>
-
 namespace ColorText {
 
 namespace {
@@ -74,13 +72,6 @@ private:
     qsizetype m_pos = 0;
 };
 
-QString format(const char *pattern, double a, double b, double c, double d)
-{
-    char buffer[160];
-    std::snprintf(buffer, sizeof buffer, pattern, a, b, c, d);
-    return QString::fromLatin1(buffer);
-}
-
 } // namespace
 
 QColor colorWithString(const QString &text)
@@ -122,14 +113,15 @@ QColor colorWithHexColorString(const QString &text)
 QString stringFromColor(const QColor &color)
 {
     const QColor rgb = color.toRgb();
-    return format("{%0.3f, %0.3f, %0.3f, %0.3f}", rgb.redF(), rgb.greenF(), rgb.blueF(), rgb.alphaF());
+    // QString::asprintf always writes a decimal point; the C library would
+    // follow the user's locale and write "0,867" where a comma separates components.
+    return QString::asprintf("{%0.3f, %0.3f, %0.3f, %0.3f}", double(rgb.redF()), double(rgb.greenF()),
+                             double(rgb.blueF()), double(rgb.alphaF()));
 }
 
 QString themeString(float red, float green, float blue)
 {
-    char buffer[120];
-    std::snprintf(buffer, sizeof buffer, "{%g, %g, %g, 1}", double(red), double(green), double(blue));
-    return QString::fromLatin1(buffer);
+    return QString::asprintf("{%g, %g, %g, 1}", double(red), double(green), double(blue));
 }
 
 QString hexadecimalValue(const QColor &color)

@@ -86,19 +86,6 @@ bool ManagedObjectContext::open(const QString &path, QString *error, StoreAccess
     return openLocked(path, std::move(lock), access, error);
 }
 
-bool ManagedObjectContext::takeOverStore(ManagedObjectContext &previous, QString *error)
-{
-    if (!previous.m_io)
-        return failWith(error, QStringLiteral("No store to take over"));
-    const QString path = previous.m_path;
-    const QString message = whyNotOpen(path);
-    if (!message.isEmpty())
-        return failWith(error, message);
-    std::unique_ptr<QLockFile> lock = std::move(previous.m_lock);
-    previous.close();
-    return openLocked(path, std::move(lock), StoreAccess::Write, error);
-}
-
 QString ManagedObjectContext::whyNotOpen(const QString &path) const
 {
     if (m_io)

@@ -56,11 +56,6 @@ public:
     // Only a context with no records may open a store. A write-protected
     // store is refused unless the caller only reads (StoreAccess::Read).
     bool open(const QString &path, QString *error = nullptr, StoreAccess access = StoreAccess::Write);
-    // Opens the store file previous has open, reading it afresh. The lock
-    // passes from previous to this context, so no other process can take the
-    // store in between. Once the lock has passed, previous is closed whatever
-    // the outcome; a context that holds records takes nothing over.
-    bool takeOverStore(ManagedObjectContext &previous, QString *error = nullptr);
     // Creates a new store file at a path where no file exists and writes every
     // record of the context into it.
     bool create(const QString &path, QString *error = nullptr);

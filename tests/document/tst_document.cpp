@@ -37,6 +37,8 @@ private slots:
     void markingFollowsThePercentage();
     void confirmedActionsOnTheSelection_data();
     void confirmedActionsOnTheSelection();
+    void answerArrivesAfterChanges_data();
+    void answerArrivesAfterChanges();
     void crossPosition_data();
     void crossPosition();
     void selectedRowIsStoredWhenItMoves_data();
@@ -90,9 +92,8 @@ void TestDocument::adding()
     const int row = f.document->controllerForQuadrant(1)->indexOfArrangedObject(item);
     QCOMPARE(f.document->selectedItemsInQuadrant(1), QList<TODOItem *>{item});
     QVERIFY(f.view.calls.contains(QStringLiteral("beginEditingRow 1 %1").arg(row)));
-    QCOMPARE(f.view.drawerItem, item);
+    QCOMPARE(f.document->drawerItem(), item);
     QCOMPARE(f.document->filters().searchText(), QString());
-    QCOMPARE(f.view.searchFieldText, QString());
     QCOMPARE(f.document->filters().showingChoice(), showingAfter);
     QCOMPARE(f.document->filters().hasDueDateChoice(), 0);
     QCOMPARE(f.document->addTODOItemToQuadrant(4), nullptr);
@@ -164,6 +165,40 @@ void TestDocument::confirmedActionsOnTheSelection()
     QCOMPARE(c->arrangedObjects().size(), 2);
     QCOMPARE(c->selectionIndexes(), QList<int>{1});
     QCOMPARE(f.calendar.calls.size(), deleting ? 2 : 0); // the calendar events of trashed items go
+}
+
+// The question stays open while the store changes (a sync, the selection
+// moving on): the answer acts on the items asked about, as far as they are
+// still there, and never on what is selected by then.
+void TestDocument::answerArrivesAfterChanges()
+{
+    QFETCH(bool, deleting);
+    QFETCH(int, state);
+    DocumentFixture f;
+    f.selectedList();
+    QList<TODOItem *> items;
+    for (int i = 0; i < 4; ++i)
+        items << f.item(0, QStringLiteral("item %1").arg(i));
+    f.document->enableQuadrant(0, {0, 1}, false);
+    const QList<TODOItem *> asked = f.document->selectedItemsInQuadrant(0);
+    f.alerts.holdAnswers = true;
+    deleting ? f.document->markItemsAsDeleted() : f.document->markListOrItemsAsCompleted();
+    QCOMPARE(f.alerts.pending.size(), 1);
+
+    asked[0]->setState(RecordState::Deleted); // gone for good meanwhile
+    f.document->enableQuadrant(0, {2, 3}, false);
+    const QList<TODOItem *> selectedNow = f.document->selectedItemsInQuadrant(0);
+    f.alerts.answerNext(true);
+
+    QCOMPARE(asked[0]->state(), int(RecordState::Deleted));
+    QCOMPARE(asked[1]->state(), state);
+    for (TODOItem *item : selectedNow)
+        QCOMPARE(item->state(), int(RecordState::Open));
+}
+
+void TestDocument::answerArrivesAfterChanges_data()
+{
+    confirmedActionsOnTheSelection_data();
 }
 
 void TestDocument::crossPosition_data()
@@ -256,7 +291,10 @@ void TestDocument::failedSaveIsReportedAndNotDropped()
 
     // At quit: the user is asked, tries again, then gives up.
     f.alerts.queued = {true, false};
-    QVERIFY(!f.document->saveBeforeQuitting());
+    QList<bool> outcomes;
+    const auto record = [&outcomes](bool saved) { outcomes << saved; };
+    f.document->saveBeforeQuitting(record);
+    QCOMPARE(outcomes, QList<bool>{false});
     QCOMPARE(f.alerts.messages.size(), 2);
     QVERIFY(f.alerts.messages.first().startsWith(QStringLiteral("File could not be saved!|")));
 
@@ -265,7 +303,8 @@ void TestDocument::failedSaveIsReportedAndNotDropped()
     const std::unique_ptr<MyDocument> document = documentWithStore(f, "saved.sqlite");
     const QString path = document->managedObjectContext()->storePath();
     document->addNewProjectWithName("kept");
-    QVERIFY(document->saveBeforeQuitting());
+    document->saveBeforeQuitting(record);
+    QCOMPARE(outcomes, (QList<bool>{false, true}));
     QCOMPARE(f.alerts.messages.size(), 2);
     const QByteArray saved = fileHash(path);
     QVERIFY(document->canCloseDocument());

@@ -18,43 +18,24 @@
 
 #include <memory>
 
-// Records every call as one line ("closeDrawer", "scrollRowToVisible 0 3") in order.
+// Records every call as one line ("scrollRowToVisible 0 3") in order.
 class FakeDocumentView : public DocumentView
 {
 public:
     QStringList calls;
-    TODOItem *drawerItem = nullptr;
-    QString searchFieldText;
 
-    void openDrawer(TODOItem *item, bool takeFocus) override
-    {
-        drawerItem = item;
-        record("openDrawer", item ? item->name() : QStringLiteral("-"), takeFocus);
-    }
-    void closeDrawer() override { drawerItem = nullptr, record("closeDrawer"); }
-    bool isDrawerOpen() const override { return drawerItem; }
     void scrollRowToVisible(int q, int row) override { record("scrollRowToVisible", q, row); }
     void beginEditingRow(int q, int row) override { record("beginEditingRow", q, row); }
     void focusQuadrant(int q) override { record("focusQuadrant", q); }
     double quadrantArea(int) const override { return 100.0; }
-    void setQuadrantRowHeight(double h) override { record("setQuadrantRowHeight", h); }
     void moveQuadrantCross(double x, double y, bool animated) override { record("moveQuadrantCross", x, y, animated); }
-    void setMarkCompleteEnabled(bool e) override { record("setMarkCompleteEnabled", e); }
-    void setToolbarDragging(bool d) override { record("setToolbarDragging", d); }
     void scrollSidebarRowToVisible(int row) override { record("scrollSidebarRowToVisible", row); }
     void beginEditingListName(int row) override { record("beginEditingListName", row); }
     void focusSidebar() override { record("focusSidebar"); }
-    void setSidebarCollapsed(bool c, bool a) override { record("setSidebarCollapsed", c, a); }
     void focusSearchField() override { record("focusSearchField"); }
-    void setSearchFieldText(const QString &t) override { searchFieldText = t, record("setSearchFieldText", t); }
-    void setStatusText(const QString &t) override { record("setStatusText", t); }
     void resizeIfNeeded() override { record("resizeIfNeeded"); }
-    void showBusyOverlay() override { record("showBusyOverlay"); }
-    void hideBusyOverlay() override { record("hideBusyOverlay"); }
     void showUndeleteSheet() override { record("showUndeleteSheet"); }
-    void titleChanged() override { record("titleChanged"); }
 
-private:
     template <typename... Args>
     void record(const char *name, const Args &...args)
     {
@@ -64,22 +45,29 @@ private:
     }
 };
 
-// Answers confirmations from a queue (default: the `answer` value) and keeps
-// every message shown.
+// Answers questions from a queue (default: the `answer` value) and keeps
+// every message shown. With `holdAnswers` the questions wait in `pending`
+// until the test answers them, as a window-modal alert would.
 class FakeAlerts : public DocumentAlerts
 {
 public:
     bool answer = true;
+    bool holdAnswers = false;
     QList<bool> queued;
+    QList<Answer> pending;
     QStringList messages;      // "message|informative text"
     QStringList warnings;
 
-    bool confirm(const QString &message, const QString &informativeText) override
+    void confirm(const QString &message, const QString &informativeText, Answer reply) override
     {
         messages << message + QLatin1Char('|') + informativeText;
-        return queued.isEmpty() ? answer : queued.takeFirst();
+        if (holdAnswers)
+            pending << reply;
+        else
+            reply(queued.isEmpty() ? answer : queued.takeFirst());
     }
     void warn(const QString &message) override { warnings << message; }
+    void answerNext(bool confirmed) { pending.takeFirst()(confirmed); }
 };
 
 class FakeCalendar : public CalendarBridge
@@ -119,6 +107,13 @@ struct DocumentFixture {
         document->setCalendar(&calendar);
         document->setHost(&host);
         document->setPasteboard(&pasteboard);
+        // The drawer is document state; the log shows when it opened and closed.
+        QObject::connect(document.get(), &MyDocument::drawerItemChanged, [this](TODOItem *item, bool takeFocus) {
+            if (item)
+                view.record("openDrawer", item->name(), takeFocus);
+            else
+                view.record("closeDrawer");
+        });
     }
     ~DocumentFixture()
     {

@@ -1,0 +1,251 @@
+// Colour texts, theme lines and files, applying a theme, and the resources we ship.
+#include "ColorList.h"
+#include "ColorText.h"
+#include "ColorTheme.h"
+#include "DocumentFakes.h"
+#include "TestSupport.h"
+#include "UndoManager.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+enum class Operation { ReadBraces, ReadHex, Write, WebHex };
+enum class Setup { SelectedList, UnselectedList, NoThemeFile };
+
+const QStringList Primaries{"{1, 0, 0, 1}", "{0, 1, 0, 1}", "{0, 0, 1, 1}", "{1, 1, 1, 1}"};
+const QString PrimaryNumbers = QStringLiteral("255 0 0 0 255 0 0 0 255 255 255 255");
+
+QStringList colorTexts(const TODOList *list)
+{
+    return {list->colorFirstQuadrant(), list->colorSecondQuadrant(), list->colorThirdQuadrant(),
+            list->colorFourthQuadrant()};
+}
+
+} // namespace
+
+class TestThemes : public QObject
+{
+    Q_OBJECT
+private slots:
+    void colorText_data();
+    void colorText();
+    void themeLine_data();
+    void themeLine();
+    void themeFile_data();
+    void themeFile();
+    void applyTheme_data();
+    void applyTheme();
+    void picture();
+    void colorList();
+    void shippedResources();
+};
+
+void TestThemes::colorText_data()
+{
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QColor>("color"); // invalid: the text reads as no colour
+
+    const QColor white(Qt::white), red(Qt::red), none;
+    QTest::newRow("theme form") << Operation::ReadBraces << "{1, 1, 1, 1}" << white;
+    QTest::newRow("new list form") << Operation::ReadBraces << "{1.000000, 1.000000, 1.000000, 1.000000}" << white;
+    QTest::newRow("colour well form") << Operation::ReadBraces << "{1.000, 1.000, 1.000, 1.000}" << white;
+    QTest::newRow("spaces everywhere") << Operation::ReadBraces << " { 1 , 0 , 0 , 1 } " << red;
+    QTest::newRow("five numbers") << Operation::ReadBraces << "{1, 0, 0, 1, 0}" << none;
+    QTest::newRow("text after the brace") << Operation::ReadBraces << "{1, 0, 0, 1} x" << none;
+    QTest::newRow("no opening brace") << Operation::ReadBraces << "1, 0, 0, 1}" << none;
+    QTest::newRow("empty") << Operation::ReadBraces << "" << none;
+    QTest::newRow("hex with 0x") << Operation::ReadHex << "0xff0000" << red;
+    QTest::newRow("hex digits") << Operation::ReadHex << "00ff00" << QColor(Qt::green);
+    QTest::newRow("hex with # is not read") << Operation::ReadHex << "#ff0000" << QColor(Qt::black);
+    QTest::newRow("well alpha") << Operation::Write << "{1.000, 0.000, 0.000, 0.500}" << QColor::fromRgbF(1, 0, 0, 0.5);
+    QTest::newRow("well default") << Operation::Write << "{0.867, 0.953, 0.678, 1.000}" << QColor(221, 243, 173);
+    QTest::newRow("web white") << Operation::WebHex << "#ffffff" << white;
+    QTest::newRow("web of a well text") << Operation::WebHex << "#ddf3ad" << QColor::fromRgbF(0.867f, 0.953f, 0.678f);
+}
+
+// The three writers' forms read alike; the colour well's text reads back as the colour written.
+void TestThemes::colorText()
+{
+    QFETCH(Operation, operation);
+    QFETCH(QString, text);
+    QFETCH(QColor, color);
+    if (operation == Operation::Write) {
+        QCOMPARE(ColorText::stringFromColor(color), text);
+        QCOMPARE(ColorText::colorWithString(text).rgba(), color.rgba());
+    } else if (operation == Operation::WebHex) {
+        QCOMPARE(ColorText::hexadecimalValue(color), text);
+    } else {
+        QCOMPARE(operation == Operation::ReadHex ? ColorText::colorWithHexColorString(text)
+                                                 : ColorText::colorWithString(text),
+                 color);
+    }
+}
+
+void TestThemes::themeLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("texts"); // the applied colour texts; empty: the line is invalid
+    QTest::addColumn<QString>("log");
+
+    QTest::newRow("integers, runs of spaces") << "i:  255   0 0    0 255  0 0 0   255 255 255 255 :Name" << Primaries << "";
+    QTest::newRow("eleven integers") << "i:255 0 0 0 255 0 0 0 255 255 255:Name" << QStringList()
+                                     << "ERROR: Theme string format requires 12 numbers. 11 found";
+    QTest::newRow("format hex") << "hex:0xff0000\t00ff00 0000FF ffffff:Name" << Primaries << "";
+    QTest::newRow("decimals in shortest form") << "d:0.5 1 0.25 0 0 0 1 1 1 0.87 0.93 0.8:Name"
+                                               << QStringList{"{0.5, 1, 0.25, 1}", "{0, 0, 0, 1}", "{1, 1, 1, 1}",
+                                                              "{0.87, 0.93, 0.8, 1}"}
+                                               << "";
+    QTest::newRow("name with a colon") << "i:" + PrimaryNumbers + ":Time: now" << QStringList()
+                                       << "ERROR: String format requires 3 colon-separated tokens. 4 found";
+    QTest::newRow("bad format letter") << "x:" + PrimaryNumbers + ":Name" << QStringList()
+                                       << "ERROR: String format must start with 'h', 'i' or 'd'. Got 'x'";
+    QTest::newRow("empty first field") << ":" + PrimaryNumbers + ":Name" << QStringList()
+                                       << "ERROR: String format must start with 'h', 'i' or 'd'. Got ''";
+    QTest::newRow("hex with #") << "h:#ff0000 00ff00 0000ff ffffff:Name" << QStringList() << "";
+    QTest::newRow("integer above 255") << "i:256 0 0 " + PrimaryNumbers.mid(8) + ":Name" << QStringList() << "";
+}
+
+void TestThemes::themeLine()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, log);
+    LogCapture capture("corvane.ui");
+    const std::optional<ColorTheme> theme = ColorTheme::initWithString(line);
+    QStringList applied;
+    for (int q = 0; theme && q < 4; ++q)
+        applied << theme->themeString(q);
+    QCOMPARE(applied, texts);
+    QVERIFY(!theme || theme->name() == QStringLiteral("Name"));
+    if (!log.isEmpty())
+        QCOMPARE(capture.lines(), QStringList{log});
+}
+
+void TestThemes::themeFile_data()
+{
+    QTest::addColumn<QByteArray>("contents"); // null: no file
+    QTest::addColumn<QStringList>("names");   // empty: not loaded
+    QTest::addColumn<QString>("log");
+
+    const QByteArray a = "i:255 0 0 0 255 0 0 0 255 255 255 255:A", b = "h:ffffff eeeeee dddddd cccccc:B";
+    QTest::newRow("blank lines around") << "\n \n  " + a + "\n" + b + "\n\n \t\n" << QStringList{"A", "B"} << "";
+    QTest::newRow("blank line inside") << a + "\n\n" + b << QStringList() << "ERROR: Invalid color theme string: ''";
+    QTest::newRow("CR before LF") << a + "\r\n" + b + "\r\n" << QStringList() << "ERROR: Invalid color theme string: ''";
+    QTest::newRow("no file") << QByteArray() << QStringList() << "ERROR: Cannot open theme file 'colorthemes.txt'";
+}
+
+void TestThemes::themeFile()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QStringList, names);
+    QFETCH(QString, log);
+    QTemporaryDir dir;
+    if (!contents.isNull())
+        QVERIFY(writeBytes(dir.filePath("colorthemes.txt"), contents));
+    LogCapture capture("corvane.ui");
+    const auto producer = ColorThemeProducer::initWithFileNamed(QStringLiteral("colorthemes"), dir.path());
+    QStringList loaded;
+    for (const ColorTheme &theme : producer ? producer->themes() : std::vector<ColorTheme>())
+        loaded << theme.name();
+    QCOMPARE(producer.has_value(), !names.isEmpty());
+    QCOMPARE(loaded, names);
+    QVERIFY(log.isEmpty() || capture.contains(log));
+}
+
+void TestThemes::applyTheme_data()
+{
+    QTest::addColumn<int>("tag");
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QStringList>("texts"); // empty: the list keeps its colours
+
+    const QStringList third{"{1, 0, 0, 1}", "{0.5, 1, 0.25, 1}", "{0, 0, 1, 1}", "{1, 1, 1, 1}"};
+    QTest::newRow("third theme") << 102 << Setup::SelectedList << third;
+    QTest::newRow("tag before the first") << 99 << Setup::SelectedList << QStringList();
+    QTest::newRow("tag after the last") << 103 << Setup::SelectedList << QStringList();
+    QTest::newRow("no selected list") << 102 << Setup::UnselectedList << QStringList();
+    QTest::newRow("no theme file") << 100 << Setup::NoThemeFile << QStringList();
+}
+
+// A theme chosen from the menu colours the selected list as one undo step named for the menu.
+void TestThemes::applyTheme()
+{
+    QFETCH(int, tag);
+    QFETCH(Setup, setup);
+    QFETCH(QStringList, texts);
+    QTemporaryDir dir;
+    const QByteArray file = "i:255 0 0 0 0 0 0 0 0 0 0 0:Dark\nh:eeeeee dddddd cccccc bbbbbb:Grey\n"
+                            "d:1 0 0 0.5 1 0.25 0 0 1 1 1 1:Third\n";
+    QVERIFY(setup == Setup::NoThemeFile || writeBytes(dir.filePath("colorthemes.txt"), file));
+    DocumentFixture f;
+    TODOList *list = setup == Setup::UnselectedList ? f.document->addNewProjectWithName("Aside") : f.selectedList();
+    QCoreApplication::processEvents();
+    const QStringList before = colorTexts(list);
+    QSignalSpy overviews(f.document.get(), &MyDocument::listCellsChanged);
+
+    LogCapture quiet;
+    ColorThemes themes(f.document.get(), dir.path());
+    themes.loadColorThemes();
+    QStringList menu;
+    for (const ColorThemes::MenuEntry &entry : themes.menuEntries())
+        menu << entry.title + " " + QString::number(entry.tag);
+    QCOMPARE(menu.join(", "), setup == Setup::NoThemeFile ? "" : "Dark 100, Grey 101, Third 102");
+    themes.changeColorTheme(tag);
+    QCoreApplication::processEvents();
+    QCOMPARE(colorTexts(list), texts.isEmpty() ? before : texts);
+    QCOMPARE(overviews.isEmpty(), texts.isEmpty());
+    if (texts.isEmpty())
+        return;
+    QCOMPARE(f.context()->undoManager()->undoActionName(), QStringLiteral("Apply Theme"));
+    f.document->undo();
+    QCOMPARE(colorTexts(list), before);
+}
+
+// The picture shows the quadrants like the matrix, each a sharp 16x16 block.
+void TestThemes::picture()
+{
+    const std::optional<ColorTheme> theme = ColorTheme::initWithString("h:ffe0b2 102030 0xabcdef 000000:H");
+    QVERIFY(theme);
+    const QImage image = theme->image();
+    QCOMPARE(image.size(), QSize(32, 32));
+    const QRgb pixels[4] = {qRgb(0xff, 0xe0, 0xb2), qRgb(0x10, 0x20, 0x30), qRgb(0xab, 0xcd, 0xef), qRgb(0, 0, 0)};
+    for (int q = 0; q < 4; ++q) {
+        const int left = (q % 2) * 16, top = (q / 2) * 16;
+        QCOMPARE(image.pixel(left, top), pixels[q]);
+        QCOMPARE(image.pixel(left + 15, top + 15), pixels[q]);
+    }
+}
+
+// Lines that are not a colour and a name around ";" are left out.
+void TestThemes::colorList()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath("colors.txt"), "{1, 0, 0, 1};Red\n\n{0, 1, 0, 1};Green;Extra\nNo colour\n"
+                                                   "not a colour;Bad\n{0, 0, 1, 1};Blue"));
+    QStringList entries;
+    for (const ColorList::NamedColor &entry : ColorList::loadColors(dir.filePath("colors.txt")))
+        entries << entry.name + " " + ColorText::hexadecimalValue(entry.color);
+    QCOMPARE(entries, (QStringList{"Red #ff0000", "Blue #0000ff"}));
+}
+
+// The files we ship load whole, with distinct names and colours light enough for black text.
+void TestThemes::shippedResources()
+{
+    const auto producer = ColorThemeProducer::initWithFileNamed(QStringLiteral("colorthemes"));
+    QVERIFY(producer && producer->themes().size() >= 8);
+    QSet<QString> names;
+    for (const ColorTheme &theme : producer->themes()) {
+        names.insert(theme.name().trimmed());
+        for (int q = 0; q < 4; ++q) {
+            const QColor c = theme.colorNumber(q);
+            QVERIFY2(0.299 * c.redF() + 0.587 * c.greenF() + 0.114 * c.blueF() > 0.6, qPrintable(theme.name()));
+        }
+    }
+    QVERIFY(!names.contains(QString()) && names.size() == int(producer->themes().size()));
+    QVERIFY(ColorList::loadColors().size() >= 12);
+}
+
+QTEST_GUILESS_MAIN(TestThemes)
+#include "tst_themes.moc"
