@@ -187,7 +187,7 @@ bool QuadrantItemModel::dropMimeData(const QMimeData *data, Qt::DropAction actio
         PasteboardTypes::ItemArchive archive;
         if (!PasteboardTypes::decodeItems(data->data(PasteboardTypes::Item), &archive))
             return false;
-        return false; // TEMP m_document->itemDrops().handleTodoItem(archive, m_quadrant, dropRow(row, parent));
+        return m_document->itemDrops().handleTodoItem(archive, m_quadrant, dropRow(row, parent));
     }
     return false;
 }

@@ -270,36 +270,50 @@ void TestItemModels::itemDragRecord()
 void TestItemModels::dropsOnAQuadrant_data()
 {
     QTest::addColumn<QString>("type");
+    QTest::addColumn<QList<int>>("dragged"); // rows dragged out of this quadrant
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("parentRow");
     QTest::addColumn<bool>("canDrop");
     QTest::addColumn<bool>("taken");
+    QTest::addColumn<QStringList>("after"); // empty: unchanged
     const QString color = QStringLiteral("application/x-color");
-    QTest::newRow("colour on a row") << color << -1 << 2 << true << true;
-    QTest::newRow("colour below the last row") << color << -1 << -1 << true << true;
-    QTest::newRow("colour past the rows") << color << 7 << -1 << false << false;
-    QTest::newRow("plain text, not mapped yet") << QStringLiteral("text/plain") << 0 << -1 << true << false;
-    QTest::newRow("unknown type") << QStringLiteral("application/x-other") << 0 << -1 << false << false;
-    QTest::newRow("damaged item record") << PasteboardTypes::Item << 1 << -1 << true << false;
+    const QString item = PasteboardTypes::Item;
+    const QList<int> none;
+    QTest::newRow("colour on a row") << color << none << -1 << 2 << true << true << QStringList();
+    QTest::newRow("colour below the last row") << color << none << -1 << -1 << true << true << QStringList();
+    QTest::newRow("colour past the rows") << color << none << 7 << -1 << false << false << QStringList();
+    QTest::newRow("plain text, not mapped yet") << "text/plain" << none << 0 << -1 << true << false << QStringList();
+    QTest::newRow("unknown type") << "application/x-other" << none << 0 << -1 << false << false << QStringList();
+    QTest::newRow("damaged item record") << item << none << 1 << -1 << true << false << QStringList();
+    QTest::newRow("rows 2 and 3 onto row 4") << item << QList<int>{2, 3} << -1 << 4 << true << true
+                                             << QStringList{"pear", "apple", "banana", "cherry", "kiwi", "fig"};
+    // Not a drop onto itself: it lands below the last row.
+    QTest::newRow("last row below the last row") << item << QList<int>{5} << -1 << -1 << true << true << QStringList();
 }
 
-// Drops that are not item moves leave every item as it was.
+// Item drags go to the document's drop operations with the row they land
+// on; other drops leave every item as it was.
 void TestItemModels::dropsOnAQuadrant()
 {
     QFETCH(QString, type);
+    QFETCH(QList<int>, dragged);
     QFETCH(int, row);
     QFETCH(int, parentRow);
+    QFETCH(QStringList, after);
     Quadrants f;
     QuadrantItemModel model(f.document.get(), 0);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     const QStringList before = rowNames(model);
 
-    std::unique_ptr<QMimeData> data(mimeWith(type, "not an archive"));
+    QModelIndexList indexes;
+    for (int r : dragged)
+        indexes << model.index(r);
+    std::unique_ptr<QMimeData> data(dragged.isEmpty() ? mimeWith(type, "not an archive") : model.mimeData(indexes));
     const QModelIndex parent = parentRow >= 0 ? model.index(parentRow) : QModelIndex();
     QTEST(model.canDropMimeData(data.get(), Qt::MoveAction, row, 0, parent), "canDrop");
     QTEST(model.dropMimeData(data.get(), Qt::MoveAction, row, 0, parent), "taken");
     f.context()->processPendingChanges();
-    QCOMPARE(rowNames(model), before);
+    QCOMPARE(rowNames(model), after.isEmpty() ? before : after);
     // A view's move drag never removes rows by itself.
     QVERIFY(!model.removeRows(0, 1));
 }
