@@ -285,8 +285,8 @@ void TestItemModels::dropsOnAQuadrant_data()
     QTest::newRow("plain text, not mapped yet") << "text/plain" << none << 0 << -1 << true << false << QStringList();
     QTest::newRow("unknown type") << "application/x-other" << none << 0 << -1 << false << false << QStringList();
     QTest::newRow("damaged item record") << item << none << 1 << -1 << true << false << QStringList();
-    QTest::newRow("rows 2 and 3 onto row 4") << item << QList<int>{2, 3} << -1 << 4 << true << true
-                                             << QStringList{"pear", "apple", "banana", "cherry", "kiwi", "fig"};
+    QTest::newRow("row 4 onto row 1") << item << QList<int>{4} << -1 << 1 << true << true
+                                      << QStringList{"pear", "banana", "apple", "kiwi", "fig", "cherry"};
     // Not a drop onto itself: it lands below the last row.
     QTest::newRow("last row below the last row") << item << QList<int>{5} << -1 << -1 << true << true << QStringList();
 }
