@@ -45,7 +45,7 @@ TODOItem *QuadrantItemModel::itemAt(int row) const
 
 QVariant QuadrantItemModel::data(const QModelIndex &index, int role) const
 {
-    const TODOItem *item = itemAt(index.row());
+    TODOItem *item = itemAt(index.row());
     if (!item || index.parent().isValid())
         return {};
     switch (role) {
@@ -56,7 +56,7 @@ QVariant QuadrantItemModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         return item->state() != 0 ? Qt::Checked : Qt::Unchecked;
     case ItemRole:
-        return QVariant::fromValue(const_cast<TODOItem *>(item));
+        return QVariant::fromValue(item);
     case NotesRole:
         return item->descriptionText();
     case IconRole:
