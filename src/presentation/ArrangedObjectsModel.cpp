@@ -75,8 +75,8 @@ void ArrangedObjectsModel::followArrangement()
     const QSet<const ManagedObject *> next = asSet(arranged);
     const bool shared = std::any_of(m_rows.cbegin(), m_rows.cend(), [&](const ManagedObject *o) { return next.contains(o); });
 
-    // The selection model's own reactions to row changes are not the user's.
-    m_syncingSelection = true;
+    // The selection model follows its rows by itself, and the controller's
+    // selection follows its records: the two stay in step.
     if (!shared && !m_rows.isEmpty() && !arranged.isEmpty()) {
         // Nothing in common (another list): nothing a view holds can survive.
         beginResetModel();
@@ -87,8 +87,6 @@ void ArrangedObjectsModel::followArrangement()
         moveRowsToOrderOf(arranged);
         insertRowsOf(arranged);
     }
-    m_syncingSelection = false;
-    selectionFromController();
 }
 
 void ArrangedObjectsModel::removeRowsNotIn(const QList<ManagedObject *> &arranged)
