@@ -67,9 +67,8 @@ void MainWindow::watchDocument(MyDocument *document)
     if (document) {
         m_connections << connect(document->managedObjectContext(), &ManagedObjectContext::objectsDidChange, this,
                                  &MainWindow::refresh);
-        // The title names the selected list.
-        m_connections << connect(&document->projects(), &ProjectListController::selectedProjectChanged, this,
-                                 &MainWindow::refresh);
+        // The title names the selected list and follows its renames.
+        m_connections << connect(document, &MyDocument::displayNameChanged, this, &MainWindow::refresh);
     }
     refresh();
 }

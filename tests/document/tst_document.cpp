@@ -4,6 +4,7 @@
 #include "DocumentFakes.h"
 #include "TestSupport.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include <limits>
@@ -41,6 +42,7 @@ private slots:
     void answerArrivesAfterChanges();
     void crossPosition_data();
     void crossPosition();
+    void titleFollowsTheSelectedList();
     void selectedRowIsStoredWhenItMoves_data();
     void selectedRowIsStoredWhenItMoves();
     void firstRunCreatesMyProjectOnce();
@@ -340,6 +342,27 @@ void TestDocument::autosaveWaitsForTheSyncExchange()
     QTRY_VERIFY(!context->hasChanges());
     QVERIFY(f.alerts.warnings.isEmpty());
     QVERIFY(log.linesOfType(QtWarningMsg).isEmpty());
+}
+
+// The window title names the selected list, also after a rename by the
+// user, an undo or a sync; renaming another list leaves it alone.
+void TestDocument::titleFollowsTheSelectedList()
+{
+    DocumentFixture f;
+    TODOList *other = f.document->addNewProjectWithName("Other");
+    TODOList *list = f.selectedList("Home");
+    QSignalSpy title(f.document.get(), &MyDocument::displayNameChanged);
+    other->setName("Elsewhere");
+    f.context()->processPendingChanges();
+    QCOMPARE(title.size(), 0);
+    f.context()->undoManager()->closeAutomaticGroup();
+    list->setName("Garden");
+    f.context()->processPendingChanges();
+    QCOMPARE(title.size(), 1);
+    QCOMPARE(f.document->displayName(), QStringLiteral("Corvane: Garden"));
+    f.context()->undoManager()->undo();
+    QCOMPARE(f.document->displayName(), QStringLiteral("Corvane: Home"));
+    QCOMPARE(title.size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestDocument)
