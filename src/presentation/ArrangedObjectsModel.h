@@ -17,7 +17,7 @@ struct ObjectsChange;
 // in the store get dataChanged for their rows only.
 //
 // The model owns a selection model kept in step with the controller's
-// selection both ways.
+// selection both ways. It must not outlive the controller.
 class ArrangedObjectsModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -26,11 +26,9 @@ public:
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
 
-    ArrayController *controller() const { return m_controller; }
     QItemSelectionModel *selectionModel() { return &m_selectionModel; }
     // The record shown in a row; null outside the rows.
     ManagedObject *objectAt(int row) const;
-    int rowOf(const ManagedObject *object) const { return int(m_rows.indexOf(object)); }
 
 protected:
     // Store changes: the default emits dataChanged for the rows of inserted and updated records.
