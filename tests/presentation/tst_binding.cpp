@@ -5,7 +5,6 @@
 #include "ManagedObjectContext.h"
 #include "TestSupport.h"
 
-#include <QColor>
 #include <QTest>
 
 #include <memory>
@@ -18,7 +17,6 @@ class Control : public QObject
     Q_PROPERTY(QString text MEMBER m_text WRITE setText NOTIFY changed)
     Q_PROPERTY(int level MEMBER m_level WRITE setLevel NOTIFY changed)
     Q_PROPERTY(bool enabled MEMBER m_enabled NOTIFY changed)
-    Q_PROPERTY(QColor colour MEMBER m_colour NOTIFY changed)
 public:
     int writes = 0;
     void setText(const QString &v) { m_text = v, ++writes, emit changed(); }
@@ -30,7 +28,6 @@ private:
     QString m_text;
     int m_level = 0;
     bool m_enabled = false;
-    QColor m_colour;
 };
 
 namespace {
@@ -118,8 +115,8 @@ void TestBinding::binds_data()
     QTest::newRow("absent") << Case{{2}, "text", name, "", commit, QStringLiteral("No item name"), {}, {}};
     QTest::newRow("one-way transformer") << Case{{0}, "text", count, "PercentageTransformer", continuous,
                                                  QStringLiteral("50% complete"), QStringLiteral("70% complete"), {}};
-    QTest::newRow("colour") << Case{{0}, "colour", "selection.text", "StringToColorTransformer", commit,
-                                    QColor(Qt::red), {}, {}};
+    QTest::newRow("colour") << Case{{0}, "text", "selection.text", "StringToColorTransformer", commit,
+                                    QStringLiteral("#ff0000"), {}, {}};
     QTest::newRow("disabled") << Case{{2}, "enabled", name, "NSIsNotNil", commit, false, {}, {}};
     QTest::newRow("enabled") << Case{{0}, "enabled", count, "", continuous, true, false, {}};
     QTest::newRow("continuous") << Case{{0}, "text", name, "", continuous, alpha, QStringLiteral("Beta"), {"Beta"}};
