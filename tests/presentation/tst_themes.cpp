@@ -14,9 +14,6 @@ namespace {
 enum class Operation { ReadBraces, ReadHex, Write, WebHex };
 enum class Setup { SelectedList, UnselectedList, NoThemeFile };
 
-const QStringList Primaries{"{1, 0, 0, 1}", "{0, 1, 0, 1}", "{0, 0, 1, 1}", "{1, 1, 1, 1}"};
-const QString PrimaryNumbers = QStringLiteral("255 0 0 0 255 0 0 0 255 255 255 255");
-
 QStringList colorTexts(const TODOList *list)
 {
     return {list->colorFirstQuadrant(), list->colorSecondQuadrant(), list->colorThirdQuadrant(),
@@ -86,9 +83,10 @@ void TestThemes::themeFile_data()
     QTest::addColumn<QStringList>("themes");  // empty: the file is not loaded
     QTest::addColumn<QString>("log");
 
-    const QByteArray numbers = PrimaryNumbers.toLatin1(), dark = "i:" + numbers + ":Dark";
-    const QByteArray spaced = "i:  255   0 0    0 255  0 0 0   255 255 255 255 :A", hex = "h:0xff0000\t00ff00 0000FF ffffff:B";
-    const QString primaries = Primaries.join(QLatin1Char(' '));
+    const QByteArray numbers = "255 0 0 0 255 0 0 0 255 255 255 255", dark = "i:" + numbers + ":Dark";
+    const QByteArray spaced = "i:  255   0 0    0 255  0 0 0   255 255 255 255 :A";
+    const QByteArray hex = "h:0xff0000\t00ff00 0000FF ffffff:B";
+    const QString primaries("{1, 0, 0, 1} {0, 1, 0, 1} {0, 0, 1, 1} {1, 1, 1, 1}");
     QTest::newRow("blank lines around, spaced numbers, hex") << "\n \n  " + spaced + "\n" + hex + "\n\n \t\n"
                                                              << QStringList{"A: " + primaries, "B: " + primaries} << "";
     QTest::newRow("decimals in shortest form") << QByteArray("d:0.5 1 0.25 0 0 0 1 1 1 0.87 0.93 0.8:D")
@@ -102,7 +100,8 @@ void TestThemes::themeFile_data()
                                        << "ERROR: String format must start with 'h', 'i' or 'd'. Got 'x'";
     QTest::newRow("hex with #") << QByteArray("h:#ff0000 00ff00 0000ff ffffff:Name") << QStringList() << "";
     QTest::newRow("integer above 255") << "i:256 0 0 " + numbers.mid(8) + ":Name" << QStringList() << "";
-    QTest::newRow("blank line inside") << dark + "\n\n" + hex << QStringList() << "ERROR: Invalid color theme string: ''";
+    QTest::newRow("blank line inside") << dark + "\n\n" + hex << QStringList()
+                                       << "ERROR: Invalid color theme string: ''";
     QTest::newRow("CR before LF") << dark + "\r\n" + hex + "\r\n" << QStringList()
                                   << "ERROR: Invalid color theme string: ''";
     QTest::newRow("no file") << QByteArray() << QStringList() << "ERROR: Cannot open theme file 'colorthemes.txt'";
