@@ -98,6 +98,8 @@ void TestThemes::themeFile_data()
                                        << "ERROR: String format requires 3 colon-separated tokens. 4 found";
     QTest::newRow("bad format letter") << "x:" + numbers + ":Name" << QStringList()
                                        << "ERROR: String format must start with 'h', 'i' or 'd'. Got 'x'";
+    QTest::newRow("empty first field") << ":" + numbers + ":Name" << QStringList()
+                                       << "ERROR: String format must start with 'h', 'i' or 'd'. Got ''";
     QTest::newRow("hex with #") << QByteArray("h:#ff0000 00ff00 0000ff ffffff:Name") << QStringList() << "";
     QTest::newRow("integer above 255") << "i:256 0 0 " + numbers.mid(8) + ":Name" << QStringList() << "";
     QTest::newRow("blank line inside") << dark + "\n\n" + hex << QStringList()
