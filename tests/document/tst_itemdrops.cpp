@@ -255,8 +255,8 @@ void TestItemDrops::addItemInTable_data()
     QTest::newRow("100 characters kept") << hundred << "" << hundred << "";
     QTest::newRow("101 characters, cut and trimmed") << b + " c" << "" << b + "..." << b + " c";
     QTest::newRow("leading line break") << "\n  " + b << "" << b.left(97) + "..." << "\n  " + b;
-    QTest::newRow("101 characters, notes with markup kept") << hundred + "d" << "From: <bob@example.com> & co\nline 2"
-                                                            << hundred + "..." << "From: <bob@example.com> & co\nline 2";
+    const QString markup("From: <bob@example.com> & co\nline 2");
+    QTest::newRow("101 characters, notes with markup kept") << hundred + "d" << markup << hundred + "..." << markup;
     // Cutting inside the pair would leave half a character in the name.
     QTest::newRow("two-unit character at the cut") << b + QStringLiteral("\U0001F600g") << "" << b + "..."
                                                    << b + QStringLiteral("\U0001F600g");
