@@ -20,12 +20,6 @@ namespace {
 const QStringList kIdentity{"id_", "serverID", "versionID", "boxFolderID", "resourceURI", "edited_since", "index",
                             "quadrant", "state", "owner", "ownerUsername"};
 
-// Ends the event-loop turn: changes are announced and the turn's undo group closes.
-void endTurn()
-{
-    QCoreApplication::processEvents();
-}
-
 QString namesOf(const QList<ManagedObject *> &objects)
 {
     QStringList names;
@@ -82,7 +76,7 @@ PasteboardTypes::ItemArchive dragOf(DocumentFixture &f, const TODOList *list, co
     if (TODOItem *top = items.value(topDuringDrag))
         top->setIndex(100000);
     f.document->rearrangeArrayControllers();
-    endTurn();
+    QCoreApplication::processEvents(); // the changes are announced and the turn's undo group closes
     return archive;
 }
 
@@ -143,11 +137,9 @@ void TestItemDrops::moveWithinList_data()
 
     // Moving down, the items go after the reference row: the one that stood at row 5.
     QTest::newRow("rows 2 and 3 of six onto row 4") << "A B C D E F|||" << "C D" << "" << 0 << 4 << 0 << "A B E F C D|||";
-    QTest::newRow("one item onto the row below itself") << "A B C D E F|||" << "B" << "" << 0 << 2 << 0 << "A C B D E F|||";
     QTest::newRow("moving up, before the row") << "A B C D E F|||" << "E F" << "" << 0 << 1 << 0 << "A E F B C D|||";
     QTest::newRow("into an empty quadrant") << "A B C|||" << "A B" << "" << 3 << 0 << 0 << "C|||A B";
     QTest::newRow("onto a middle row of another quadrant") << "A B C|D E F||" << "A" << "" << 1 << 1 << 0 << "B C|D A E F||";
-    QTest::newRow("at the end of a non-empty quadrant") << "A B|C D||" << "A" << "" << 1 << 2 << 0 << "B|C D A||";
     QTest::newRow("a row past the end") << "A B|C D||" << "A B" << "" << 1 << 9 << 0 << "|C D A B||";
     // Rows 1 and 2 hold A and B by the time of the drop: B and C still move.
     QTest::newRow("re-sorted during the drag") << "A B C D|||" << "B C" << "D" << 1 << 0 << 0 << "D A|B C||";
@@ -224,7 +216,7 @@ void TestItemDrops::moveFromOtherList()
     f.document->selectProject(targetList);
     makeItems(f, targetList, QStringLiteral("||") + targetItems, sortChoice);
     const int itemCount = f.context()->count(TODOItem::EntityName);
-    endTurn();
+    QCoreApplication::processEvents();
 
     QVERIFY(f.document->itemDrops().handleTodoItem(drag, 2, 1)); // the row is not used
 
@@ -244,7 +236,7 @@ void TestItemDrops::moveFromOtherList()
     QCOMPARE(f.context()->undoManager()->undoActionName(), QStringLiteral("Move Items"));
 
     // One undo takes back the whole drop, in both lists.
-    endTurn();
+    QCoreApplication::processEvents();
     f.document->undo();
     f.document->rearrangeArrayControllers();
     QCOMPARE(f.context()->count(TODOItem::EntityName), itemCount);
@@ -263,12 +255,11 @@ void TestItemDrops::addItemInTable_data()
     QTest::newRow("100 characters kept") << hundred << "" << hundred << "";
     QTest::newRow("101 characters, cut and trimmed") << b + " c" << "" << b + "..." << b + " c";
     QTest::newRow("leading line break") << "\n  " + b << "" << b.left(97) + "..." << "\n  " + b;
-    QTest::newRow("101 characters, notes kept") << hundred + "d" << "kept" << hundred + "..." << "kept";
+    const QString markup("From: <bob@example.com> & co\nline 2");
+    QTest::newRow("101 characters, notes with markup kept") << hundred + "d" << markup << hundred + "..." << markup;
     // Cutting inside the pair would leave half a character in the name.
     QTest::newRow("two-unit character at the cut") << b + QStringLiteral("\U0001F600g") << "" << b + "..."
                                                    << b + QStringLiteral("\U0001F600g");
-    QTest::newRow("notes with markup characters") << "Mail" << "From: Bob <bob@example.com> & co\nline 2" << "Mail"
-                                                  << "From: Bob <bob@example.com> & co\nline 2";
 }
 
 void TestItemDrops::addItemInTable()
@@ -307,10 +298,8 @@ void TestItemDrops::actionButtons_data()
     QTest::newRow("trash declined") << Trash << Declined << "";
     QTest::newRow("duplicate") << Duplicate << NoTwist << "A:0 A:0 B:0 C:0 C:0 D:0";
     QTest::newRow("duplicate, sidebar switched lists") << Duplicate << OtherListSelected << "A:0 A:0 B:0 C:0 C:0 D:0";
-    QTest::newRow("duplicate, one trashed since") << Duplicate << CTrashedSince << "A:0 A:0 B:0 C:2 D:0";
     // A copy on the pasteboard is no drag out of a quadrant.
     QTest::newRow("complete without rows") << Complete << NoRows << "";
-    QTest::newRow("duplicate without rows") << Duplicate << NoRows << "";
 }
 
 void TestItemDrops::actionButtons()
@@ -339,7 +328,7 @@ void TestItemDrops::actionButtons()
         f.document->selectProject(other);
     f.alerts.answer = twist != Declined;
     const QString before = statesOf(list);
-    endTurn();
+    QCoreApplication::processEvents();
 
     ItemDrops &drops = f.document->itemDrops();
     QList<bool> outcomes;
@@ -354,7 +343,7 @@ void TestItemDrops::actionButtons()
     if (operation != Duplicate || expected.isEmpty())
         return;
     // Clones next to their sources, with their own identity and no owner.
-    QVERIFY(twist == OtherListSelected || layoutOf(*f.document) == (twist == NoTwist ? "|D A A B C C||" : "|D A A B||"));
+    QVERIFY(twist == OtherListSelected || layoutOf(*f.document) == "|D A A B C C||");
     QVERIFY(indicesDescend(f.document->controllerForQuadrant(1)));
     for (const TODOItem *clone : list->contains()) {
         const TODOItem *source = items.value(clone->name());

@@ -14,9 +14,6 @@ namespace {
 enum class Operation { ReadBraces, ReadHex, Write, WebHex };
 enum class Setup { SelectedList, UnselectedList, NoThemeFile };
 
-const QStringList Primaries{"{1, 0, 0, 1}", "{0, 1, 0, 1}", "{0, 0, 1, 1}", "{1, 1, 1, 1}"};
-const QString PrimaryNumbers = QStringLiteral("255 0 0 0 255 0 0 0 255 255 255 255");
-
 QStringList colorTexts(const TODOList *list)
 {
     return {list->colorFirstQuadrant(), list->colorSecondQuadrant(), list->colorThirdQuadrant(),
@@ -31,8 +28,6 @@ class TestThemes : public QObject
 private slots:
     void colorText_data();
     void colorText();
-    void themeLine_data();
-    void themeLine();
     void themeFile_data();
     void themeFile();
     void applyTheme_data();
@@ -51,17 +46,14 @@ void TestThemes::colorText_data()
     const QColor white(Qt::white), red(Qt::red), none;
     QTest::newRow("theme form") << Operation::ReadBraces << "{1, 1, 1, 1}" << white;
     QTest::newRow("new list form") << Operation::ReadBraces << "{1.000000, 1.000000, 1.000000, 1.000000}" << white;
-    QTest::newRow("colour well form") << Operation::ReadBraces << "{1.000, 1.000, 1.000, 1.000}" << white;
     QTest::newRow("spaces everywhere") << Operation::ReadBraces << " { 1 , 0 , 0 , 1 } " << red;
     QTest::newRow("five numbers") << Operation::ReadBraces << "{1, 0, 0, 1, 0}" << none;
     QTest::newRow("text after the brace") << Operation::ReadBraces << "{1, 0, 0, 1} x" << none;
     QTest::newRow("no opening brace") << Operation::ReadBraces << "1, 0, 0, 1}" << none;
-    QTest::newRow("empty") << Operation::ReadBraces << "" << none;
     QTest::newRow("hex with 0x") << Operation::ReadHex << "0xff0000" << red;
     QTest::newRow("hex digits") << Operation::ReadHex << "00ff00" << QColor(Qt::green);
     QTest::newRow("hex with # is not read") << Operation::ReadHex << "#ff0000" << QColor(Qt::black);
     QTest::newRow("well alpha") << Operation::Write << "{1.000, 0.000, 0.000, 0.500}" << QColor::fromRgbF(1, 0, 0, 0.5);
-    QTest::newRow("well default") << Operation::Write << "{0.867, 0.953, 0.678, 1.000}" << QColor(221, 243, 173);
     QTest::newRow("web white") << Operation::WebHex << "#ffffff" << white;
     QTest::newRow("web of a well text") << Operation::WebHex << "#ddf3ad" << QColor::fromRgbF(0.867f, 0.953f, 0.678f);
 }
@@ -84,63 +76,43 @@ void TestThemes::colorText()
     }
 }
 
-void TestThemes::themeLine_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QStringList>("texts"); // the applied colour texts; empty: the line is invalid
-    QTest::addColumn<QString>("log");
-
-    QTest::newRow("integers, runs of spaces") << "i:  255   0 0    0 255  0 0 0   255 255 255 255 :Name" << Primaries << "";
-    QTest::newRow("eleven integers") << "i:255 0 0 0 255 0 0 0 255 255 255:Name" << QStringList()
-                                     << "ERROR: Theme string format requires 12 numbers. 11 found";
-    QTest::newRow("format hex") << "hex:0xff0000\t00ff00 0000FF ffffff:Name" << Primaries << "";
-    QTest::newRow("decimals in shortest form") << "d:0.5 1 0.25 0 0 0 1 1 1 0.87 0.93 0.8:Name"
-                                               << QStringList{"{0.5, 1, 0.25, 1}", "{0, 0, 0, 1}", "{1, 1, 1, 1}",
-                                                              "{0.87, 0.93, 0.8, 1}"}
-                                               << "";
-    QTest::newRow("name with a colon") << "i:" + PrimaryNumbers + ":Time: now" << QStringList()
-                                       << "ERROR: String format requires 3 colon-separated tokens. 4 found";
-    QTest::newRow("bad format letter") << "x:" + PrimaryNumbers + ":Name" << QStringList()
-                                       << "ERROR: String format must start with 'h', 'i' or 'd'. Got 'x'";
-    QTest::newRow("empty first field") << ":" + PrimaryNumbers + ":Name" << QStringList()
-                                       << "ERROR: String format must start with 'h', 'i' or 'd'. Got ''";
-    QTest::newRow("hex with #") << "h:#ff0000 00ff00 0000ff ffffff:Name" << QStringList() << "";
-    QTest::newRow("integer above 255") << "i:256 0 0 " + PrimaryNumbers.mid(8) + ":Name" << QStringList() << "";
-}
-
-void TestThemes::themeLine()
-{
-    QFETCH(QString, line);
-    QFETCH(QStringList, texts);
-    QFETCH(QString, log);
-    LogCapture capture("corvane.ui");
-    const std::optional<ColorTheme> theme = ColorTheme::initWithString(line);
-    QStringList applied;
-    for (int q = 0; theme && q < 4; ++q)
-        applied << theme->themeString(q);
-    QCOMPARE(applied, texts);
-    QVERIFY(!theme || theme->name() == QStringLiteral("Name"));
-    if (!log.isEmpty())
-        QCOMPARE(capture.lines(), QStringList{log});
-}
-
+// A theme file, and each theme it loads as "name: the four colour texts applied".
 void TestThemes::themeFile_data()
 {
     QTest::addColumn<QByteArray>("contents"); // null: no file
-    QTest::addColumn<QStringList>("names");   // empty: not loaded
+    QTest::addColumn<QStringList>("themes");  // empty: the file is not loaded
     QTest::addColumn<QString>("log");
 
-    const QByteArray a = "i:255 0 0 0 255 0 0 0 255 255 255 255:A", b = "h:ffffff eeeeee dddddd cccccc:B";
-    QTest::newRow("blank lines around") << "\n \n  " + a + "\n" + b + "\n\n \t\n" << QStringList{"A", "B"} << "";
-    QTest::newRow("blank line inside") << a + "\n\n" + b << QStringList() << "ERROR: Invalid color theme string: ''";
-    QTest::newRow("CR before LF") << a + "\r\n" + b + "\r\n" << QStringList() << "ERROR: Invalid color theme string: ''";
+    const QByteArray numbers = "255 0 0 0 255 0 0 0 255 255 255 255", dark = "i:" + numbers + ":Dark";
+    const QByteArray spaced = "i:  255   0 0    0 255  0 0 0   255 255 255 255 :A";
+    const QByteArray hex = "h:0xff0000\t00ff00 0000FF ffffff:B";
+    const QString primaries("{1, 0, 0, 1} {0, 1, 0, 1} {0, 0, 1, 1} {1, 1, 1, 1}");
+    QTest::newRow("blank lines around, spaced numbers, hex") << "\n \n  " + spaced + "\n" + hex + "\n\n \t\n"
+                                                             << QStringList{"A: " + primaries, "B: " + primaries} << "";
+    QTest::newRow("decimals in shortest form") << QByteArray("d:0.5 1 0.25 0 0 0 1 1 1 0.87 0.93 0.8:D")
+                                               << QStringList{"D: {0.5, 1, 0.25, 1} {0, 0, 0, 1} {1, 1, 1, 1} "
+                                                              "{0.87, 0.93, 0.8, 1}"} << "";
+    QTest::newRow("eleven integers") << QByteArray("i:255 0 0 0 255 0 0 0 255 255 255:Name") << QStringList()
+                                     << "ERROR: Theme string format requires 12 numbers. 11 found";
+    QTest::newRow("name with a colon") << "i:" + numbers + ":Time: now" << QStringList()
+                                       << "ERROR: String format requires 3 colon-separated tokens. 4 found";
+    QTest::newRow("bad format letter") << "x:" + numbers + ":Name" << QStringList()
+                                       << "ERROR: String format must start with 'h', 'i' or 'd'. Got 'x'";
+    QTest::newRow("empty first field") << ":" + numbers + ":Name" << QStringList()
+                                       << "ERROR: String format must start with 'h', 'i' or 'd'. Got ''";
+    QTest::newRow("hex with #") << QByteArray("h:#ff0000 00ff00 0000ff ffffff:Name") << QStringList() << "";
+    QTest::newRow("integer above 255") << "i:256 0 0 " + numbers.mid(8) + ":Name" << QStringList() << "";
+    QTest::newRow("blank line inside") << dark + "\n\n" + hex << QStringList()
+                                       << "ERROR: Invalid color theme string: ''";
+    QTest::newRow("CR before LF") << dark + "\r\n" + hex + "\r\n" << QStringList()
+                                  << "ERROR: Invalid color theme string: ''";
     QTest::newRow("no file") << QByteArray() << QStringList() << "ERROR: Cannot open theme file 'colorthemes.txt'";
 }
 
 void TestThemes::themeFile()
 {
     QFETCH(QByteArray, contents);
-    QFETCH(QStringList, names);
+    QFETCH(QStringList, themes);
     QFETCH(QString, log);
     QTemporaryDir dir;
     if (!contents.isNull())
@@ -148,11 +120,15 @@ void TestThemes::themeFile()
     LogCapture capture("corvane.ui");
     const auto producer = ColorThemeProducer::initWithFileNamed(QStringLiteral("colorthemes"), dir.path());
     QStringList loaded;
-    for (const ColorTheme &theme : producer ? producer->themes() : std::vector<ColorTheme>())
-        loaded << theme.name();
-    QCOMPARE(producer.has_value(), !names.isEmpty());
-    QCOMPARE(loaded, names);
-    QVERIFY(log.isEmpty() || capture.contains(log));
+    for (const ColorTheme &theme : producer ? producer->themes() : std::vector<ColorTheme>()) {
+        QStringList texts{theme.name() + ':'};
+        for (int q = 0; q < 4; ++q)
+            texts << theme.themeString(q);
+        loaded << texts.join(QLatin1Char(' '));
+    }
+    QCOMPARE(producer.has_value(), !themes.isEmpty());
+    QCOMPARE(loaded, themes);
+    QVERIFY2(log.isEmpty() || capture.contains(log), qPrintable(capture.lines().join(QLatin1Char('\n'))));
 }
 
 void TestThemes::applyTheme_data()
@@ -206,15 +182,12 @@ void TestThemes::applyTheme()
 // The picture shows the quadrants like the matrix, each a sharp 16x16 block.
 void TestThemes::picture()
 {
-    const std::optional<ColorTheme> theme = ColorTheme::initWithString("h:ffe0b2 102030 0xabcdef 000000:H");
-    QVERIFY(theme);
-    const QImage image = theme->image();
-    QCOMPARE(image.size(), QSize(32, 32));
+    const QImage image = ColorTheme::initWithString("h:ffe0b2 102030 0xabcdef 000000:H").value().image();
     const QRgb pixels[4] = {qRgb(0xff, 0xe0, 0xb2), qRgb(0x10, 0x20, 0x30), qRgb(0xab, 0xcd, 0xef), qRgb(0, 0, 0)};
+    QCOMPARE(image.size(), QSize(32, 32));
     for (int q = 0; q < 4; ++q) {
-        const int left = (q % 2) * 16, top = (q / 2) * 16;
-        QCOMPARE(image.pixel(left, top), pixels[q]);
-        QCOMPARE(image.pixel(left + 15, top + 15), pixels[q]);
+        const QPoint topLeft((q % 2) * 16, (q / 2) * 16);
+        QVERIFY(image.pixel(topLeft) == pixels[q] && image.pixel(topLeft + QPoint(15, 15)) == pixels[q]);
     }
 }
 
@@ -235,15 +208,15 @@ void TestThemes::shippedResources()
 {
     const auto producer = ColorThemeProducer::initWithFileNamed(QStringLiteral("colorthemes"));
     QVERIFY(producer && producer->themes().size() >= 8);
-    QSet<QString> names;
+    QSet<QString> names{QString()};
     for (const ColorTheme &theme : producer->themes()) {
+        QVERIFY2(!names.contains(theme.name().trimmed()), qPrintable(theme.name()));
         names.insert(theme.name().trimmed());
         for (int q = 0; q < 4; ++q) {
             const QColor c = theme.colorNumber(q);
             QVERIFY2(0.299 * c.redF() + 0.587 * c.greenF() + 0.114 * c.blueF() > 0.6, qPrintable(theme.name()));
         }
     }
-    QVERIFY(!names.contains(QString()) && names.size() == int(producer->themes().size()));
     QVERIFY(ColorList::loadColors().size() >= 12);
 }
 
