@@ -43,6 +43,7 @@ private slots:
     void crossPosition_data();
     void crossPosition();
     void titleFollowsTheSelectedList();
+    void windowGoesBeforeTheDocument();
     void selectedRowIsStoredWhenItMoves_data();
     void selectedRowIsStoredWhenItMoves();
     void firstRunCreatesMyProjectOnce();
@@ -363,6 +364,26 @@ void TestDocument::titleFollowsTheSelectedList()
     f.context()->undoManager()->undo();
     QCOMPARE(f.document->displayName(), QStringLiteral("Corvane: Home"));
     QCOMPARE(title.size(), 2);
+}
+
+// A window closed before the document (at quit, or when a test ends) is
+// never called again: the document falls back to its stand-ins.
+void TestDocument::windowGoesBeforeTheDocument()
+{
+    DocumentFixture f;
+    auto window = std::make_unique<QObject>();
+    auto view = std::make_unique<FakeDocumentView>();
+    auto alerts = std::make_unique<FakeAlerts>();
+    f.document->setView(view.get(), window.get());
+    f.document->setAlerts(alerts.get(), window.get());
+    window.reset();
+    view.reset();
+    alerts.reset();
+    f.selectedList();
+    TODOItem *item = f.item(0, "kept");
+    f.document->enableQuadrant(0, {0}, false);
+    f.document->markItemsAsDeleted(); // nobody left to say yes
+    QCOMPARE(item->state(), int(RecordState::Open));
 }
 
 QTEST_GUILESS_MAIN(TestDocument)
