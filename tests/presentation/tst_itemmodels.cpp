@@ -95,7 +95,7 @@ void TestItemModels::rowsFollowTheController_data()
         << Step::EditInRows << QStringList{"pear", "kiwi", "fig", "blueberry", "cherry"};
     QTest::newRow("search text") << Step::Search << QStringList{"kiwi", "fig"};
     QTest::newRow("merge in one event") << Step::Merge
-                                        << QStringList{"fig", "apple", "melon", "kiwi", "mango", "plum"};
+                                        << QStringList{"lime", "fig", "apple", "melon", "kiwi", "mango", "plum"};
     QTest::newRow("many rows sorted anew") << Step::ManyResorted << QStringList();
     QTest::newRow("selection made by the document") << Step::SelectFromDocument << kNames;
     QTest::newRow("another list selected") << Step::OtherList << QStringList{"Home 1"};
@@ -128,6 +128,7 @@ void TestItemModels::rowsFollowTheController()
         break;
     case Step::Merge: {
         ManagedObjectContext::WithoutUndo detached(*f.context());
+        addItem(f.context(), f.work, 0, QStringLiteral("lime"), 1000);
         addItem(f.context(), f.work, 0, QStringLiteral("melon"), 450);
         addItem(f.context(), f.work, 0, QStringLiteral("plum"), 50);
         f.items[0]->setState(RecordState::Deleted);
