@@ -294,6 +294,7 @@ void TestItemModels::listDrags_data()
     QTest::newRow("row 0 onto row 2") << false << QList<int>{0} << -1 << 2 << true << QStringList{"L1", "L2", "L0", "L3"} << "L1";
     QTest::newRow("row 0 above row 2") << false << QList<int>{0} << 2 << -1 << true << QStringList{"L1", "L0", "L2", "L3"} << "L1";
     QTest::newRow("below the last row") << false << QList<int>{0} << -1 << -1 << false << same << "L1";
+    QTest::newRow("after the last row") << false << QList<int>{0} << 4 << -1 << false << same << "L1";
     QTest::newRow("onto itself") << false << QList<int>{1} << -1 << 1 << false << same << "L1";
     QTest::newRow("two rows") << false << QList<int>{0, 1} << -1 << 3 << false << same << "L1";
     QTest::newRow("alphabetical order") << true << QList<int>{3} << -1 << 1 << false << same << "L1";
