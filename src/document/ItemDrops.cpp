@@ -6,6 +6,7 @@
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
 #include "ObjectModel.h"
+#include "QuadrantFilters.h"
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TodoModel.h"
@@ -22,13 +23,6 @@ constexpr int MaxTitleLength = 100;
 bool isValidQuadrant(int quadrant)
 {
     return quadrant >= 0 && quadrant < Quadrant::Count;
-}
-
-// Rows are placed by hand only in manual order: no sort, or sorted first by "index".
-bool isManualOrder(const ArrayController *controller)
-{
-    const QList<SortDescriptor> &sort = controller->sortDescriptors();
-    return sort.isEmpty() || sort.constFirst().key() == QLatin1String("index");
 }
 
 // The list a drag record names, unless it is gone from the store.
@@ -157,7 +151,7 @@ bool ItemDrops::handleTodoItem(const PasteboardTypes::ItemArchive &archive, int 
     const bool sameQuadrant = items.first()->quadrant() == targetQuadrant;
     const QList<int> draggedRows = currentRows(target, items);
     row = std::clamp(row, 0, int(target->arrangedObjects().size()));
-    if (sameQuadrant && (!isManualOrder(target) || (!draggedRows.isEmpty() && draggedRows.first() == row)))
+    if (sameQuadrant && (!QuadrantFilters::isManualOrder(target) || (!draggedRows.isEmpty() && draggedRows.first() == row)))
         return false; // onto itself, or a reorder of a sorted quadrant
 
     const bool movingDown = sameQuadrant && !draggedRows.isEmpty() && draggedRows.first() < row;
@@ -168,7 +162,7 @@ bool ItemDrops::handleTodoItem(const PasteboardTypes::ItemArchive &archive, int 
     }
     const QList<ArrayController *> sources = takeOutOfQuadrants(m_document, items);
     const int base = baseIndex(target, movingDown, int(items.size()), &r);
-    const bool manual = isManualOrder(target);
+    const bool manual = QuadrantFilters::isManualOrder(target);
     for (int i = 0; i < items.size(); ++i) {
         items[i]->setIndex(base);
         items[i]->setQuadrant(targetQuadrant);
@@ -220,7 +214,7 @@ bool ItemDrops::acceptDropToDifferentList(const PasteboardTypes::ItemArchive &ar
         return false;
 
     ArrayController *target = m_document.controllerForQuadrant(targetQuadrant);
-    const bool manual = isManualOrder(target);
+    const bool manual = QuadrantFilters::isManualOrder(target);
     const bool hasRows = !target->arrangedObjects().isEmpty();
     QList<TODOItem *> copies;
     for (TODOItem *source : items) {
@@ -274,7 +268,7 @@ TODOItem *ItemDrops::addItemInTable(int quadrant, const QString &title, const QS
     item->setMacResourceURL(url);
 
     ArrayController *controller = m_document.controllerForQuadrant(quadrant);
-    if (isManualOrder(controller))
+    if (QuadrantFilters::isManualOrder(controller))
         IndexAdjuster::adjustIndices(controller, m_document.getSelectedProject());
     controller->rearrangeObjects();
 
@@ -346,7 +340,7 @@ bool ItemDrops::performDuplicate(const PasteboardTypes::ItemArchive &archive)
             controllers.append(controller);
     }
     for (ArrayController *controller : std::as_const(controllers)) {
-        if (isManualOrder(controller))
+        if (QuadrantFilters::isManualOrder(controller))
             IndexAdjuster::adjustIndices(controller, selected);
         controller->rearrangeObjects();
     }
@@ -370,7 +364,7 @@ TODOItem *ItemDrops::createCloneOfItem(TODOItem *source, ArrayController *contro
     // In manual order directly below its source, where the renumbering keeps
     // it; otherwise the sort places it (it carries its source's index).
     const int sourceRow = controller->indexOfArrangedObject(source);
-    if (isManualOrder(controller) && sourceRow >= 0)
+    if (QuadrantFilters::isManualOrder(controller) && sourceRow >= 0)
         controller->insertObject(clone, sourceRow + 1);
     else
         controller->addObject(clone);

@@ -7,6 +7,7 @@
 #include "MyDocument.h"
 #include "ObjectModel.h"
 #include "Pasteboard.h"
+#include "QuadrantFilters.h"
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TodoModel.h"
@@ -192,12 +193,6 @@ bool readItemArchive(const Pasteboard *pasteboard, PasteboardTypes::ItemArchive 
     return true;
 }
 
-bool isManualOrder(const ArrayController *controller)
-{
-    const QList<SortDescriptor> &sort = controller->sortDescriptors();
-    return sort.isEmpty() || sort.constFirst().key() == QLatin1String("index");
-}
-
 } // namespace
 
 PasteboardOperations::PasteboardOperations(MyDocument &document)
@@ -299,7 +294,7 @@ void PasteboardOperations::paste()
     }
 
     controller->setSelectedObjects(pasted);
-    if (isManualOrder(controller))
+    if (QuadrantFilters::isManualOrder(controller))
         IndexAdjuster::adjustIndices(controller, list);
     controller->rearrangeObjects();
     m_document.cleanListCustomCells();

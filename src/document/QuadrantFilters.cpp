@@ -190,3 +190,9 @@ void QuadrantFilters::savePreferences()
     store(kSortingKey, m_sorting);
     defaults.synchronize();
 }
+
+bool QuadrantFilters::isManualOrder(const ArrayController *controller)
+{
+    const QList<SortDescriptor> &sort = controller->sortDescriptors();
+    return sort.isEmpty() || sort.constFirst().key() == QLatin1String("index");
+}

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+class ArrayController;
 class MyDocument;
 
 // The filter and sort choices of the four quadrants, and their installation
@@ -64,6 +65,8 @@ public:
     static Predicate basicPredicateForQuadrant(int quadrant);
     // The sort descriptors of a sort position; empty for an unknown one.
     static QList<SortDescriptor> sortDescriptorsForChoice(int position);
+    // Rows are placed by hand only in manual order: no sort, or index first.
+    static bool isManualOrder(const ArrayController *controller);
 
 private:
     MyDocument &m_document;
