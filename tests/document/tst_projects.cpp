@@ -182,7 +182,6 @@ void TestProjects::deleteList()
     ProjectListController &projects = f.document->projects();
     projects.projectsArrayController()->setSelectionIndexes(selection);
     f.alerts.answer = confirmed;
-    LogCapture log;
 
     projects.markProjectAsDeleted();
 
