@@ -151,7 +151,6 @@ void TestRecurrence::shownWhereTheCompletedItemWas()
     QList<TODOItem *> inOther = other->contains();
     inOther.removeAll(rent);
     QCOMPARE(inOther.size(), 1);
-    QCOMPARE(inOther.first()->dueDate(), localTime(2025, 2, 28, 9));
     QVERIFY(!controller->arrangedObjects().contains(inOther.first()));
 }
 
