@@ -52,7 +52,6 @@ struct Notes {
             notes[i]->setValue(QStringLiteral("count"), i == 1 ? 150 : 50);
             notes[i]->setToOne(QStringLiteral("folder"), folder);
         }
-        notes[0]->setValue(QStringLiteral("text"), QStringLiteral("{1, 0, 0, 1}"));
         controller.setContent(notes);
         context.processPendingChanges();
     }
