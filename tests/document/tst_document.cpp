@@ -327,7 +327,6 @@ void TestDocument::autosaveWaitsForTheSyncExchange()
     document->setSyncing(true);
     document->addNewProjectWithName("typed during the exchange");
     context->processPendingChanges(); // announced: the autosave timer runs
-    LogCapture log;
     document->autosaveDocument(); // as its timer would
     QVERIFY(context->hasChanges());
     document->setSyncing(false);
@@ -342,7 +341,6 @@ void TestDocument::autosaveWaitsForTheSyncExchange()
     QVERIFY(observedSave);
     QTRY_VERIFY(!context->hasChanges());
     QVERIFY(f.alerts.warnings.isEmpty());
-    QVERIFY(log.linesOfType(QtWarningMsg).isEmpty());
 }
 
 // The window title names the selected list, also after a rename by the

@@ -108,9 +108,7 @@ void TestFilters::dateRange_data()
     const QDateTime min = localTime(2026, 3, 1);
     const QDateTime max = localTime(2026, 3, 8);
     const QDateTime none;
-    const QDateTime old = localTime(1980, 1, 1);
-    QTest::newRow("no bounds") << none << none << none << none << old << 0 << true;
-    QTest::newRow("distant dates are no bounds") << Utils::distantPast() << Utils::distantFuture() << none << none << old << 0 << true;
+    QTest::newRow("no bounds") << none << none << none << none << localTime(1980, 1, 1) << 0 << true;
     QTest::newRow("min: due exactly at min") << min << none << none << min << none << 0 << true;
     QTest::newRow("min: completed 1 s before") << min << none << none << none << min.addSecs(-1) << 0 << false;
     QTest::newRow("min: no dates at all") << min << none << none << none << none << 0 << true;

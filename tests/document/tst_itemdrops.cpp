@@ -207,10 +207,8 @@ void TestItemDrops::moveFromOtherList()
     TODOList *targetList = f.document->addNewProjectWithName(QStringLiteral("Target"));
     TODOList *source = f.selectedList(QStringLiteral("Source"));
     const QMap<QString, TODOItem *> items = makeItems(f, source, QStringLiteral("A B C|||"));
-    for (TODOItem *item : items) {
+    for (TODOItem *item : items)
         item->setCompletionPercentage(percentage);
-        item->setDueDate(localTime(2026, 4, 1, 9));
-    }
     const PasteboardTypes::ItemArchive drag = dragOf(f, source, items, QStringLiteral("B C"));
     // The drag hovers over the sidebar, which selects the other list.
     f.document->selectProject(targetList);
@@ -312,11 +310,7 @@ void TestItemDrops::actionButtons()
     TODOList *other = f.document->addNewProjectWithName(QStringLiteral("Other"));
     TODOList *list = f.selectedList();
     const QMap<QString, TODOItem *> items = makeItems(f, list, QStringLiteral("|A B C D||"));
-    for (TODOItem *item : items) {
-        item->setOwnerUsername(QStringLiteral("alice"));
-        item->setFrequency(QString());
-        item->setChildID(0);
-    }
+    items["A"]->setChildID(0);
     items["A"]->setDueDate(localTime(2026, 3, 12, 9));
     items["A"]->setFrequency(QStringLiteral("Daily"));
     items["A"]->setUntilDate(QDateTime());

@@ -52,7 +52,6 @@ struct Notes {
             notes[i]->setValue(QStringLiteral("count"), i == 1 ? 150 : 50);
             notes[i]->setToOne(QStringLiteral("folder"), folder);
         }
-        notes[0]->setValue(QStringLiteral("text"), QStringLiteral("{1, 0, 0, 1}"));
         controller.setContent(notes);
         context.processPendingChanges();
     }
@@ -115,8 +114,6 @@ void TestBinding::binds_data()
     QTest::newRow("absent") << Case{{2}, "text", name, "", commit, QStringLiteral("No item name"), {}, {}};
     QTest::newRow("one-way transformer") << Case{{0}, "text", count, "PercentageTransformer", continuous,
                                                  QStringLiteral("50% complete"), QStringLiteral("70% complete"), {}};
-    QTest::newRow("colour") << Case{{0}, "text", "selection.text", "StringToColorTransformer", commit,
-                                    QStringLiteral("#ff0000"), {}, {}};
     QTest::newRow("disabled") << Case{{2}, "enabled", name, "NSIsNotNil", commit, false, {}, {}};
     QTest::newRow("enabled") << Case{{0}, "enabled", count, "", continuous, true, false, {}};
     QTest::newRow("continuous") << Case{{0}, "text", name, "", continuous, alpha, QStringLiteral("Beta"), {"Beta"}};
