@@ -73,7 +73,6 @@ private slots:
         const int top = std::numeric_limits<int>::max();
         QTest::newRow("no row") << QList<int>{} << QList<int>{} << "index";
         QTest::newRow("one row") << QList<int>{0} << QList<int>{0} << "index";
-        QTest::newRow("equal pair") << QList<int>{0, 0} << QList<int>{1000, 0} << "index";
         QTest::newRow("all zero") << QList<int>{0, 0, 0} << QList<int>{1000, 0, -1000} << "index";
         QTest::newRow("ascending") << QList<int>{5, 6, 7} << QList<int>{1006, 6, -994} << "index";
         QTest::newRow("midpoint") << QList<int>{300, 100, 200, 0} << QList<int>{300, 100, 50, 0} << "index";

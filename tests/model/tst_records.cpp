@@ -125,10 +125,9 @@ private slots:
     {
         QTest::addColumn<bool>("item");
         QTest::addColumn<bool>("withIDs");
-        QTest::newRow("item with identifiers") << true << true;
-        QTest::newRow("item without") << true << false;
-        QTest::newRow("list with identifiers") << false << true;
-        QTest::newRow("list without") << false << false;
+        for (bool item : {true, false})
+            for (bool withIDs : {true, false})
+                QTest::addRow("%s, identifiers %s", item ? "item" : "list", withIDs ? "too" : "not") << item << withIDs;
     }
 
     void copyAttributes()

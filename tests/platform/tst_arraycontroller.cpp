@@ -166,22 +166,19 @@ private slots:
         QTEST(labels(controller.arrangedObjects()), "expected");
     }
 
-
 private:
-    ManagedObject *makeItem(const QString &label, const QVariantMap &values);
+    ManagedObject *makeItem(const QString &label, const QVariantMap &values)
+    {
+        ManagedObject *o = m_context->insert(QStringLiteral("Note"));
+        o->setValue(QStringLiteral("label"), label);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            o->setValue(it.key(), it.value());
+        return o;
+    }
 
     std::unique_ptr<ManagedObjectContext> m_context;
     QList<ManagedObject *> m_items;
 };
-
-ManagedObject *TestArrayController::makeItem(const QString &label, const QVariantMap &values)
-{
-    ManagedObject *o = m_context->insert(QStringLiteral("Note"));
-    o->setValue(QStringLiteral("label"), label);
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        o->setValue(it.key(), it.value());
-    return o;
-}
 
 QTEST_GUILESS_MAIN(TestArrayController)
 #include "tst_arraycontroller.moc"

@@ -26,17 +26,17 @@ private slots:
             return record;
         };
         m_errands = add("Folder", {{"title", "Errands"}, {"state", 2}});
-        m_work = add("Folder", {{"title", "Work"}});
+        ManagedObject *work = add("Folder", {{"title", "Work"}});
         m_notes = {
             add("Note", {{"label", "none"}}),
             add("Note", {{"label", "a"}, {"quadrant", 0}, {"state", 0}, {"serial", Q_INT64_C(5000000000)}, {"flag", true},
                          {"name", "Café au lait"}, {"descriptionText", "it's 100% done"}, {"dueDate", localTime(2024, 3, 5, 10)}}, m_errands),
             add("Note", {{"label", "b"}, {"quadrant", 1}, {"state", 2}, {"flag", false}, {"name", "Buy *milk*"},
-                         {"descriptionText", "path C:\\temp\\new"}}, m_work),
+                         {"descriptionText", "path C:\\temp\\new"}}, work),
             add("Note", {{"label", "c"}, {"quadrant", 0}, {"state", -1}, {"name", QString()}, {"descriptionText", "say \"x\" now"},
                          {"dueDate", localTime(2024, 3, 7, 9)}}),
             add("Note", {{"label", "d"}, {"quadrant", 3}, {"state", 3}, {"name", "CAFÉ"}, {"descriptionText", "Its 100 percent"},
-                         {"dueDate", localTime(2024, 3, 5, 10)}}, m_work),
+                         {"dueDate", localTime(2024, 3, 5, 10)}}, work),
             add("Note", {{"label", "e"}, {"quadrant", 2}, {"name", ""}, {"descriptionText", "Crème brûlée ?"}}, m_errands),  // empty name
         };
     }
@@ -85,7 +85,6 @@ private slots:
 private:
     std::unique_ptr<ManagedObjectContext> m_context;
     ManagedObject *m_errands = nullptr;
-    ManagedObject *m_work = nullptr;
     QList<ManagedObject *> m_notes;  // "none" has no values at all
 };
 
