@@ -58,7 +58,6 @@ private slots:
         QTest::newRow("text ==[cd]") << P::compare("name", P::Op::Equal, QString("cafe"), cd) << "d";
 
         QTest::newRow("cafe finds Café and CAFÉ") << P::contains("name", "cafe") << "a,d";
-        QTest::newRow("accented haystack, plain needle") << P::contains("descriptionText", "creme brulee") << "e";
         QTest::newRow("backslash literal") << P::contains("descriptionText", "c:\\temp\\") << "b";
 
         const QDateTime due(QDate(2024, 3, 5), QTime(10, 0));

@@ -33,7 +33,6 @@ private slots:
         QTest::addColumn<QColor>("color"); // invalid: the text reads as no colour
 
         const QColor white(Qt::white), red(Qt::red), none;
-        QTest::newRow("theme form") << Operation::ReadBraces << "{1, 1, 1, 1}" << white;
         QTest::newRow("new list form") << Operation::ReadBraces << "{1.000000, 1.000000, 1.000000, 1.000000}" << white;
         QTest::newRow("spaces everywhere") << Operation::ReadBraces << " { 1 , 0 , 0 , 1 } " << red;
         QTest::newRow("five numbers") << Operation::ReadBraces << "{1, 0, 0, 1, 0}" << none;

@@ -185,7 +185,6 @@ private slots:
     {
         QTest::addColumn<Picture>("p");
         const QPoint middle(22, 22);
-        QTest::newRow("tier 2") << Picture{"green_pen128.png", 40, NoDate, 0, middle, Blue, 44};
         QTest::newRow("tier 2, 64 file") << Picture{"64green_pen128.png", 44, NoDate, 0, middle, Blue, 44};
         QTest::newRow("tier 2, 128 file") << Picture{"128green_pen.png", 40, NoDate, 0, middle, Blue, 44};
         QTest::newRow("tier 0") << Picture{"green_pen128.png", 65, NoDate, 0, middle, Green, 128};
