@@ -138,7 +138,6 @@ private slots:
         ScriptedDraws scripted(draws);
         QTEST(ItemIdentifiers::newUniqueIdForItemInList(list), "expected");
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestOrdering)

@@ -315,7 +315,6 @@ private slots:
         item->setDescriptionRichText(html);
         QCOMPARE(item->descriptionText(), QStringLiteral("edited by hand"));
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestRecords)

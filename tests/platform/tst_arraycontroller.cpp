@@ -44,7 +44,6 @@ private slots:
         };
     }
 
-
     void sort_data()
     {
         QTest::addColumn<QList<SortDescriptor>>("descriptors");
@@ -87,7 +86,6 @@ private slots:
             QVERIFY(std::pair(objects[i - 1]->intValue("quadrant"), objects[i - 1]->stringValue("label").toInt())
                     < std::pair(objects[i]->intValue("quadrant"), objects[i]->stringValue("label").toInt()));
     }
-
 
     void selection()
     {

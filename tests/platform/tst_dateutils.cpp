@@ -94,7 +94,6 @@ private slots:
         const QString html = u"<p>a &amp; b</p><!-- x --><script>s = '<p>';</script><style>p {}</style>c<script>cut"_s;
         QCOMPARE(HtmlText::toPlainText(html), u"a & b\nc"_s);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestDateUtils)

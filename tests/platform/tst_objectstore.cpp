@@ -320,7 +320,6 @@ private slots:
         QCOMPARE(fileHash(file), before);
         QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
     }
-
 };
 
 int main(int argc, char **argv)

@@ -80,7 +80,6 @@ private slots:
         QTEST(matches.join(QLatin1Char(',')), "expected");
     }
 
-
 private:
     std::unique_ptr<ManagedObjectContext> m_context;
     ManagedObject *m_errands = nullptr;

@@ -198,7 +198,6 @@ private slots:
         }
         QVERIFY(ColorList::loadColors().size() >= 12);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestThemes)

@@ -224,7 +224,6 @@ private slots:
         QVERIFY(!sameColour(factory.imageNamed(icon, inDays(1), 40).pixelColor(2, 11), Grey));
     }
 
-
 private:
     QTemporaryDir m_icons;
     ManagedObjectContext m_context{todoListModel()};
