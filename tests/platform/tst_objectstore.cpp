@@ -81,256 +81,246 @@ private:
     }
 
 private slots:
-    void recordsSurviveReopen();
-    void saveWritesOnlyChangedRows();
-    void changesAreAnnouncedOncePerTurn();
-    void undoHistoryIsCapped();
-    void olderSchemaIsMigratedKeepingValues();
-    void otherWritersNeverSpoilTheStore();
-    void writeProtectedStoreOpensOnlyForReading();
-    void damagedFilesAreNeverWritten_data();
-    void damagedFilesAreNeverWritten();
-};
+    void recordsSurviveReopen()
+    {
+        const QString file = path(QStringLiteral("records.sqlite"));
+        const QVariantHash values{{kCount, QVariant()}, // set over a present value
+                                  {QStringLiteral("big"), qlonglong(9007199254740993LL)},
+                                  {QStringLiteral("flag"), false}, // not absent
+                                  {QStringLiteral("text"), QStringLiteral("Grüße, 世界 \"quoted\" 'x' %_")},
+                                  {QStringLiteral("when"), QDateTime(QDate(1950, 1, 1), QTime(0, 0, 0, 345), Qt::UTC)},
+                                  {QStringLiteral("blob"), QByteArray("a\0b\0c", 5)}};
+        QList<QUrl> uris; // folders a and b, notes 0..3 (note 0 holds the values, note 3 is deleted)
+        {
+            ManagedObjectContext context(testModel());
+            ManagedObject *a = context.insert(QStringLiteral("Folder"));
+            ManagedObject *b = context.insert(QStringLiteral("Folder"));
+            uris << a->objectURI() << b->objectURI();
+            for (int i = 0; i < 4; ++i) {
+                ManagedObject *note = context.insert(kNote);
+                note->setValue(kCount, i + 7);
+                note->setToOne(QStringLiteral("folder"), i == 1 ? b : a);
+                uris << note->objectURI();
+                QCOMPARE(context.objectForURI(uris.last()), note); // from insertion on
+            }
+            // Creating the file after the fact writes everything the context holds.
+            QVERIFY(context.create(file));
+            for (auto it = values.cbegin(); it != values.cend(); ++it)
+                context.objectForURI(uris[2])->setValue(it.key(), it.value());
+            context.deleteObject(context.objectForURI(uris[5]));
+            QVERIFY(context.save());
+        }
+        ManagedObjectContext reopened(testModel());
+        QVERIFY(reopened.open(file));
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            QCOMPARE(reopened.objectForURI(uris[2])->value(it.key()), it.value());
+        QCOMPARE(reopened.objectForURI(uris[0])->toMany(QStringLiteral("notes")),
+                 (QList<ManagedObject *>{reopened.objectForURI(uris[2]), reopened.objectForURI(uris[4])}));
+        QCOMPARE(reopened.objectForURI(uris[3])->toOne(QStringLiteral("folder")), reopened.objectForURI(uris[1]));
+        // Keys are never handed out twice, even after a deletion; other stores' URIs resolve to nothing.
+        QCOMPARE(reopened.objectForURI(uris[5]), nullptr);
+        QVERIFY(!uris.contains(reopened.insert(kNote)->objectURI()));
+        QCOMPARE(ManagedObjectContext(testModel()).objectForURI(uris[2]), nullptr);
+    }
 
-void TestObjectStore::recordsSurviveReopen()
-{
-    const QString file = path(QStringLiteral("records.sqlite"));
-    const QVariantHash values{{kCount, QVariant()}, // set over a present value
-                              {QStringLiteral("big"), qlonglong(9007199254740993LL)},
-                              {QStringLiteral("flag"), false}, // not absent
-                              {QStringLiteral("text"), QStringLiteral("Grüße, 世界 \"quoted\" 'x' %_")},
-                              {QStringLiteral("when"), QDateTime(QDate(1950, 1, 1), QTime(0, 0, 0, 345), Qt::UTC)},
-                              {QStringLiteral("blob"), QByteArray("a\0b\0c", 5)}};
-    QList<QUrl> uris; // folders a and b, notes 0..3 (note 0 holds the values, note 3 is deleted)
+    void saveWritesOnlyChangedRows()
+    {
+        const QString file = path(QStringLiteral("rows.sqlite"));
+        ManagedObjectContext context(testModel());
+        QVERIFY(context.create(file));
+        for (int i = 0; i < 200; ++i)
+            context.insert(kNote)->setValue(kCount, i);
+        ObjectStoreIO::setRowWrittenHookForTesting(countRows);
+        auto rowsWritten = [&] {
+            g_rows = 0;
+            return context.save() ? g_rows : -1;
+        };
+        QCOMPARE(rowsWritten(), 200);
+        QCOMPARE(rowsWritten(), 0);
+        // A change set back to the saved value still writes its one row, never more.
+        context.objects(kNote)[3]->setValue(kCount, 1000);
+        context.objects(kNote)[3]->setValue(kCount, 3);
+        QCOMPARE(rowsWritten(), 1);
+        ObjectStoreIO::setRowWrittenHookForTesting(nullptr);
+    }
+
+    void changesAreAnnouncedOncePerTurn()
     {
         ManagedObjectContext context(testModel());
-        ManagedObject *a = context.insert(QStringLiteral("Folder"));
-        ManagedObject *b = context.insert(QStringLiteral("Folder"));
-        uris << a->objectURI() << b->objectURI();
-        for (int i = 0; i < 4; ++i) {
-            ManagedObject *note = context.insert(kNote);
-            note->setValue(kCount, i + 7);
-            note->setToOne(QStringLiteral("folder"), i == 1 ? b : a);
-            uris << note->objectURI();
-            QCOMPARE(context.objectForURI(uris.last()), note); // from insertion on
-        }
-        // Creating the file after the fact writes everything the context holds.
-        QVERIFY(context.create(file));
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            context.objectForURI(uris[2])->setValue(it.key(), it.value());
-        context.deleteObject(context.objectForURI(uris[5]));
-        QVERIFY(context.save());
+        ManagedObject *existing = context.insert(kNote);
+        ManagedObject *doomed = context.insert(kNote);
+        context.processPendingChanges();
+
+        QList<ObjectsChange> changes;
+        QList<QSet<QString>> keys;
+        connect(&context, &ManagedObjectContext::objectsDidChange, this, [&](const ObjectsChange &change) {
+            changes << change;
+            for (ManagedObject *o : change.updated) {
+                keys << o->changedKeysForCurrentEvent();
+                // An observer's own change (change tracking's mark) comes in a later round.
+                if (o->changedKeysForCurrentEvent().contains(kCount))
+                    o->setValue(QStringLiteral("label"), QStringLiteral("marked"));
+            }
+        });
+        existing->setValue(kCount, 1);
+        ManagedObject *added = context.insert(kNote);
+        context.deleteObject(doomed);
+        context.deleteObject(context.insert(kNote)); // inserted and deleted within the turn: nothing
+        QVERIFY(changes.isEmpty());
+
+        QTRY_COMPARE(changes.size(), 2);
+        QCOMPARE(changes[0].inserted, QList<ManagedObject *>{added});
+        QCOMPARE(changes[0].updated, QList<ManagedObject *>{existing});
+        QCOMPARE(changes[0].deleted, QList<ManagedObject *>{doomed});
+        QCOMPARE(keys, (QList<QSet<QString>>{{kCount}, {QStringLiteral("label")}}));
     }
-    ManagedObjectContext reopened(testModel());
-    QVERIFY(reopened.open(file));
-    for (auto it = values.cbegin(); it != values.cend(); ++it)
-        QCOMPARE(reopened.objectForURI(uris[2])->value(it.key()), it.value());
-    QCOMPARE(reopened.objectForURI(uris[0])->toMany(QStringLiteral("notes")),
-             (QList<ManagedObject *>{reopened.objectForURI(uris[2]), reopened.objectForURI(uris[4])}));
-    QCOMPARE(reopened.objectForURI(uris[3])->toOne(QStringLiteral("folder")), reopened.objectForURI(uris[1]));
-    // Keys are never handed out twice, even after a deletion; other stores' URIs resolve to nothing.
-    QCOMPARE(reopened.objectForURI(uris[5]), nullptr);
-    QVERIFY(!uris.contains(reopened.insert(kNote)->objectURI()));
-    QCOMPARE(ManagedObjectContext(testModel()).objectForURI(uris[2]), nullptr);
-}
 
-void TestObjectStore::saveWritesOnlyChangedRows()
-{
-    const QString file = path(QStringLiteral("rows.sqlite"));
-    ManagedObjectContext context(testModel());
-    QVERIFY(context.create(file));
-    for (int i = 0; i < 200; ++i)
-        context.insert(kNote)->setValue(kCount, i);
-    ObjectStoreIO::setRowWrittenHookForTesting(countRows);
-    auto rowsWritten = [&] {
-        g_rows = 0;
-        return context.save() ? g_rows : -1;
-    };
-    QCOMPARE(rowsWritten(), 200);
-    QCOMPARE(rowsWritten(), 0);
-    // A change set back to the saved value still writes its one row, never more.
-    context.objects(kNote)[3]->setValue(kCount, 1000);
-    context.objects(kNote)[3]->setValue(kCount, 3);
-    QCOMPARE(rowsWritten(), 1);
-    ObjectStoreIO::setRowWrittenHookForTesting(nullptr);
-}
-
-void TestObjectStore::changesAreAnnouncedOncePerTurn()
-{
-    ManagedObjectContext context(testModel());
-    ManagedObject *existing = context.insert(kNote);
-    ManagedObject *doomed = context.insert(kNote);
-    context.processPendingChanges();
-
-    QList<ObjectsChange> changes;
-    QList<QSet<QString>> keys;
-    connect(&context, &ManagedObjectContext::objectsDidChange, this, [&](const ObjectsChange &change) {
-        changes << change;
-        for (ManagedObject *o : change.updated) {
-            keys << o->changedKeysForCurrentEvent();
-            // An observer's own change (change tracking's mark) comes in a later round.
-            if (o->changedKeysForCurrentEvent().contains(kCount))
-                o->setValue(QStringLiteral("label"), QStringLiteral("marked"));
-        }
-    });
-    existing->setValue(kCount, 1);
-    ManagedObject *added = context.insert(kNote);
-    context.deleteObject(doomed);
-    context.deleteObject(context.insert(kNote)); // inserted and deleted within the turn: nothing
-    QVERIFY(changes.isEmpty());
-
-    QTRY_COMPARE(changes.size(), 2);
-    QCOMPARE(changes[0].inserted, QList<ManagedObject *>{added});
-    QCOMPARE(changes[0].updated, QList<ManagedObject *>{existing});
-    QCOMPARE(changes[0].deleted, QList<ManagedObject *>{doomed});
-    QCOMPARE(keys, (QList<QSet<QString>>{{kCount}, {QStringLiteral("label")}}));
-}
-
-// A long session does not grow the undo history for ever: it keeps the last 100 groups.
-void TestObjectStore::undoHistoryIsCapped()
-{
-    ManagedObjectContext context(testModel());
-    UndoManager *undo = context.undoManager();
-    ManagedObject *note = context.insert(kNote);
-    for (int i = 0; i < 105; ++i) {
-        undo->beginGrouping();
-        note->setValue(kCount, i);
-        undo->endGrouping();
-    }
-    int steps = 0;
-    for (; undo->canUndo(); ++steps)
-        undo->undo();
-    QCOMPARE(steps, 100);
-    QCOMPARE(note->intValue(kCount), 4);
-}
-
-void TestObjectStore::olderSchemaIsMigratedKeepingValues()
-{
-    const QString file = path(QStringLiteral("old.sqlite"));
-    QUrl uri;
+    // A long session does not grow the undo history for ever: it keeps the last 100 groups.
+    void undoHistoryIsCapped()
     {
-        ManagedObjectContext old(testModel(1));
-        ManagedObject *note = old.insert(kNote);
-        note->setValue(kCount, 77);
-        note->setToOne(QStringLiteral("folder"), old.insert(QStringLiteral("Folder")));
-        uri = note->objectURI();
-        QVERIFY(old.create(file));
+        ManagedObjectContext context(testModel());
+        UndoManager *undo = context.undoManager();
+        ManagedObject *note = context.insert(kNote);
+        for (int i = 0; i < 105; ++i) {
+            undo->beginGrouping();
+            note->setValue(kCount, i);
+            undo->endGrouping();
+        }
+        int steps = 0;
+        for (; undo->canUndo(); ++steps)
+            undo->undo();
+        QCOMPARE(steps, 100);
+        QCOMPARE(note->intValue(kCount), 4);
     }
-    for (int launch = 0; launch < 2; ++launch) {
-        ManagedObjectContext context(testModel(2));
-        QVERIFY(context.open(file));
-        ManagedObject *note = context.objectForURI(uri);
-        QCOMPARE(note->intValue(kCount), 77);
-        QVERIFY(note->toOne(QStringLiteral("folder")));
-        // The new column and table take values, which the next launch reads.
-        QCOMPARE(note->stringValue(QStringLiteral("added")), launch ? QStringLiteral("new") : QString());
-        QCOMPARE(context.count(QStringLiteral("Extra")), launch);
-        note->setValue(QStringLiteral("added"), QStringLiteral("new"));
-        context.insert(QStringLiteral("Extra"));
-        QVERIFY(context.save());
+
+    void olderSchemaIsMigratedKeepingValues()
+    {
+        const QString file = path(QStringLiteral("old.sqlite"));
+        QUrl uri;
+        {
+            ManagedObjectContext old(testModel(1));
+            ManagedObject *note = old.insert(kNote);
+            note->setValue(kCount, 77);
+            note->setToOne(QStringLiteral("folder"), old.insert(QStringLiteral("Folder")));
+            uri = note->objectURI();
+            QVERIFY(old.create(file));
+        }
+        for (int launch = 0; launch < 2; ++launch) {
+            ManagedObjectContext context(testModel(2));
+            QVERIFY(context.open(file));
+            ManagedObject *note = context.objectForURI(uri);
+            QCOMPARE(note->intValue(kCount), 77);
+            QVERIFY(note->toOne(QStringLiteral("folder")));
+            // The new column and table take values, which the next launch reads.
+            QCOMPARE(note->stringValue(QStringLiteral("added")), launch ? QStringLiteral("new") : QString());
+            QCOMPARE(context.count(QStringLiteral("Extra")), launch);
+            note->setValue(QStringLiteral("added"), QStringLiteral("new"));
+            context.insert(QStringLiteral("Extra"));
+            QVERIFY(context.save());
+        }
     }
-}
 
-void TestObjectStore::otherWritersNeverSpoilTheStore()
-{
-    const QString file = path(QStringLiteral("locked.sqlite"));
-    makeStore(file, 100);
-    ManagedObjectContext first(testModel());
-    QVERIFY(first.open(file));
-    ManagedObjectContext second(testModel());
-    QString error;
-    QVERIFY(!second.open(file, &error));
-    QVERIFY2(error.contains(QStringLiteral("in use by another Corvane process")), qPrintable(error));
+    void otherWritersNeverSpoilTheStore()
+    {
+        const QString file = path(QStringLiteral("locked.sqlite"));
+        makeStore(file, 100);
+        ManagedObjectContext first(testModel());
+        QVERIFY(first.open(file));
+        ManagedObjectContext second(testModel());
+        QString error;
+        QVERIFY(!second.open(file, &error));
+        QVERIFY2(error.contains(QStringLiteral("in use by another Corvane process")), qPrintable(error));
 
-    // Another program reading the file (a backup tool, the sqlite3 shell) makes a save wait, not fail.
-    std::promise<void> reading;
-    std::thread reader([&] {
-        sqlite3 *db = nullptr;
-        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_exec(db, "BEGIN; SELECT count(*) FROM Note;", nullptr, nullptr, nullptr);
-        reading.set_value();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    });
-    reading.get_future().wait();
-    first.objects(kNote).first()->setValue(kCount, 5);
-    const bool saved = first.save();
-    reader.join();
-    QVERIFY(saved);
+        // Another program reading the file (a backup tool, the sqlite3 shell) makes a save wait, not fail.
+        std::promise<void> reading;
+        std::thread reader([&] {
+            sqlite3 *db = nullptr;
+            sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+            sqlite3_exec(db, "BEGIN; SELECT count(*) FROM Note;", nullptr, nullptr, nullptr);
+            reading.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        });
+        reading.get_future().wait();
+        first.objects(kNote).first()->setValue(kCount, 5);
+        const bool saved = first.save();
+        reader.join();
+        QVERIFY(saved);
 
-    // A writer killed inside its save leaves a stale lock and the file as of the last save.
-    first.close();
-    QCOMPARE(child({QStringLiteral("--kill-mid-save"), file}), -1);
-    QVERIFY2(second.open(file, &error), qPrintable(error));
-    QCOMPARE(second.count(kNote), 100);
-    QCOMPARE(second.count(kNote, Predicate::equal(kCount, 999)), 0);
-}
-
-void TestObjectStore::writeProtectedStoreOpensOnlyForReading()
-{
-    // The children run as nobody when this runs as root: they need a way in.
-    const QString folder = path(QStringLiteral("protected"));
-    const QString file = folder + QStringLiteral("/store.sqlite");
-    QVERIFY(QDir().mkpath(folder));
-    makeStore(file, 3);
-    const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
-    const auto open = readable | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther | QFile::WriteOwner;
-    QVERIFY(QFile::setPermissions(m_dir.path(), open) && QFile::setPermissions(file, readable)
-            && QFile::setPermissions(folder, open | QFile::WriteGroup | QFile::WriteOther));
-    const QByteArray before = fileHash(file);
-
-    QByteArray output;
-    QCOMPARE(child({QStringLiteral("--write"), file, QStringLiteral("--unprivileged")}, &output), 3);
-    QVERIFY2(output.contains("is write-protected"), output.constData());
-    QCOMPARE(child({QStringLiteral("--read"), file, QStringLiteral("--unprivileged")}, &output), 0);
-    QCOMPARE(output, QByteArray("3\n"));
-    QCOMPARE(fileHash(file), before);
-}
-
-void TestObjectStore::damagedFilesAreNeverWritten_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("text file") << "text";
-    QTest::newRow("truncated store") << "truncated";
-    QTest::newRow("truncated store of an older model") << "truncated-old"; // would need migrating
-    QTest::newRow("foreign database") << "foreign";
-    QTest::newRow("other model") << "other-model";
-}
-
-void TestObjectStore::damagedFilesAreNeverWritten()
-{
-    QFETCH(QString, kind);
-    const QString file = path(QStringLiteral("damaged-%1.sqlite").arg(kind));
-    if (kind.startsWith(QLatin1String("truncated"))) {
-        makeStore(file, 2000, kind == QLatin1String("truncated-old") ? 1 : 2);
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadWrite) && f.resize(f.size() / 3));
-    } else if (kind == QLatin1String("foreign")) {
-        sqlite3 *db = nullptr;
-        QVERIFY(sqlite3_open(QFile::encodeName(file).constData(), &db) == SQLITE_OK
-                && sqlite3_exec(db, "CREATE TABLE recipes (name TEXT);", nullptr, nullptr, nullptr) == SQLITE_OK);
-        sqlite3_close(db);
-    } else if (kind == QLatin1String("other-model")) {
-        static const ObjectModel other(QStringLiteral("another_model"), 1, {EntityDescription(QStringLiteral("Thing"), {{QStringLiteral("x"), AttributeType::Int32}})});
-        ManagedObjectContext context(other);
-        context.insert(QStringLiteral("Thing"));
-        QVERIFY(context.create(file));
-    } else {
-        QVERIFY(writeBytes(file, "these are my notes, not a database\n"));
+        // A writer killed inside its save leaves a stale lock and the file as of the last save.
+        first.close();
+        QCOMPARE(child({QStringLiteral("--kill-mid-save"), file}), -1);
+        QVERIFY2(second.open(file, &error), qPrintable(error));
+        QCOMPARE(second.count(kNote), 100);
+        QCOMPARE(second.count(kNote, Predicate::equal(kCount, 999)), 0);
     }
-    const QByteArray before = fileHash(file);
 
-    LogCapture quiet;
-    ManagedObjectContext context(testModel());
-    QString error;
-    QVERIFY(!context.open(file, &error) && !error.isEmpty());
-    QCOMPARE(context.count(kNote), 0);
-    // Nor is anything created over it.
-    QVERIFY(!context.create(file));
-    QCOMPARE(fileHash(file), before);
-    QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
-}
+    void writeProtectedStoreOpensOnlyForReading()
+    {
+        // The children run as nobody when this runs as root: they need a way in.
+        const QString folder = path(QStringLiteral("protected"));
+        const QString file = folder + QStringLiteral("/store.sqlite");
+        QVERIFY(QDir().mkpath(folder));
+        makeStore(file, 3);
+        const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        const auto open = readable | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther | QFile::WriteOwner;
+        QVERIFY(QFile::setPermissions(m_dir.path(), open) && QFile::setPermissions(file, readable)
+                && QFile::setPermissions(folder, open | QFile::WriteGroup | QFile::WriteOther));
+        const QByteArray before = fileHash(file);
+
+        QByteArray output;
+        QCOMPARE(child({QStringLiteral("--write"), file, QStringLiteral("--unprivileged")}, &output), 3);
+        QVERIFY2(output.contains("is write-protected"), output.constData());
+        QCOMPARE(child({QStringLiteral("--read"), file, QStringLiteral("--unprivileged")}, &output), 0);
+        QCOMPARE(output, QByteArray("3\n"));
+        QCOMPARE(fileHash(file), before);
+    }
+
+    void damagedFilesAreNeverWritten_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("text file") << "text";
+        QTest::newRow("truncated store") << "truncated";
+        QTest::newRow("truncated store of an older model") << "truncated-old"; // would need migrating
+        QTest::newRow("foreign database") << "foreign";
+        QTest::newRow("other model") << "other-model";
+    }
+
+    void damagedFilesAreNeverWritten()
+    {
+        QFETCH(QString, kind);
+        const QString file = path(QStringLiteral("damaged-%1.sqlite").arg(kind));
+        if (kind.startsWith(QLatin1String("truncated"))) {
+            makeStore(file, 2000, kind == QLatin1String("truncated-old") ? 1 : 2);
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.resize(f.size() / 3));
+        } else if (kind == QLatin1String("foreign")) {
+            sqlite3 *db = nullptr;
+            QVERIFY(sqlite3_open(QFile::encodeName(file).constData(), &db) == SQLITE_OK
+                    && sqlite3_exec(db, "CREATE TABLE recipes (name TEXT);", nullptr, nullptr, nullptr) == SQLITE_OK);
+            sqlite3_close(db);
+        } else if (kind == QLatin1String("other-model")) {
+            static const ObjectModel other(QStringLiteral("another_model"), 1, {EntityDescription(QStringLiteral("Thing"), {{QStringLiteral("x"), AttributeType::Int32}})});
+            ManagedObjectContext context(other);
+            context.insert(QStringLiteral("Thing"));
+            QVERIFY(context.create(file));
+        } else {
+            QVERIFY(writeBytes(file, "these are my notes, not a database\n"));
+        }
+        const QByteArray before = fileHash(file);
+
+        LogCapture quiet;
+        ManagedObjectContext context(testModel());
+        QString error;
+        QVERIFY(!context.open(file, &error) && !error.isEmpty());
+        QCOMPARE(context.count(kNote), 0);
+        // Nor is anything created over it.
+        QVERIFY(!context.create(file));
+        QCOMPARE(fileHash(file), before);
+        QVERIFY(!QFile::exists(file + QStringLiteral("-journal")));
+    }
+};
 
 int main(int argc, char **argv)
 {
