@@ -36,11 +36,11 @@ bool writeStore(const QString &path, const QString &listName, int count = 1)
 
 QStringList listNames(const ManagedObjectContext *context)
 {
-    QStringList names{QStringLiteral("<nothing opened>")};
+    QStringList names;
     for (const ManagedObject *list : context ? context->fetch(QStringLiteral("TODOList")) : QList<ManagedObject *>())
         names << list->stringValue(QStringLiteral("name"));
     names.removeDuplicates();
-    return context ? names.mid(1) : names;
+    return context ? names : QStringList{QStringLiteral("<nothing opened>")};
 }
 
 // Leaves at `path` what a crash in the middle of a save of `source` leaves:

@@ -135,6 +135,7 @@ private slots:
         QTest::newRow("trashed since opening, missing") << LocalList::TrashedSinceOpening << 10 << qint64(11) << false << 3;
         QTest::newRow("never uploaded: replaced by the server's copy") << LocalList::Shown << 0 << qint64(77) << false << 3;
         QTest::newRow("trashed earlier, same id") << LocalList::TrashedEarlier << 10 << qint64(10) << false << 2;
+        QTest::newRow("trashed earlier, missing") << LocalList::TrashedEarlier << 10 << qint64(11) << false << 2;
         QTest::newRow("idd by its 32 bits") << LocalList::Shown << 12 << (qint64(1) << 32) + 12 << true << 0;
     }
 

@@ -73,6 +73,7 @@ private slots:
         // An untouched default list (no items, open) stays local, marked or not.
         QTest::newRow("My List, trashed item, marked") << "My List" << 0 << 2 << 0 << 1 << 0;
         QTest::newRow("My List, trashed item, mark 2") << "My List" << 0 << 2 << 0 << 2 << 0;
+        QTest::newRow("My List, deleted item, both marked") << "My List" << 0 << 3 << 1 << 1 << 0;
         QTest::newRow("My List, empty, marked") << "My List" << 0 << -1 << 0 << 1 << -1;
         QTest::newRow("My Project, empty, marked") << "My Project" << 0 << -1 << 0 << 1 << -1;
         QTest::newRow("My Project, empty, trashed, marked") << "My Project" << 2 << -1 << 0 << 1 << 0;
@@ -84,6 +85,7 @@ private slots:
         QTest::newRow("open item marked") << "Errands" << 0 << 0 << 1 << 0 << 1;
         QTest::newRow("trashed item marked") << "Errands" << 0 << 2 << 1 << 0 << 1;
         QTest::newRow("item mark 2") << "Errands" << 0 << 0 << 2 << 0 << -1;
+        QTest::newRow("item mark 2, list marked") << "Errands" << 0 << 0 << 2 << 1 << 0;
         QTest::newRow("deleted item marked") << "Errands" << 0 << 3 << 1 << 0 << -1;
         // Nothing of a deleted list travels.
         QTest::newRow("deleted list, marked, marked item") << "Errands" << 3 << 0 << 1 << 1 << -1;
@@ -195,6 +197,7 @@ private slots:
         QTest::newRow("seven ASCII") << QStringLiteral("abcdefg");
         QTest::newRow("eight ASCII") << QStringLiteral("abcdefgh");
         QTest::newRow("seventeen ASCII") << QStringLiteral("abcdefghijklmnopq");
+        QTest::newRow("127 ASCII") << QString(127, QLatin1Char('x'));
         QTest::newRow("128 ASCII") << QString(128, QLatin1Char('y'));
         QTest::newRow("non-ASCII at 5") << QStringLiteral("Strasße");
         QTest::newRow("non-ASCII at 9") << QStringLiteral("abcdefghié");
