@@ -101,7 +101,6 @@ private slots:
         QTest::newRow("empty file") << QByteArray("") << 0;
         // Binary that is not a message, and whose hexadecimal reading is not one either.
         QTest::newRow("truncated message") << QByteArray::fromHex("c23e05") << -1;
-        QTest::newRow("bad wire type") << QByteArray::fromHex("0f0f0f0f") << -1;
         QTest::newRow("missing file") << QByteArray() << -1;
     }
 
