@@ -1,4 +1,3 @@
-#include "CorvaneCtl.h"
 #include "ManagedObjectContext.h"
 #include "ObjectModel.h"
 #include "TODOItem.h"
@@ -70,31 +69,6 @@ private slots:
         QVERIFY(m_tmp->isValid() && QDir().mkpath(path(u"home"_s)) && QDir().mkpath(path(u"xdg-config"_s)));
     }
 
-    void parseDue_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("result");  // the moment with its offset and "all day", or what is wrong
-
-        const QString form = u"is not a date of the form YYYY-MM-DD or YYYY-MM-DDTHH:MM"_s;
-        QTest::newRow("day: local midnight") << "2024-05-17" << "2024-05-17T00:00:00+02:00 all day";
-        QTest::newRow("day and time") << "2024-05-17T09:30" << "2024-05-17T09:30:00+02:00";
-        QTest::newRow("skipped hour") << "2024-03-31T02:30" << "'2024-03-31T02:30' does not exist in local time";
-        QTest::newRow("no leap day") << "2023-02-29" << "'2023-02-29' " + form;
-        QTest::newRow("with seconds") << "2024-05-01T10:00:00" << "'2024-05-01T10:00:00' " + form;
-    }
-
-    void parseDue()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, result);
-
-        QDateTime due;
-        bool allDay = false;
-        const QString error = CorvaneCtl::parseDue(text, &due, &allDay);
-        // Nothing is parsed from a text that is refused.
-        QCOMPARE(error + due.toOffsetFromUtc(due.offsetFromUtc()).toString(Qt::ISODate) + (allDay ? u" all day"_s : QString()), result);
-    }
-
     void addDumpExportAndImport()
     {
         QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
@@ -120,6 +94,8 @@ private slots:
         QCOMPARE(milk["quadrant"_L1].toInt(), 1);
         QCOMPARE(milk["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(0, 0)).toSecsSinceEpoch());
         QCOMPARE(milk["allDay"_L1], QJsonValue(true));
+        QCOMPARE(one["items"_L1][0]["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(9, 30)).toSecsSinceEpoch());
+        QCOMPARE(one["items"_L1][0]["allDay"_L1].toBool(), false);
         QCOMPARE(milk["descriptionRichText"_L1].toString(), u"<p>Two &lt;b&gt;&amp;&lt;/b&gt; more</p>"_s);
         QCOMPARE(milk["descriptionText"_L1].toString(), u"Two <b>&</b> more"_s);
         QCOMPARE(milk["edited_since"_L1].toInt(), 1);  // marked for upload, as in the application
@@ -173,6 +149,11 @@ private slots:
 
         QTest::newRow("skipped local time") << QStringList{"add-item", "--list", "One", "--due", "2024-03-31T02:30", "X"} << Holder::Nobody << 2
                                             << "'2024-03-31T02:30' does not exist in local time";
+        const QString form = u"is not a date of the form YYYY-MM-DD or YYYY-MM-DDTHH:MM"_s;
+        QTest::newRow("no leap day") << QStringList{"add-item", "--list", "One", "--due", "2023-02-29", "X"} << Holder::Nobody << 2
+                                     << "'2023-02-29' " + form;
+        QTest::newRow("due with seconds") << QStringList{"add-item", "--list", "One", "--due", "2024-05-01T10:00:00", "X"} << Holder::Nobody
+                                          << 2 << "'2024-05-01T10:00:00' " + form;
         QTest::newRow("unknown list") << QStringList{"add-item", "--list", "Nope", "X"} << Holder::Nobody << 1 << "no list named 'Nope'";
         QTest::newRow("import of a damaged file") << QStringList{"import", "{dir}/bad.corvx"} << Holder::Nobody << 1 << "{dir}/bad.corvx";
         QTest::newRow("export, unknown list") << QStringList{"export", "--list", "One", "--list", "Four", "-o", "{dir}/x"} << Holder::Nobody << 1

@@ -130,7 +130,6 @@ private slots:
         QTest::addColumn<bool>("matched");
         QTest::addColumn<int>("localState"); // after the merge, for the list and its trashed item
 
-        QTest::newRow("same id") << LocalList::Shown << 10 << qint64(10) << true << 0;
         QTest::newRow("missing from the reply") << LocalList::Shown << 10 << qint64(11) << false << 3;
         QTest::newRow("trashed since opening, missing") << LocalList::TrashedSinceOpening << 10 << qint64(11) << false << 3;
         QTest::newRow("never uploaded: replaced by the server's copy") << LocalList::Shown << 0 << qint64(77) << false << 3;
@@ -199,7 +198,6 @@ private slots:
         using L = QList<Local>;
         using R = QList<Incoming>;
         const qint64 wide = qint64(1) << 32;
-        QTest::newRow("local id") << L{{42, 0, 0}} << R{{0, 42}} << true << "r1/0";
         QTest::newRow("server id, whatever the idd") << L{{7, 900, 0}} << R{{900, 55}} << true << "r1/0";
         QTest::newRow("server id by its 32 bits") << L{{7, 900, 0}} << R{{wide + 900, 7}} << true << "r1/0";
         QTest::newRow("idd by its 32 bits") << L{{42, 0, 0}} << R{{0, wide + 42}} << true << "r1/0";
