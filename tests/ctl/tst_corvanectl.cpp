@@ -43,13 +43,6 @@ QStringList namesOf(const QJsonValue &records, bool sorted = false)
     return names;
 }
 
-QJsonValue findByName(const QJsonValue &records, const QString &name)
-{
-    const QJsonArray array = records.toArray();
-    const auto found = std::find_if(array.begin(), array.end(), [&name](const QJsonValue &r) { return r["name"_L1] == name; });
-    return found == array.end() ? QJsonValue() : *found;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Holder)
@@ -86,7 +79,7 @@ private slots:
         QCOMPARE(lists[4]["items"_L1][0]["completionDate"_L1].toInteger(), -1);  // whole seconds, rounded down
         QCOMPARE(root["orphanItems"_L1][0]["serverID"_L1].toInteger(), 5000000000LL);
         // Every attribute of the schema, absent ones as null.
-        const QJsonValue one = findByName(lists, u"One"_s);
+        const QJsonValue one = lists[0];
         QCOMPARE(one.toObject().size(), todoListModel().entity(TODOList::EntityName)->attributes().size() + 1);
         QCOMPARE(namesOf(one["items"_L1]), (QStringList{"Bread", "Milk"}));  // the newer item above the older
         const QJsonValue milk = one["items"_L1][1];
@@ -127,7 +120,7 @@ private slots:
             // New lists, marked for the next upload, with the items of the original.
             QCOMPARE(list["id_"_L1].toInt(-1), 0);
             QCOMPARE(list["edited_since"_L1].toInt(), 1);
-            const QJsonValue original = findByName(lists, list["name"_L1].toString());
+            const QJsonValue original = lists[namesOf(lists).indexOf(list["name"_L1].toString())];
             QCOMPARE(namesOf(list["items"_L1]), namesOf(original["items"_L1]));
             for (qsizetype i = 0; i < list["items"_L1].toArray().size(); ++i) {
                 for (const char *key : {"quadrant", "dueDate", "allDay", "descriptionRichText", "index", "creationDate"})
