@@ -1,4 +1,3 @@
-#include "CorvaneCtl.h"
 #include "ManagedObjectContext.h"
 #include "ObjectModel.h"
 #include "TODOItem.h"
@@ -44,13 +43,6 @@ QStringList namesOf(const QJsonValue &records, bool sorted = false)
     return names;
 }
 
-QJsonValue findByName(const QJsonValue &records, const QString &name)
-{
-    const QJsonArray array = records.toArray();
-    const auto found = std::find_if(array.begin(), array.end(), [&name](const QJsonValue &r) { return r["name"_L1] == name; });
-    return found == array.end() ? QJsonValue() : *found;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Holder)
@@ -60,241 +52,210 @@ class tst_CorvaneCtl : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void parseDue_data();
-    void parseDue();
-    void addDumpExportAndImport();
-    void commandLine_data();
-    void commandLine();
+    void init()
+    {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        m_environment = QProcessEnvironment::systemEnvironment();
+        m_environment.insert(u"HOME"_s, path(u"home"_s));
+        m_environment.insert(u"XDG_DATA_HOME"_s, path(u"xdg-data"_s));
+        m_environment.insert(u"XDG_CONFIG_HOME"_s, path(u"xdg-config"_s));
+        QVERIFY(m_tmp->isValid() && QDir().mkpath(path(u"home"_s)) && QDir().mkpath(path(u"xdg-config"_s)));
+    }
+
+    void addDumpExportAndImport()
+    {
+        QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
+        settings.setValue(u"lastSelectedProjectRow"_s, 7);
+        settings.setValue(u"showingComboBox"_s, 0);
+        settings.sync();
+        const QString source = path(u"source.sqlite"_s);
+        makeSource(source);
+        const QByteArray hash = fileHash(source);
+        // Every record: shown lists in the sidebar's order, then trashed, then deleted ones.
+        const QJsonObject root = dump(source);
+        const QJsonValue lists = root["lists"_L1];
+        QCOMPARE(namesOf(lists), (QStringList{"One", "Two", "Three", "Trashed", "Gone"}));
+        QCOMPARE(lists[4]["centerX"_L1].toDouble(), 30.5);
+        QCOMPARE(lists[4]["items"_L1][0]["completionDate"_L1].toInteger(), -1);  // whole seconds, rounded down
+        QCOMPARE(root["orphanItems"_L1][0]["serverID"_L1].toInteger(), 5000000000LL);
+        // Every attribute of the schema, absent ones as null.
+        const QJsonValue one = lists[0];
+        QCOMPARE(one.toObject().size(), todoListModel().entity(TODOList::EntityName)->attributes().size() + 1);
+        QCOMPARE(namesOf(one["items"_L1]), (QStringList{"Bread", "Milk"}));  // the newer item above the older
+        const QJsonValue milk = one["items"_L1][1];
+        QCOMPARE(milk.toObject().size(), todoListModel().entity(TODOItem::EntityName)->attributes().size());
+        QCOMPARE(milk["quadrant"_L1].toInt(), 1);
+        QCOMPARE(milk["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(0, 0)).toSecsSinceEpoch());
+        QCOMPARE(milk["allDay"_L1], QJsonValue(true));
+        QCOMPARE(one["items"_L1][0]["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(9, 30)).toSecsSinceEpoch());
+        QCOMPARE(one["items"_L1][0]["allDay"_L1].toBool(), false);
+        QCOMPARE(milk["descriptionRichText"_L1].toString(), u"<p>Two &lt;b&gt;&amp;&lt;/b&gt; more</p>"_s);
+        QCOMPARE(milk["descriptionText"_L1].toString(), u"Two <b>&</b> more"_s);
+        QCOMPARE(milk["edited_since"_L1].toInt(), 1);  // marked for upload, as in the application
+
+        const QString all = path(u"all.corvx"_s), named = path(u"named.corvx"_s);
+        QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"-o"_s, all}).exitCode, 0);
+        QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"--list"_s, u"Three"_s, u"--list"_s, u"One"_s, u"-o"_s, named}).exitCode, 0);
+        QCOMPARE(fileHash(source), hash);  // dump and export only read
+
+        // The list was selected only to add, the filters switched only to export: Corvane starts as the user left it.
+        settings.sync();
+        QCOMPARE(settings.value(u"lastSelectedProjectRow"_s).toInt(), 7);
+        QCOMPARE(settings.value(u"showingComboBox"_s).toInt(), 0);
+        QVERIFY(!settings.contains(u"sortingComboBox"_s));
+
+        // A bad file is reported and the next one still imported; importing again makes second copies.
+        const QString bad = path(u"bad.corvx"_s);
+        QVERIFY(writeBytes(bad, QByteArray(16, '\xff')));
+        const QString target = path(u"target.sqlite"_s);
+        const Run run = ctl({u"--store"_s, target, u"import"_s, bad, all});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(QString::fromUtf8(run.out), u"Imported 3 list(s) from %1\n"_s.arg(all));
+        QCOMPARE(ctl({u"--store"_s, target, u"import"_s, all}).exitCode, 0);
+        const QJsonValue imported = dump(target)["lists"_L1];
+        // Read as number, flag and text, an absent value is like 0, false and "", as a list file carries it.
+        const auto read = [](const QJsonValue &v) { return u"%1/%2/%3"_s.arg(v.toInteger()).arg(v.toBool()).arg(v.toString()); };
+        QCOMPARE(namesOf(imported, true), (QStringList{"One", "One", "Three", "Three", "Two", "Two"}));
+        for (const QJsonValue &list : imported.toArray()) {
+            // New lists, marked for the next upload, with the items of the original.
+            QCOMPARE(list["id_"_L1].toInt(-1), 0);
+            QCOMPARE(list["edited_since"_L1].toInt(), 1);
+            const QJsonValue original = lists[namesOf(lists).indexOf(list["name"_L1].toString())];
+            QCOMPARE(namesOf(list["items"_L1]), namesOf(original["items"_L1]));
+            for (qsizetype i = 0; i < list["items"_L1].toArray().size(); ++i) {
+                for (const char *key : {"quadrant", "dueDate", "allDay", "descriptionRichText", "index", "creationDate"})
+                    QCOMPARE(read(list["items"_L1][i][QLatin1String(key)]), read(original["items"_L1][i][QLatin1String(key)]));
+            }
+        }
+        const QString chosen = path(u"chosen.sqlite"_s);
+        QCOMPARE(ctl({u"--store"_s, chosen, u"import"_s, named}).exitCode, 0);
+        QCOMPARE(namesOf(dump(chosen)["lists"_L1]), (QStringList{"One", "Three"}));
+    }
+
+    void commandLine_data()
+    {
+        // The application's store holds the list "One"; "{store}" is its path, "{missing}" no file, "{dir}" the folder.
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<Holder>("holder");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");  // the start of the output, or a part of the error
+
+        QTest::newRow("skipped local time") << QStringList{"add-item", "--list", "One", "--due", "2024-03-31T02:30", "X"} << Holder::Nobody << 2
+                                            << "'2024-03-31T02:30' does not exist in local time";
+        const QString form = u"is not a date of the form YYYY-MM-DD or YYYY-MM-DDTHH:MM"_s;
+        QTest::newRow("no leap day") << QStringList{"add-item", "--list", "One", "--due", "2023-02-29", "X"} << Holder::Nobody << 2
+                                     << "'2023-02-29' " + form;
+        QTest::newRow("due with seconds") << QStringList{"add-item", "--list", "One", "--due", "2024-05-01T10:00:00", "X"} << Holder::Nobody
+                                          << 2 << "'2024-05-01T10:00:00' " + form;
+        QTest::newRow("unknown list") << QStringList{"add-item", "--list", "Nope", "X"} << Holder::Nobody << 1 << "no list named 'Nope'";
+        QTest::newRow("import of a damaged file") << QStringList{"import", "{dir}/bad.corvx"} << Holder::Nobody << 1 << "{dir}/bad.corvx";
+        QTest::newRow("export, unknown list") << QStringList{"export", "--list", "One", "--list", "Four", "-o", "{dir}/x"} << Holder::Nobody << 1
+                                              << "'Four'";
+        // Only what imports or adds a list makes a missing store.
+        QTest::newRow("dump, missing store") << QStringList{"--store", "{missing}", "dump"} << Holder::Nobody << 1 << "no store at {missing}";
+        QTest::newRow("export, missing store") << QStringList{"--store", "{missing}", "export", "-o", "{dir}/x"} << Holder::Nobody << 1
+                                               << "no store at {missing}";
+        QTest::newRow("add-item, missing store") << QStringList{"--store", "{missing}", "add-item", "--list", "One", "X"} << Holder::Nobody << 1
+                                                 << "no store at {missing}";
+        QTest::newRow("store in use") << QStringList{"add-list", "More"} << Holder::Corvane << 1 << "{store} is in use by another Corvane process";
+        // A reader (a backup tool, the sqlite3 shell) keeps the save from writing: the tool says so.
+        QTest::newRow("save fails") << QStringList{"add-list", "More"} << Holder::Reader << 1 << "could not be saved";
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(Holder, holder);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+
+        const QString store = path(u"xdg-data/Nuvalto/Corvane/corvane_2_8.sqlite"_s);
+        QCOMPARE(ctl({u"add-list"_s, u"One"_s}).exitCode, 0);
+        QVERIFY(writeBytes(path(u"bad.corvx"_s), QByteArray(64, '\xff')));
+        const QByteArray hash = fileHash(store);
+        const QStringList before = folderEntries(m_tmp->path());
+        const auto fill = [this, &store](QString &text) {
+            text.replace(u"{store}"_s, store).replace(u"{missing}"_s, path(u"missing.sqlite"_s)).replace(u"{dir}"_s, m_tmp->path());
+        };
+        std::for_each(arguments.begin(), arguments.end(), fill);
+        fill(message);
+        ManagedObjectContext corvane(todoListModel());
+        QString error;
+        QVERIFY2(holder != Holder::Corvane || corvane.open(store, &error), qPrintable(error));
+        sqlite3 *reader = nullptr;
+        const auto closeReader = qScopeGuard([&reader] { sqlite3_close(reader); });
+        if (holder == Holder::Reader) {
+            QCOMPARE(sqlite3_open(qPrintable(store), &reader), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+
+        const Run run = ctl(arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(exitCode == 0 ? run.out.startsWith(message.toUtf8()) && run.err.isEmpty()
+                               : run.err.contains(message.toUtf8()) && run.out.isEmpty(),
+                 (run.out + run.err).constData());
+        QCOMPARE(run.err.contains("--help"), exitCode == 2);  // only a bad command line points to the help
+        QCOMPARE(fileHash(store), hash);  // nothing changed, nothing made
+        QCOMPARE(folderEntries(m_tmp->path()), before);
+    }
 
 private:
-    // Runs the tool in the temporary folder, with preferences and the default store inside it.
-    Run ctl(const QStringList &arguments) const;
-    QJsonObject dump(const QString &store) const;  // the store's dump, parsed; empty when it fails
-    // Lists One, Two, Three (Milk and Bread in One) added by the tool to a trashed and a deleted list and an orphan.
-    void makeSource(const QString &store);
     QString path(const QString &name) const { return m_tmp->filePath(name); }
 
     std::unique_ptr<QTemporaryDir> m_tmp;
     QProcessEnvironment m_environment;
-};
 
-void tst_CorvaneCtl::init()
-{
-    m_tmp = std::make_unique<QTemporaryDir>();
-    m_environment = QProcessEnvironment::systemEnvironment();
-    m_environment.insert(u"HOME"_s, path(u"home"_s));
-    m_environment.insert(u"XDG_DATA_HOME"_s, path(u"xdg-data"_s));
-    m_environment.insert(u"XDG_CONFIG_HOME"_s, path(u"xdg-config"_s));
-    QVERIFY(m_tmp->isValid() && QDir().mkpath(path(u"home"_s)) && QDir().mkpath(path(u"xdg-config"_s)));
-}
-
-Run tst_CorvaneCtl::ctl(const QStringList &arguments) const
-{
-    Run run;
-    QProcess process;
-    process.setProcessEnvironment(m_environment);
-    process.setWorkingDirectory(m_tmp->path());
-    process.start(QStringLiteral(CORVANECTL_PATH), arguments);
-    if (!process.waitForFinished(120000))
-        process.kill();
-    if (process.exitStatus() == QProcess::NormalExit)
-        run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
-QJsonObject tst_CorvaneCtl::dump(const QString &store) const
-{
-    const Run run = ctl({u"--store"_s, store, u"dump"_s});
-    return QJsonDocument::fromJson(run.out).object();
-}
-
-void tst_CorvaneCtl::parseDue_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("result");  // the moment with its offset and "all day", or what is wrong
-
-    const QString form = u"is not a date of the form YYYY-MM-DD or YYYY-MM-DDTHH:MM"_s;
-    QTest::newRow("day: local midnight") << "2024-05-17" << "2024-05-17T00:00:00+02:00 all day";
-    QTest::newRow("day and time") << "2024-05-17T09:30" << "2024-05-17T09:30:00+02:00";
-    QTest::newRow("skipped hour") << "2024-03-31T02:30" << "'2024-03-31T02:30' does not exist in local time";
-    QTest::newRow("no leap day") << "2023-02-29" << "'2023-02-29' " + form;
-    QTest::newRow("with seconds") << "2024-05-01T10:00:00" << "'2024-05-01T10:00:00' " + form;
-}
-
-void tst_CorvaneCtl::parseDue()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, result);
-
-    QDateTime due;
-    bool allDay = false;
-    const QString error = CorvaneCtl::parseDue(text, &due, &allDay);
-    // Nothing is parsed from a text that is refused.
-    QCOMPARE(error + due.toOffsetFromUtc(due.offsetFromUtc()).toString(Qt::ISODate) + (allDay ? u" all day"_s : QString()), result);
-}
-
-void tst_CorvaneCtl::makeSource(const QString &store)
-{
+    // Runs the tool in the temporary folder, with preferences and the default store inside it.
+    Run ctl(const QStringList &arguments) const
     {
-        ManagedObjectContext context(todoListModel());
-        TODOList *list = nullptr;  // in the end the deleted list, Gone
-        for (const auto &[name, state] : {std::pair(u"Trashed"_s, RecordState::Trashed), std::pair(u"Gone"_s, RecordState::Deleted)}) {
-            list = context.insert<TODOList>(TODOList::EntityName);
-            list->setName(name);
-            list->setState(state);
+        Run run;
+        QProcess process;
+        process.setProcessEnvironment(m_environment);
+        process.setWorkingDirectory(m_tmp->path());
+        process.start(QStringLiteral(CORVANECTL_PATH), arguments);
+        if (!process.waitForFinished(120000))
+            process.kill();
+        if (process.exitStatus() == QProcess::NormalExit)
+            run.exitCode = process.exitCode();
+        run.out = process.readAllStandardOutput();
+        run.err = process.readAllStandardError();
+        return run;
+    }
+
+    // The store's dump, parsed; empty when it fails.
+    QJsonObject dump(const QString &store) const { return QJsonDocument::fromJson(ctl({u"--store"_s, store, u"dump"_s}).out).object(); }
+
+    // Lists One, Two, Three (Milk and Bread in One) added by the tool to a trashed and a deleted list and an orphan.
+    void makeSource(const QString &store)
+    {
+        {
+            ManagedObjectContext context(todoListModel());
+            TODOList *list = nullptr;  // in the end the deleted list, Gone
+            for (const auto &[name, state] : {std::pair(u"Trashed"_s, RecordState::Trashed), std::pair(u"Gone"_s, RecordState::Deleted)}) {
+                list = context.insert<TODOList>(TODOList::EntityName);
+                list->setName(name);
+                list->setState(state);
+            }
+            list->setCenterX(30.5);
+            auto *item = context.insert<TODOItem>(TODOItem::EntityName);
+            item->setList(list);
+            item->setState(RecordState::Deleted);
+            item->setCompletionDate(QDateTime::fromMSecsSinceEpoch(-500, Qt::UTC));
+            context.insert<TODOItem>(TODOItem::EntityName)->setServerID(5000000000LL);
+            QString error;
+            QVERIFY2(context.create(store, &error), qPrintable(error));
         }
-        list->setCenterX(30.5);
-        auto *item = context.insert<TODOItem>(TODOItem::EntityName);
-        item->setList(list);
-        item->setState(RecordState::Deleted);
-        item->setCompletionDate(QDateTime::fromMSecsSinceEpoch(-500, Qt::UTC));
-        context.insert<TODOItem>(TODOItem::EntityName)->setServerID(5000000000LL);
-        QString error;
-        QVERIFY2(context.create(store, &error), qPrintable(error));
-    }
-    const QList<QStringList> commands = {
-        {"add-list", "One"}, {"add-list", "Two"}, {"add-list", "Three"},
-        {"add-item", "--list", "One", "--quadrant", "1", "--due", "2024-05-17", "--notes", "Two <b>&</b> more", "Milk"},
-        {"add-item", "--list", "One", "-q", "1", "--due", "2024-05-17T09:30", "Bread"},
-    };
-    for (const QStringList &arguments : commands) {
-        const Run run = ctl(QStringList{u"--store"_s, store} + arguments);
-        QVERIFY2(run.exitCode == 0, run.err.constData());
-    }
-}
-
-void tst_CorvaneCtl::addDumpExportAndImport()
-{
-    QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
-    settings.setValue(u"lastSelectedProjectRow"_s, 7);
-    settings.setValue(u"showingComboBox"_s, 0);
-    settings.sync();
-    const QString source = path(u"source.sqlite"_s);
-    makeSource(source);
-    const QByteArray hash = fileHash(source);
-    // Every record: shown lists in the sidebar's order, then trashed, then deleted ones.
-    const QJsonObject root = dump(source);
-    const QJsonValue lists = root["lists"_L1];
-    QCOMPARE(namesOf(lists), (QStringList{"One", "Two", "Three", "Trashed", "Gone"}));
-    QCOMPARE(lists[4]["centerX"_L1].toDouble(), 30.5);
-    QCOMPARE(lists[4]["items"_L1][0]["completionDate"_L1].toInteger(), -1);  // whole seconds, rounded down
-    QCOMPARE(root["orphanItems"_L1][0]["serverID"_L1].toInteger(), 5000000000LL);
-    // Every attribute of the schema, absent ones as null.
-    const QJsonValue one = findByName(lists, u"One"_s);
-    QCOMPARE(one.toObject().size(), todoListModel().entity(TODOList::EntityName)->attributes().size() + 1);
-    QCOMPARE(namesOf(one["items"_L1]), (QStringList{"Bread", "Milk"}));  // the newer item above the older
-    const QJsonValue milk = one["items"_L1][1];
-    QCOMPARE(milk.toObject().size(), todoListModel().entity(TODOItem::EntityName)->attributes().size());
-    QCOMPARE(milk["quadrant"_L1].toInt(), 1);
-    QCOMPARE(milk["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(0, 0)).toSecsSinceEpoch());
-    QCOMPARE(milk["allDay"_L1], QJsonValue(true));
-    QCOMPARE(milk["descriptionRichText"_L1].toString(), u"<p>Two &lt;b&gt;&amp;&lt;/b&gt; more</p>"_s);
-    QCOMPARE(milk["descriptionText"_L1].toString(), u"Two <b>&</b> more"_s);
-    QCOMPARE(milk["edited_since"_L1].toInt(), 1);  // marked for upload, as in the application
-
-    const QString all = path(u"all.corvx"_s), named = path(u"named.corvx"_s);
-    QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"-o"_s, all}).exitCode, 0);
-    QCOMPARE(ctl({u"--store"_s, source, u"export"_s, u"--list"_s, u"Three"_s, u"--list"_s, u"One"_s, u"-o"_s, named}).exitCode, 0);
-    QCOMPARE(fileHash(source), hash);  // dump and export only read
-
-    // The list was selected only to add, the filters switched only to export: Corvane starts as the user left it.
-    settings.sync();
-    QCOMPARE(settings.value(u"lastSelectedProjectRow"_s).toInt(), 7);
-    QCOMPARE(settings.value(u"showingComboBox"_s).toInt(), 0);
-    QVERIFY(!settings.contains(u"sortingComboBox"_s));
-
-    // A bad file is reported and the next one still imported; importing again makes second copies.
-    const QString bad = path(u"bad.corvx"_s);
-    QVERIFY(writeBytes(bad, QByteArray(16, '\xff')));
-    const QString target = path(u"target.sqlite"_s);
-    const Run run = ctl({u"--store"_s, target, u"import"_s, bad, all});
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(QString::fromUtf8(run.out), u"Imported 3 list(s) from %1\n"_s.arg(all));
-    QCOMPARE(ctl({u"--store"_s, target, u"import"_s, all}).exitCode, 0);
-    const QJsonValue imported = dump(target)["lists"_L1];
-    // Read as number, flag and text, an absent value is like 0, false and "", as a list file carries it.
-    const auto read = [](const QJsonValue &v) { return u"%1/%2/%3"_s.arg(v.toInteger()).arg(v.toBool()).arg(v.toString()); };
-    QCOMPARE(namesOf(imported, true), (QStringList{"One", "One", "Three", "Three", "Two", "Two"}));
-    for (const QJsonValue &list : imported.toArray()) {
-        // New lists, marked for the next upload, with the items of the original.
-        QCOMPARE(list["id_"_L1].toInt(-1), 0);
-        QCOMPARE(list["edited_since"_L1].toInt(), 1);
-        const QJsonValue original = findByName(lists, list["name"_L1].toString());
-        QCOMPARE(namesOf(list["items"_L1]), namesOf(original["items"_L1]));
-        for (qsizetype i = 0; i < list["items"_L1].toArray().size(); ++i) {
-            for (const char *key : {"quadrant", "dueDate", "allDay", "descriptionRichText", "index", "creationDate"})
-                QCOMPARE(read(list["items"_L1][i][QLatin1String(key)]), read(original["items"_L1][i][QLatin1String(key)]));
+        const QList<QStringList> commands = {
+            {"add-list", "One"}, {"add-list", "Two"}, {"add-list", "Three"},
+            {"add-item", "--list", "One", "--quadrant", "1", "--due", "2024-05-17", "--notes", "Two <b>&</b> more", "Milk"},
+            {"add-item", "--list", "One", "-q", "1", "--due", "2024-05-17T09:30", "Bread"},
+        };
+        for (const QStringList &arguments : commands) {
+            const Run run = ctl(QStringList{u"--store"_s, store} + arguments);
+            QVERIFY2(run.exitCode == 0, run.err.constData());
         }
     }
-    const QString chosen = path(u"chosen.sqlite"_s);
-    QCOMPARE(ctl({u"--store"_s, chosen, u"import"_s, named}).exitCode, 0);
-    QCOMPARE(namesOf(dump(chosen)["lists"_L1]), (QStringList{"One", "Three"}));
-}
-
-void tst_CorvaneCtl::commandLine_data()
-{
-    // The application's store holds the list "One"; "{store}" is its path, "{missing}" no file, "{dir}" the folder.
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<Holder>("holder");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");  // the start of the output, or a part of the error
-
-    QTest::newRow("skipped local time") << QStringList{"add-item", "--list", "One", "--due", "2024-03-31T02:30", "X"} << Holder::Nobody << 2
-                                        << "'2024-03-31T02:30' does not exist in local time";
-    QTest::newRow("unknown list") << QStringList{"add-item", "--list", "Nope", "X"} << Holder::Nobody << 1 << "no list named 'Nope'";
-    QTest::newRow("import of a damaged file") << QStringList{"import", "{dir}/bad.corvx"} << Holder::Nobody << 1 << "{dir}/bad.corvx";
-    QTest::newRow("export, unknown list") << QStringList{"export", "--list", "One", "--list", "Four", "-o", "{dir}/x"} << Holder::Nobody << 1
-                                          << "'Four'";
-    // Only what imports or adds a list makes a missing store.
-    QTest::newRow("dump, missing store") << QStringList{"--store", "{missing}", "dump"} << Holder::Nobody << 1 << "no store at {missing}";
-    QTest::newRow("export, missing store") << QStringList{"--store", "{missing}", "export", "-o", "{dir}/x"} << Holder::Nobody << 1
-                                           << "no store at {missing}";
-    QTest::newRow("add-item, missing store") << QStringList{"--store", "{missing}", "add-item", "--list", "One", "X"} << Holder::Nobody << 1
-                                             << "no store at {missing}";
-    QTest::newRow("store in use") << QStringList{"add-list", "More"} << Holder::Corvane << 1 << "{store} is in use by another Corvane process";
-    // A reader (a backup tool, the sqlite3 shell) keeps the save from writing: the tool says so.
-    QTest::newRow("save fails") << QStringList{"add-list", "More"} << Holder::Reader << 1 << "could not be saved";
-}
-
-void tst_CorvaneCtl::commandLine()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(Holder, holder);
-    QFETCH(int, exitCode);
-    QFETCH(QString, message);
-
-    const QString store = path(u"xdg-data/Nuvalto/Corvane/corvane_2_8.sqlite"_s);
-    QCOMPARE(ctl({u"add-list"_s, u"One"_s}).exitCode, 0);
-    QVERIFY(writeBytes(path(u"bad.corvx"_s), QByteArray(64, '\xff')));
-    const QByteArray hash = fileHash(store);
-    const QStringList before = folderEntries(m_tmp->path());
-    const auto fill = [this, &store](QString &text) {
-        text.replace(u"{store}"_s, store).replace(u"{missing}"_s, path(u"missing.sqlite"_s)).replace(u"{dir}"_s, m_tmp->path());
-    };
-    std::for_each(arguments.begin(), arguments.end(), fill);
-    fill(message);
-    ManagedObjectContext corvane(todoListModel());
-    QString error;
-    QVERIFY2(holder != Holder::Corvane || corvane.open(store, &error), qPrintable(error));
-    sqlite3 *reader = nullptr;
-    const auto closeReader = qScopeGuard([&reader] { sqlite3_close(reader); });
-    if (holder == Holder::Reader) {
-        QCOMPARE(sqlite3_open(qPrintable(store), &reader), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-
-    const Run run = ctl(arguments);
-    QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(exitCode == 0 ? run.out.startsWith(message.toUtf8()) && run.err.isEmpty()
-                           : run.err.contains(message.toUtf8()) && run.out.isEmpty(),
-             (run.out + run.err).constData());
-    QCOMPARE(run.err.contains("--help"), exitCode == 2);  // only a bad command line points to the help
-    QCOMPARE(fileHash(store), hash);  // nothing changed, nothing made
-    QCOMPARE(folderEntries(m_tmp->path()), before);
-}
+};
 
 QTEST_GUILESS_MAIN(tst_CorvaneCtl)
 #include "tst_corvanectl.moc"

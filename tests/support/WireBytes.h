@@ -5,15 +5,11 @@
 #include <QByteArray>
 #include <QList>
 
-#include <string>
-
 // A generated message encoded by protobuf alone.
 template <typename Message>
 QByteArray encodeMessage(const Message &message)
 {
-    std::string s;
-    message.SerializeToString(&s);
-    return QByteArray(s.data(), qsizetype(s.size()));
+    return QByteArray::fromStdString(message.SerializeAsString());
 }
 
 // Field numbers of a message's top level, in the order they are written.
