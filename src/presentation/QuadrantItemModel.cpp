@@ -3,6 +3,7 @@
 #include "ArrayController.h"
 #include "Clock.h"
 #include "DateUtils.h"
+#include "ExternalDrop.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
 #include "PasteboardOperations.h"
@@ -189,5 +190,9 @@ bool QuadrantItemModel::dropMimeData(const QMimeData *data, Qt::DropAction actio
             return false;
         return m_document->itemDrops().handleTodoItem(archive, m_quadrant, dropRow(row, parent));
     }
-    return false;
+    // Another application's drop: one new item per recognised thing.
+    const QList<ExternalDrop::Item> items = ExternalDrop::items(data);
+    for (const ExternalDrop::Item &item : items)
+        m_document->itemDrops().addItemInTable(m_quadrant, item.title, item.notes, item.icon, item.url);
+    return !items.isEmpty();
 }
