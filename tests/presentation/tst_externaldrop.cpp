@@ -16,7 +16,7 @@ QByteArray utf16(const QString &text)
 }
 
 const QByteArray kMail = "From: Jane Doe <jane@example.com>\r\n"
-                         "Subject: =?UTF-8?B?R3LDvMOfZQ==?= from\r\n the office\r\n"
+                         "Subject: =?UTF-8?B?R3LDvA==?= =?UTF-8?Q?=C3=9Fe?= from\r\n the office\r\n"
                          "Message-ID: <abc.123@mail.example.com>\r\n"
                          "Content-Type: multipart/alternative; boundary=\"XX\"\r\n\r\n"
                          "--XX\r\nContent-Type: text/html\r\n\r\n<p>html</p>\r\n"
@@ -73,6 +73,8 @@ void TestExternalDrop::dropMakesItems_data()
     QTest::newRow("eml over 1 MiB is not read")
         << Bytes{{"text/uri-list", "file://%DIR%/big.eml"}} << Bytes{{"big.eml", kMail + QByteArray(1 << 20, 'x')}}
         << QStringList{"big.eml||green_filecabinet128.png|file://%DIR%/big.eml"};
+    QTest::newRow("file on another host") << Bytes{{"text/uri-list", "file://nas%DIR%/m.eml"}} << Bytes{{"m.eml", kMail}}
+                                          << QStringList{"file://nas%DIR%/m.eml||green_pen128.png|file://nas%DIR%/m.eml"};
     QTest::newRow("two files") << Bytes{{"text/uri-list", "file://%DIR%/a%20b.pdf\r\nfile://%DIR%/c.txt\r\n"},
                                         {"text/plain", "%DIR%/a b.pdf\n%DIR%/c.txt"}}
                                << Bytes{{"a b.pdf", "%PDF"}, {"c.txt", "c"}}
