@@ -246,7 +246,6 @@ void TestItemModels::dropsOnAQuadrant_data()
     const QList<int> none;
     QTest::newRow("colour on a row") << color << none << -1 << 2 << true << true << QStringList();
     QTest::newRow("colour past the rows") << color << none << 7 << -1 << false << false << QStringList();
-    QTest::newRow("plain text, not mapped yet") << "text/plain" << none << 0 << -1 << true << false << QStringList();
     QTest::newRow("unknown type") << "application/x-other" << none << 0 << -1 << false << false << QStringList();
     QTest::newRow("damaged item record") << item << none << 1 << -1 << true << false << QStringList();
     QTest::newRow("row 4 onto row 1") << item << QList<int>{4} << -1 << 1 << true << true
