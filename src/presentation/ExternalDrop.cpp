@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <utility>
@@ -213,7 +214,8 @@ QString extractMessageID(const Message &message)
     const qsizetype close = id.indexOf('>', open + 1);
     if (open < 0 || close <= open + 1)
         return {};
-    return QStringLiteral("mid:") + QString::fromLatin1(QUrl::toPercentEncoding(QString::fromUtf8(id.mid(open + 1, close - open - 1)), "@"));
+    const QString bare = QString::fromUtf8(id.mid(open + 1, close - open - 1));
+    return QStringLiteral("mid:") + QString::fromLatin1(QUrl::toPercentEncoding(bare, "@"));
 }
 
 // A mail: its subject, its plain body as notes, linked by its identifier.
@@ -287,7 +289,8 @@ QList<std::pair<QUrl, QString>> droppedUrls(const QMimeData *data)
     if (data->hasUrls()) {
         QList<std::pair<QUrl, QString>> listed;
         for (const QUrl &url : data->urls()) {
-            const auto titled = std::find_if(urls.cbegin(), urls.cend(), [&url](const auto &u) { return u.first == url; });
+            const auto titled =
+                std::find_if(urls.cbegin(), urls.cend(), [&url](const auto &u) { return u.first == url; });
             listed.append({url, titled == urls.cend() ? QString() : titled->second});
         }
         urls = listed;
