@@ -5,6 +5,7 @@
 #include "MyDocument.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QSocketNotifier>
 
@@ -83,6 +84,7 @@ int main(int argc, char *argv[])
 {
     Clock::cacheSystemTimeZone();
     QApplication app(argc, argv);
+    QDir::addSearchPath(QStringLiteral("icons"), QStringLiteral(":/icons"));
     QApplication::setOrganizationName(QStringLiteral("Nuvalto"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
