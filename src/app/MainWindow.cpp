@@ -87,7 +87,7 @@ void MainWindow::refresh()
     int items = 0;
     for (TODOList *list : lists) {
         for (const TODOItem *item : list->contains()) {
-            if (item->state() != RecordState::Trashed && item->state() != RecordState::Deleted)
+            if (RecordState::isShown(item->state()))
                 ++items;
         }
     }

@@ -10,7 +10,6 @@
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TodoModel.h"
-#include "UndoManager.h"
 
 #include <QPointer>
 
@@ -50,8 +49,7 @@ QList<TODOItem *> draggedItems(ManagedObjectContext *context, const PasteboardTy
         if (!object || object->entityName() != TODOItem::EntityName)
             continue;
         auto *item = static_cast<TODOItem *>(object);
-        const bool gone = item->state() == RecordState::Trashed || item->state() == RecordState::Deleted;
-        if (gone || item->list() != list || items.contains(item))
+        if (!RecordState::isShown(item->state()) || item->list() != list || items.contains(item))
             continue;
         items.append(item);
     }
@@ -116,12 +114,6 @@ QString shortenedTitle(const QString &title)
     return QStringLiteral("%1...").arg(title.left(length).trimmed());
 }
 
-void nameUndoStep(ManagedObjectContext *context, const char *name)
-{
-    if (UndoManager *undo = context->undoManager())
-        undo->setActionName(QString::fromLatin1(name));
-}
-
 } // namespace
 
 ItemDrops::ItemDrops(MyDocument &document)
@@ -183,7 +175,7 @@ bool ItemDrops::handleTodoItem(const PasteboardTypes::ItemArchive &archive, int 
 
     m_document.enableQuadrant(targetQuadrant, currentRows(target, items), false);
     m_document.cleanListCustomCells();
-    nameUndoStep(context, "Move Items");
+    context->setUndoActionName(QStringLiteral("Move Items"));
     return true;
 }
 
@@ -243,7 +235,7 @@ bool ItemDrops::acceptDropToDifferentList(const PasteboardTypes::ItemArchive &ar
     target->rearrangeObjects();
     m_document.enableQuadrant(targetQuadrant, currentRows(target, copies), false);
     m_document.cleanListCustomCells();
-    nameUndoStep(context, "Move Items");
+    context->setUndoActionName(QStringLiteral("Move Items"));
     return true;
 }
 
@@ -276,7 +268,7 @@ TODOItem *ItemDrops::addItemInTable(int quadrant, const QString &title, const QS
     if (row >= 0)
         m_document.enableQuadrant(quadrant, {row}, false);
     m_document.cleanListCustomCells();
-    nameUndoStep(m_document.managedObjectContext(), "Add Item");
+    m_document.managedObjectContext()->setUndoActionName(QStringLiteral("Add Item"));
     return item;
 }
 
@@ -295,7 +287,7 @@ bool ItemDrops::performComplete(const PasteboardTypes::ItemArchive &archive)
     }
     m_document.rearrangeArrayControllers();
     m_document.cleanListCustomCells();
-    nameUndoStep(m_document.managedObjectContext(), "Complete Items");
+    m_document.managedObjectContext()->setUndoActionName(QStringLiteral("Complete Items"));
     return true;
 }
 
@@ -321,7 +313,7 @@ bool ItemDrops::trashAfterAnswer(const PasteboardTypes::ItemArchive &archive, co
         m_document.markTODOItemAsTrashed(item, item->list());
     m_document.rearrangeArrayControllers();
     m_document.cleanListCustomCells();
-    nameUndoStep(m_document.managedObjectContext(), "Trash Items");
+    m_document.managedObjectContext()->setUndoActionName(QStringLiteral("Trash Items"));
     return true;
 }
 
@@ -345,7 +337,7 @@ bool ItemDrops::performDuplicate(const PasteboardTypes::ItemArchive &archive)
         controller->rearrangeObjects();
     }
     m_document.cleanListCustomCells();
-    nameUndoStep(m_document.managedObjectContext(), "Duplicate Items");
+    m_document.managedObjectContext()->setUndoActionName(QStringLiteral("Duplicate Items"));
     return true;
 }
 

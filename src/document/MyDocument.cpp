@@ -680,7 +680,7 @@ void MyDocument::markTODOItem(TODOItem *item, TODOList *list, ArrayController *c
         performRecurrenceForTODOItem(item, list, controller);
         return;
     }
-    if (item->state() == RecordState::Deleted || item->state() == RecordState::Trashed)
+    if (!RecordState::isShown(item->state()))
         return;
     item->setState(RecordState::Open);
     item->setCompletionPercentage(completionPercentage);
@@ -720,8 +720,7 @@ QList<TODOItem *> stillLive(const QList<TODOItem *> &items)
 {
     QList<TODOItem *> live;
     for (TODOItem *item : items) {
-        if (!item->isDeleted() && item->list() && item->state() != RecordState::Trashed
-            && item->state() != RecordState::Deleted)
+        if (!item->isDeleted() && item->list() && RecordState::isShown(item->state()))
             live.append(item);
     }
     return live;
@@ -732,7 +731,7 @@ void MyDocument::completeItems(int quadrant, const QList<TODOItem *> &items, int
 {
     closeDrawer();
     ArrayController *controller = m_quadrants[quadrant];
-    m_context->undoManager()->setActionName(QStringLiteral("Complete Items"));
+    m_context->setUndoActionName(QStringLiteral("Complete Items"));
     for (TODOItem *item : stillLive(items)) {
         // Completed meanwhile (on another device, say): nothing left to do.
         if (item->state() != RecordState::Completed)
@@ -807,7 +806,7 @@ void MyDocument::markSelectedItemsAsDeletedInQuadrant(int quadrant)
 void MyDocument::trashItems(int quadrant, const QList<TODOItem *> &items, int firstSelectedRow)
 {
     closeDrawer();
-    m_context->undoManager()->setActionName(QStringLiteral("Trash Items"));
+    m_context->setUndoActionName(QStringLiteral("Trash Items"));
     for (TODOItem *item : stillLive(items))
         markTODOItemAsTrashed(item, item->list());
     m_quadrants[quadrant]->rearrangeObjects();

@@ -163,7 +163,7 @@ void ProjectListController::trashAfterConfirmation(TODOList *list, bool confirme
     // afterwards is the one it stands in now.
     const int row = m_controller->indexOfArrangedObject(list);
     if (confirmed && row >= 0) {
-        m_document.managedObjectContext()->undoManager()->setActionName(QStringLiteral("Delete List"));
+        m_document.managedObjectContext()->setUndoActionName(QStringLiteral("Delete List"));
         markProject(list, RecordState::Trashed);
         m_document.closeDrawer();
         const int rows = int(m_controller->arrangedObjects().size());

@@ -27,6 +27,11 @@ enum : int {
     Trashed = 2,    // hidden, can be restored
     Deleted = 3,    // removed by the server; every lookup excludes it
 };
+// Shown in the quadrants and the sidebar: neither trashed nor deleted.
+inline bool isShown(int state)
+{
+    return state != Trashed && state != Deleted;
+}
 } // namespace RecordState
 
 // Quadrant numbers (attribute "quadrant"), first to fourth quadrant.

@@ -94,6 +94,13 @@ public:
     bool isProcessingChanges() const { return m_notifying; }
 
     UndoManager *undoManager() const { return m_undoManager; }
+    // Names the undo step being recorded ("Trash Items"); nothing while the
+    // undo manager is detached (a merge).
+    void setUndoActionName(const QString &name)
+    {
+        if (m_undoManager)
+            m_undoManager->setActionName(name);
+    }
     // Detaching (nullptr) stops undo registration; giving it back resumes it.
     void setUndoManager(UndoManager *undoManager);
 

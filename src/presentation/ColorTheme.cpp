@@ -5,7 +5,6 @@
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
 #include "TODOList.h"
-#include "UndoManager.h"
 
 #include <QDir>
 #include <QFile>
@@ -214,7 +213,6 @@ void ColorThemes::changeColorTheme(int tag)
     list->setColorSecondQuadrant(theme.themeString(1));
     list->setColorThirdQuadrant(theme.themeString(2));
     list->setColorFourthQuadrant(theme.themeString(3));
-    if (UndoManager *undo = m_document->managedObjectContext()->undoManager())
-        undo->setActionName(QStringLiteral("Apply Theme"));
+    m_document->managedObjectContext()->setUndoActionName(QStringLiteral("Apply Theme"));
     m_document->cleanListCustomCells();
 }

@@ -88,8 +88,7 @@ bool ProjectListModel::setData(const QModelIndex &index, const QVariant &value, 
     if (list->name() == name)
         return true;
     list->setName(name);
-    if (UndoManager *undo = m_document->managedObjectContext()->undoManager())
-        undo->setActionName(QStringLiteral("Rename"));
+    m_document->managedObjectContext()->setUndoActionName(QStringLiteral("Rename"));
     return true;
 }
 

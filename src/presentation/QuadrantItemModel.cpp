@@ -102,8 +102,7 @@ bool QuadrantItemModel::rename(TODOItem *item, const QString &name)
     if (item->name() == name)
         return true;
     item->setName(name);
-    if (UndoManager *undo = m_document->managedObjectContext()->undoManager())
-        undo->setActionName(QStringLiteral("Rename"));
+    m_document->managedObjectContext()->setUndoActionName(QStringLiteral("Rename"));
     return true;
 }
 
