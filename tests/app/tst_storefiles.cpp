@@ -7,7 +7,6 @@
 #include "ManagedObject.h"
 #include "ManagedObjectContext.h"
 #include "TestSupport.h"
-#include "TODOItem.h"
 #include "TODOList.h"
 #include "TodoModel.h"
 
