@@ -72,6 +72,8 @@ class DocumentHost
 public:
     virtual ~DocumentHost() = default;
     virtual void rotateFontTier() = 0;
+    // Text size of the item rows and height of the quadrant rows, in points.
+    virtual double currentFontSize() const = 0;
     virtual double currentQuadrantRowHeight() const = 0;
     virtual bool isMasterListOpen() const = 0;
 };

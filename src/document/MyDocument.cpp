@@ -62,6 +62,7 @@ class NullHost : public DocumentHost
 {
 public:
     void rotateFontTier() override {}
+    double currentFontSize() const override { return 14.0; }
     double currentQuadrantRowHeight() const override { return 22.0; }
     bool isMasterListOpen() const override { return false; }
 };

@@ -82,6 +82,7 @@ class FakeHost : public DocumentHost
 {
 public:
     void rotateFontTier() override {}
+    double currentFontSize() const override { return 14.0; }
     double currentQuadrantRowHeight() const override { return 24.0; }
     bool isMasterListOpen() const override { return false; }
 };

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QPointer>
+#include <QTableView>
+
+class MyDocument;
+class QuadrantItemModel;
+
+// One quadrant of the matrix: a table of the quadrant's item model, drawn by
+// ItemCustomCell. It forwards clicks, keys, selection changes and drops to
+// the document and its item model; it holds no task logic.
+//
+// Keys: arrows cross into the neighbouring quadrant at the edges (left from
+// quadrants 0 and 2 moves to the sidebar), space toggles completion, Delete
+// trashes. A double click opens the row's link, or below the rows adds an item.
+class QuadrantView : public QTableView
+{
+    Q_OBJECT
+    // True while a drag of rows out of this view is under way.
+    Q_PROPERTY(bool isDragging READ isDragging NOTIFY isDraggingChanged)
+public:
+    QuadrantView(QuadrantItemModel *model, MyDocument *document, QWidget *parent = nullptr);
+    ~QuadrantView() override;
+
+    int quadrant() const;
+    QuadrantItemModel *itemModel() const { return m_model; }
+    bool isDragging() const { return m_dragging; }
+
+signals:
+    void isDraggingChanged(bool dragging);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    QuadrantItemModel *m_model;
+    QPointer<MyDocument> m_document;
+    bool m_dragging = false;
+};
