@@ -216,3 +216,18 @@ void ColorThemes::changeColorTheme(int tag)
     m_document->managedObjectContext()->setUndoActionName(QStringLiteral("Apply Theme"));
     m_document->cleanListCustomCells();
 }
+
+void ColorThemes::changeColor(int quadrant, const QColor &color)
+{
+    TODOList *list = m_document ? m_document->getSelectedProject() : nullptr;
+    if (!list || !color.isValid() || quadrant < 0 || quadrant > 3)
+        return;
+    // Greys and named colours are converted, so the text always holds red, green and blue.
+    const QString text = ColorText::stringFromColor(color.toRgb());
+    using Setter = void (TODOList::*)(const QString &);
+    static constexpr Setter setters[4] = {&TODOList::setColorFirstQuadrant, &TODOList::setColorSecondQuadrant,
+                                          &TODOList::setColorThirdQuadrant, &TODOList::setColorFourthQuadrant};
+    (list->*setters[quadrant])(text);
+    m_document->managedObjectContext()->setUndoActionName(QStringLiteral("Change Color"));
+    m_document->cleanListCustomCells();
+}

@@ -94,6 +94,10 @@ public:
     // Writes the theme with this tag into the selected list's four colour
     // texts as one undo step; nothing for an unknown tag or no selected list.
     void changeColorTheme(int tag);
+    // A quadrant's colour well: stores the colour (as calibrated RGB with its
+    // own alpha) in the selected list's colour text of that quadrant, one undo
+    // step. Nothing for an invalid colour or no selected list.
+    void changeColor(int quadrant, const QColor &color);
 
 private:
     QPointer<MyDocument> m_document;

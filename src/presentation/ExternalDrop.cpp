@@ -322,6 +322,16 @@ Item urlItem(const QUrl &url, const QString &title)
 
 }  // namespace
 
+QString ExternalDrop::extractMessageID(const QString &url)
+{
+    if (!url.startsWith(QLatin1String("message:")))
+        return {};
+    QString id = QUrl::fromPercentEncoding(url.mid(8).toUtf8());
+    if (id.startsWith(QLatin1Char('<')) && id.endsWith(QLatin1Char('>')))
+        id = id.mid(1, id.size() - 2);
+    return id;
+}
+
 QList<ExternalDrop::Item> ExternalDrop::items(const QMimeData *data)
 {
     if (data->hasFormat(kMailType))

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QMimeData;
 
 // What a drop from another application becomes: one new item per dropped
@@ -21,4 +23,14 @@ public:
 
     // The items the drop makes; none when it carries nothing usable.
     static QList<Item> items(const QMimeData *data);
+
+    // The message identifier of a mail link ("message:%3Cid%3E" gives "id");
+    // empty for any other link.
+    static QString extractMessageID(const QString &url);
 };
+
+// Finds the plain body of a mail message by its identifier in the running
+// mail application; it is called off the main thread, so a slow answer never
+// holds up a drop. Linux mail clients answer no such request (they drop the
+// whole message instead), so the application's lookup answers the empty text.
+using MailBodyLookup = std::function<QString(const QString &messageId)>;

@@ -11,6 +11,8 @@
 #include "TODOList.h"
 
 #include <QMimeData>
+#include <QPointer>
+#include <QThreadPool>
 
 #include <algorithm>
 
@@ -191,7 +193,32 @@ bool QuadrantItemModel::dropMimeData(const QMimeData *data, Qt::DropAction actio
     }
     // Another application's drop: one new item per recognised thing.
     const QList<ExternalDrop::Item> items = ExternalDrop::items(data);
-    for (const ExternalDrop::Item &item : items)
-        m_document->itemDrops().addItemInTable(m_quadrant, item.title, item.notes, item.icon, item.url);
+    for (const ExternalDrop::Item &item : items) {
+        TODOItem *made = m_document->itemDrops().addItemInTable(m_quadrant, item.title, item.notes, item.icon, item.url);
+        const QString messageId = ExternalDrop::extractMessageID(item.url);
+        if (made && item.notes.isEmpty() && !messageId.isEmpty())
+            fillMailBody(made, messageId);
+    }
     return !items.isEmpty();
+}
+
+void QuadrantItemModel::fillMailBody(TODOItem *item, const QString &messageId) const
+{
+    const QUrl uri = item->objectURI();
+    const QPointer<ManagedObjectContext> context = m_document->managedObjectContext();
+    QThreadPool::globalInstance()->start([lookup = m_mailBodyLookup, messageId, uri, context] {
+        const QString body = lookup(messageId);
+        if (body.isEmpty())
+            return;
+        QMetaObject::invokeMethod(
+            context.get(),
+            [body, uri, context] {
+                auto *item = static_cast<TODOItem *>(context->objectForURI(uri));
+                if (!item)
+                    return;
+                item->setDescriptionText(body);
+                item->setDescriptionRichText(body.toHtmlEscaped());
+            },
+            Qt::QueuedConnection);
+    });
 }

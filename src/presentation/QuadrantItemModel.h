@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ArrangedObjectsModel.h"
+#include "ExternalDrop.h"
 
 class MyDocument;
 class TODOItem;
@@ -33,6 +34,8 @@ public:
     QuadrantItemModel(MyDocument *document, int quadrant, QObject *parent = nullptr);
 
     int quadrant() const { return m_quadrant; }
+    // Where the notes of a dropped mail link come from (by default nowhere).
+    void setMailBodyLookup(MailBodyLookup lookup) { m_mailBodyLookup = std::move(lookup); }
     TODOItem *itemAt(int row) const;
 
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -52,7 +55,11 @@ private:
     bool rename(TODOItem *item, const QString &name);
     // The row a drop lands on: on a row, above a row, or below the last row.
     int dropRow(int row, const QModelIndex &parent) const;
+    // Looks the mail's body up off the main thread and writes it into the
+    // item, when the item is still there, once it arrives.
+    void fillMailBody(TODOItem *item, const QString &messageId) const;
 
     MyDocument *m_document;
     int m_quadrant;
+    MailBodyLookup m_mailBodyLookup = [](const QString &) { return QString(); };
 };

@@ -8,6 +8,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -77,6 +78,7 @@ private slots:
     void itemDragRecord();
     void dropsOnAQuadrant_data();
     void dropsOnAQuadrant();
+    void mailBodyArrivesLater();
     void listDrags_data();
     void listDrags();
     void overviewFollowsSearchAndCompletion_data();
@@ -277,6 +279,27 @@ void TestItemModels::dropsOnAQuadrant()
     QCOMPARE(rowNames(model), after.isEmpty() ? before : after);
     // A view's move drag never removes rows by itself.
     QVERIFY(!model.removeRows(0, 1));
+}
+
+// A mail link becomes an item at once; the body found for its message
+// identifier fills the notes when it arrives, without holding up the drop.
+void TestItemModels::mailBodyArrivesLater()
+{
+    Quadrants f;
+    QuadrantItemModel model(f.document.get(), 1);
+    QSemaphore answer;
+    model.setMailBodyLookup([&answer](const QString &id) {
+        answer.acquire();
+        return QStringLiteral("Body of ") + id;
+    });
+    QMimeData data;
+    data.setUrls({QUrl(QStringLiteral("message:%3Cabc@example.org%3E"))});
+    data.setText(QStringLiteral("Lunch on Friday"));
+    QVERIFY(model.dropMimeData(&data, Qt::CopyAction, -1, 0, {}));
+    TODOItem *item = model.itemAt(0);
+    QVERIFY(item && item->name() == QLatin1String("Lunch on Friday") && item->descriptionText().isEmpty());
+    answer.release();
+    QTRY_COMPARE(item->descriptionText(), QStringLiteral("Body of abc@example.org"));
 }
 
 void TestItemModels::listDrags_data()

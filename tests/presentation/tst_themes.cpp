@@ -158,6 +158,41 @@ private slots:
         QCOMPARE(colorTexts(list), before);
     }
 
+    void colorWell_data()
+    {
+        QTest::addColumn<int>("quadrant");
+        QTest::addColumn<QColor>("color");
+        QTest::addColumn<QString>("text"); // empty: the list keeps its colours
+
+        QTest::newRow("half-transparent red") << 2 << QColor::fromRgbF(1, 0, 0, 0.5f) << "{1.000, 0.000, 0.000, 0.500}";
+        QTest::newRow("a grey gets red, green and blue") << 0 << QColor::fromHsvF(0, 0, 0.5f) << "{0.500, 0.500, 0.500, 1.000}";
+        QTest::newRow("invalid colour") << 1 << QColor() << "";
+        QTest::newRow("no such quadrant") << 4 << QColor(Qt::red) << "";
+    }
+
+    // A quadrant's colour well writes only that quadrant's text, readable again, as one undo step.
+    void colorWell()
+    {
+        QFETCH(int, quadrant);
+        QFETCH(QColor, color);
+        QFETCH(QString, text);
+        DocumentFixture f;
+        TODOList *list = f.selectedList();
+        QCoreApplication::processEvents();
+        const QStringList before = colorTexts(list);
+        ColorThemes(f.document.get()).changeColor(quadrant, color);
+        QCoreApplication::processEvents();
+        QStringList expected = before;
+        if (!text.isEmpty())
+            expected[quadrant] = text;
+        QCOMPARE(colorTexts(list), expected);
+        if (text.isEmpty())
+            return;
+        QCOMPARE(ColorText::colorWithString(text).rgba(), color.toRgb().rgba());
+        f.document->undo();
+        QCOMPARE(colorTexts(list), before);
+    }
+
     // The picture shows the quadrants like the matrix, each a sharp 16x16 block.
     void picture()
     {
