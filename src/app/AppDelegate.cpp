@@ -5,9 +5,31 @@
 #include "MyDocument.h"
 #include "TodoModel.h"
 
+#include "Defaults.h"
+
 #include <QCoreApplication>
 
 #include <memory>
+
+namespace {
+
+struct FontTier {
+    double fontSize;
+    double rowHeight;
+};
+// Tier 0, the default, is not the smallest.
+constexpr FontTier kFontTiers[] = {{16, 45}, {18, 50}, {10, 30}, {11, 32}, {12, 35}, {14, 40}};
+constexpr int kFontTierCount = int(std::size(kFontTiers));
+const QString kFontTierKey = QStringLiteral("FONT_TIER");
+
+// A stored tier outside the table reads as tier 0.
+int currentTierNumber()
+{
+    const int tier = Defaults::standard().intValue(kFontTierKey, 0);
+    return tier >= 0 && tier < kFontTierCount ? tier : 0;
+}
+
+} // namespace
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
@@ -49,6 +71,26 @@ void AppDelegate::requestQuit()
         m_document->saveBeforeQuitting(quit);
     else
         quit(true);
+}
+
+void AppDelegate::rotateFontTier()
+{
+    Defaults &defaults = Defaults::standard();
+    const int next = defaults.contains(kFontTierKey) ? (currentTierNumber() + 1) % kFontTierCount : 0;
+    defaults.setValue(kFontTierKey, next);
+    qCInfo(lcApp).noquote() << QStringLiteral("Rotated to font tier %1, base size %2")
+                                   .arg(next)
+                                   .arg(kFontTiers[next].fontSize);
+}
+
+double AppDelegate::currentFontSize() const
+{
+    return kFontTiers[currentTierNumber()].fontSize;
+}
+
+double AppDelegate::currentQuadrantRowHeight() const
+{
+    return kFontTiers[currentTierNumber()].rowHeight;
 }
 
 void AppDelegate::setDocument(MyDocument *document)

@@ -14,7 +14,7 @@
 // names the rest of the application knows them by.
 //
 // Everything runs on the main thread. Failures are logged and never thrown.
-class AppDelegate : public QObject
+class AppDelegate : public QObject, public DocumentHost
 {
     Q_OBJECT
 public:
@@ -53,6 +53,13 @@ public:
     // Quitting: saves (asking what to do while saving fails), then quits.
     void requestQuit();
     bool terminating() const { return m_terminating; }
+
+    // Font tiers ("FONT_TIER", 0 to 5; anything else reads as 0): the text
+    // size of the item rows and the height of the quadrant rows.
+    void rotateFontTier() override;
+    double currentFontSize() const override;
+    double currentQuadrantRowHeight() const override;
+    bool isMasterListOpen() const override { return false; }
 
     // The open document; nullptr when none could be opened.
     MyDocument *document() const;

@@ -1,34 +1,99 @@
 #pragma once
 
+#include "DocumentView.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
-class AppDelegate;
-class MyDocument;
-class QLabel;
+#include <functional>
 
-// The application's one window. For now a placeholder that names the open
-// store and how many lists and items its document shows; the window title is
-// the document's display name.
-class MainWindow : public QMainWindow
+#include <array>
+
+class AppDelegate;
+class DocumentPresenter;
+class DraggingDestinationButton;
+class MyDocument;
+class NSTableProjects;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSplitter;
+class QToolButton;
+class QuadrantMatrix;
+class QuadrantPane;
+class QuadrantView;
+
+// The window a user keeps their tasks in: the list sidebar beside the four
+// quadrants around their movable cross, the toolbar with the drop targets,
+// filters and search, the menus and the status bar. It shows the document
+// through its presenter and forwards what the user does; it is also the
+// document's DocumentView. Geometry, the sidebar's width and each list's
+// cross are kept between runs.
+class MainWindow : public QMainWindow, public DocumentView
 {
     Q_OBJECT
 public:
-    explicit MainWindow(AppDelegate *delegate, QWidget *parent = nullptr);
+    MainWindow(AppDelegate *delegate, MyDocument *document, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The text of the placeholder, as shown.
-    QString summaryText() const;
+    QuadrantView *quadrantView(int quadrant) const;
+    NSTableProjects *sidebar() const { return m_sidebar; }
+    QuadrantMatrix *matrix() const { return m_matrix; }
+    QLineEdit *searchField() const { return m_search; }
+    // Every menu and toolbar action by object name, for the shortcuts listed in README.
+    QAction *action(const QString &name) const;
+
+    // DocumentView
+    void scrollRowToVisible(int quadrant, int row) override;
+    void beginEditingRow(int quadrant, int row) override;
+    void focusQuadrant(int quadrant) override;
+    double quadrantArea(int quadrant) const override;
+    void moveQuadrantCross(double x, double y, bool animated) override;
+    void scrollSidebarRowToVisible(int row) override;
+    void beginEditingListName(int row) override;
+    void focusSidebar() override;
+    void focusSearchField() override;
+    void resizeIfNeeded() override;
+    void showUndeleteSheet() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void watchDocument(MyDocument *document);
-    void refresh();
+    QWidget *makeSidebarPanel();
+    void makeToolBar();
+    void makeMenus();
+    void makeThemeMenu(QMenu *menu);
+    void makeOverlay();
+    QAction *menuAction(QMenu *menu, const QString &name, const QString &text, const QKeySequence &shortcut,
+                       std::function<void()> slot);
+    // The quadrant whose table (or its editor) has the focus; 0 when none has.
+    int focusedQuadrant() const;
+    void showFilterChoices();
+    void draggingItemsChanged(bool dragging);
+    void sidebarCollapsedChanged(bool collapsed, bool animated);
+    void limitSidebarWidth();
+    void restoreWindowState();
+    void saveWindowState();
 
-    AppDelegate *m_delegate = nullptr;
+    AppDelegate *m_delegate;
     QPointer<MyDocument> m_document;
-    QList<QMetaObject::Connection> m_connections;
-    QLabel *m_summary = nullptr;
+    DocumentPresenter *m_presenter;
+    QSplitter *m_splitter = nullptr;
+    NSTableProjects *m_sidebar = nullptr;
+    QuadrantMatrix *m_matrix = nullptr;
+    std::array<QuadrantPane *, 4> m_panes{};
+    DraggingDestinationButton *m_addButton = nullptr;
+    DraggingDestinationButton *m_completeButton = nullptr;
+    DraggingDestinationButton *m_trashButton = nullptr;
+    QToolButton *m_collapseButton = nullptr;
+    QAction *m_textSizeAction = nullptr;
+    QComboBox *m_showing = nullptr;
+    QComboBox *m_sorting = nullptr;
+    QLineEdit *m_search = nullptr;
+    QLabel *m_status = nullptr;
+    QWidget *m_overlay = nullptr;
+    int m_expandedSidebarWidth = 0;
 };

@@ -119,13 +119,13 @@ int main(int argc, char *argv[])
         }
     });
 
-    MainWindow window(&delegate);
+    MyDocument *document = delegate.document();
+    document->setHost(&delegate);
+    MainWindow window(&delegate, document);
     MessageBoxAlerts alerts(&window);
-    if (MyDocument *document = delegate.document()) {
-        document->setAlerts(&alerts, &window);
-        document->setUp();
-        document->setAutosaveEnabled(true);
-    }
+    document->setAlerts(&alerts, &window);
+    document->setUp();
+    document->setAutosaveEnabled(true);
 
     window.show();
     return app.exec();
