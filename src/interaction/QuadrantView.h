@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QTableView>
 
+class ItemCustomCell;
 class MyDocument;
 class QuadrantItemModel;
 
@@ -34,11 +35,20 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
+    enum class RowChoice { First, Last };
+    // The keys of the quadrant table; false for the view's own handling.
+    bool handleKey(int key);
+    void selectInQuadrant(int target, RowChoice choice);
+    void setDragging(bool dragging);
+    int dropRowAt(const QPoint &pos) const;
+
     QuadrantItemModel *m_model;
+    ItemCustomCell *m_cell;
     QPointer<MyDocument> m_document;
     bool m_dragging = false;
 };
