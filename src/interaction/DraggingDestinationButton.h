@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 class MyDocument;
+class QMimeData;
 
 // A toolbar button that takes items dragged out of a quadrant: it completes,
 // trashes or duplicates them through the document's ItemDrops. While a drag
@@ -29,6 +30,10 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // Whether a drag with this source and data is one this button takes.
+    bool acceptsDrag(const QObject *source, const QMimeData *data) const;
+    void showImage(const QString &name);
+
     QPointer<MyDocument> m_document;
     Operation m_operation;
     QString m_imageMouseEntered;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -41,7 +42,8 @@ public:
     void hideViews();
 
 private:
-    QWidget *m_view;
+    // Parented to the sidebar's viewport once shown, which may delete it first.
+    QPointer<QWidget> m_view;
     std::array<ColoredView *, 4> m_quadrantViews{};
     std::array<QLabel *, 4> m_labels{};
 };

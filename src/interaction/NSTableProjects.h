@@ -32,11 +32,20 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dropEvent(QDropEvent *event) override;
+    void updateGeometries() override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
+    // Places and fills the overviews of the visible rows on the next turn.
+    void scheduleOverviewLayout();
+    void layoutOverviews();
+    // Forgets the overviews of rows about to leave the model.
+    void removeOverviews(int first, int last);
+
     ProjectListModel *m_model;
     QPointer<MyDocument> m_document;
     // One overview per list, and those currently placed over a row.
     QHash<const TODOList *, ListCustomCellController *> m_listCellViewControllers;
     QHash<const TODOList *, ListCustomCellController *> m_listCellViewControllersBeingDisplayed;
+    bool m_overviewLayoutPending = false;
 };
