@@ -31,7 +31,7 @@ QIcon swatch(const QColor &color)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::darkGray, 1));
     painter.setBrush(color);
-    painter.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+    painter.drawEllipse(QRectF(1.5, 1.5, 13, 13));
     return QIcon(pixmap);
 }
 

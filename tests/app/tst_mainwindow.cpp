@@ -142,7 +142,8 @@ private slots:
                     && w.view(quadrant)->isAncestorOf(QApplication::focusWidget()));
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Call Anna"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(names(w.f.document->controllerForQuadrant(quadrant)), QStringList{"Call Anna"});
+        // The editor commits on the next turn of the event loop.
+        QTRY_COMPARE(names(w.f.document->controllerForQuadrant(quadrant)), QStringList{"Call Anna"});
         QCOMPARE(w.window->searchField()->text(), QString());
     }
 
@@ -289,10 +290,12 @@ private slots:
         f.document->setHost(&delegate);
         TODOList *list = fillSampleStore(f);
         MainWindow window(&delegate, f.document.get());
+        f.document->setUp();
         window.resize(1180, 720);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         f.document->selectProject(list);
+        window.resize(1180, 720);
         QCoreApplication::processEvents();
         const QImage image = window.grab().toImage();
         const QString colors[4] = {list->colorFirstQuadrant(), list->colorSecondQuadrant(), list->colorThirdQuadrant(),
