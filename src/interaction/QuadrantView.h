@@ -8,12 +8,14 @@ class MyDocument;
 class QuadrantItemModel;
 
 // One quadrant of the matrix: a table of the quadrant's item model, drawn by
-// ItemCustomCell. It forwards clicks, keys, selection changes and drops to
-// the document and its item model; it holds no task logic.
+// ItemCustomCell. It forwards clicks, keys and drops to the document and its
+// item model; it holds no task logic. Selection changes reach the document
+// through the model's own selection model, which the view uses.
 //
 // Keys: arrows cross into the neighbouring quadrant at the edges (left from
 // quadrants 0 and 2 moves to the sidebar), space toggles completion, Delete
-// trashes. A double click opens the row's link, or below the rows adds an item.
+// trashes. A double click opens the row's link or, without one, renames the
+// row; below the rows it adds an item.
 class QuadrantView : public QTableView
 {
     Q_OBJECT
