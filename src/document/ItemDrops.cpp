@@ -121,7 +121,8 @@ ItemDrops::ItemDrops(MyDocument &document)
 {
 }
 
-bool ItemDrops::handleTodoItem(const PasteboardTypes::ItemArchive &archive, int targetQuadrant, int row)
+bool ItemDrops::handleTodoItem(const PasteboardTypes::ItemArchive &archive, int targetQuadrant, int row,
+                               DropPosition position)
 {
     if (archive.listUri.isEmpty()) {
         qCWarning(lcDocument)
@@ -143,10 +144,15 @@ bool ItemDrops::handleTodoItem(const PasteboardTypes::ItemArchive &archive, int 
     const bool sameQuadrant = items.first()->quadrant() == targetQuadrant;
     const QList<int> draggedRows = currentRows(target, items);
     row = std::clamp(row, 0, int(target->arrangedObjects().size()));
-    if (sameQuadrant && (!QuadrantFilters::isManualOrder(target) || (!draggedRows.isEmpty() && draggedRows.first() == row)))
+    const bool onRow = position == DropPosition::OnRow;
+    if (sameQuadrant
+        && (!QuadrantFilters::isManualOrder(target) || (onRow && !draggedRows.isEmpty() && draggedRows.first() == row)))
         return false; // onto itself, or a reorder of a sorted quadrant
 
-    const bool movingDown = sameQuadrant && !draggedRows.isEmpty() && draggedRows.first() < row;
+    // Dropped onto a row further down, the items go after it. Dropped on the
+    // line between two rows they go where the line is, before the row below
+    // it, whichever way they move.
+    const bool movingDown = onRow && sameQuadrant && !draggedRows.isEmpty() && draggedRows.first() < row;
     int r = row;
     for (int dragged : draggedRows) {
         if (dragged < r)

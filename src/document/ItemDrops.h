@@ -19,6 +19,9 @@ class TODOItem;
 class ItemDrops
 {
 public:
+    // Where a drop lands: onto a row, or on the line above it (the row count: below the last row).
+    enum class DropPosition { OnRow, AboveRow };
+
     explicit ItemDrops(MyDocument &document);
 
     // Items dragged within the selected list, dropped on row `row` of
@@ -26,7 +29,8 @@ public:
     // acceptDropToDifferentList. Whether the drop was taken. The items are
     // those the URIs name (the rows may be stale); positions come from where
     // they stand now.
-    bool handleTodoItem(const PasteboardTypes::ItemArchive &archive, int targetQuadrant, int row);
+    bool handleTodoItem(const PasteboardTypes::ItemArchive &archive, int targetQuadrant, int row,
+                        DropPosition position = DropPosition::OnRow);
     // Items dragged from another list: the originals are trashed in their
     // list, copies with new identities join the selected list.
     bool acceptDropToDifferentList(const PasteboardTypes::ItemArchive &archive, int targetQuadrant);

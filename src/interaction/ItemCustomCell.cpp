@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QRegularExpression>
 
@@ -244,6 +245,16 @@ void ItemCustomCell::updateEditorGeometry(QWidget *editor, const QStyleOptionVie
 
 // A left click on the done box toggles it when the button goes up; the press
 // and a double click on the box are taken too, so they start nothing else.
+// The store announces changes of a row while its name is being edited (a
+// new item, its change mark, a sync); what the user has typed stays.
+void ItemCustomCell::setEditorData(QWidget *editor, const QModelIndex &index) const
+{
+    const auto *line = qobject_cast<QLineEdit *>(editor);
+    if (line && line->isModified())
+        return;
+    QStyledItemDelegate::setEditorData(editor, index);
+}
+
 bool ItemCustomCell::editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
                                  const QModelIndex &index)
 {

@@ -27,6 +27,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const override;
+    // Shows the stored name in the editor until the user types.
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
 
     // The done box at the left edge of a row, and the cell frame right of it
     // that the rest of the row is laid out in.

@@ -205,16 +205,21 @@ void QuadrantView::setDragging(bool dragging)
 
 // --- Dropping ----------------------------------------------------------------------------
 
-// On a row or above it: that row; below a row: the next; below the rows:
-// the row count. Drawn where Qt draws the drop indicator.
-int QuadrantView::dropRowAt(const QPoint &pos) const
+// Near a row's top or bottom edge the drop lands on the line there; in its
+// middle, onto the row; below the rows, on the line after the last. The
+// margins are those of Qt's drop indicator.
+QuadrantView::DropPlace QuadrantView::dropPlaceAt(const QPoint &pos) const
 {
     const QModelIndex index = indexAt(pos);
     if (!index.isValid())
-        return m_model->rowCount();
+        return {m_model->rowCount(), {}};
     const QRect rect = visualRect(index);
     const int margin = qBound(2, qRound(qreal(rect.height()) / 5.5), 12);
-    return rect.bottom() - pos.y() < margin ? index.row() + 1 : index.row();
+    if (pos.y() - rect.top() < margin)
+        return {index.row(), {}};
+    if (rect.bottom() - pos.y() < margin)
+        return {index.row() + 1, {}};
+    return {-1, index};
 }
 
 void QuadrantView::dragEnterEvent(QDragEnterEvent *event)
@@ -237,8 +242,8 @@ void QuadrantView::dragMoveEvent(QDragMoveEvent *event)
     // scrolls as for a copy.
     event->setDropAction(Qt::CopyAction);
     QTableView::dragMoveEvent(event);
-    const int row = dropRowAt(event->position().toPoint());
-    if (action == Qt::IgnoreAction || !m_model->canDropMimeData(event->mimeData(), action, row, -1, {})) {
+    const DropPlace place = dropPlaceAt(event->position().toPoint());
+    if (action == Qt::IgnoreAction || !m_model->canDropMimeData(event->mimeData(), action, place.row, -1, place.parent)) {
         event->ignore();
         return;
     }
@@ -251,11 +256,12 @@ void QuadrantView::dragMoveEvent(QDragMoveEvent *event)
 void QuadrantView::dropEvent(QDropEvent *event)
 {
     const Qt::DropAction action = dropActionFor(event);
-    const int row = dropRowAt(event->position().toPoint());
+    const DropPlace place = dropPlaceAt(event->position().toPoint());
     stopAutoScroll();
     setState(NoState);
     viewport()->update();
-    if (action == Qt::IgnoreAction || !m_model->dropMimeData(event->mimeData(), action, row, -1, {})) {
+    if (action == Qt::IgnoreAction
+        || !m_model->dropMimeData(event->mimeData(), action, place.row, -1, place.parent)) {
         event->ignore();
         return;
     }

@@ -47,7 +47,13 @@ private:
     bool handleKey(int key);
     void selectInQuadrant(int target, RowChoice choice);
     void setDragging(bool dragging);
-    int dropRowAt(const QPoint &pos) const;
+    // Where a drop lands, as the model takes it: onto a row (that row as the
+    // parent), or on the line above a row (the row, no parent).
+    struct DropPlace {
+        int row = -1;
+        QModelIndex parent;
+    };
+    DropPlace dropPlaceAt(const QPoint &pos) const;
 
     QuadrantItemModel *m_model;
     ItemCustomCell *m_cell;

@@ -189,7 +189,8 @@ bool QuadrantItemModel::dropMimeData(const QMimeData *data, Qt::DropAction actio
         PasteboardTypes::ItemArchive archive;
         if (!PasteboardTypes::decodeItems(data->data(PasteboardTypes::Item), &archive))
             return false;
-        return m_document->itemDrops().handleTodoItem(archive, m_quadrant, dropRow(row, parent));
+        const auto position = parent.isValid() ? ItemDrops::DropPosition::OnRow : ItemDrops::DropPosition::AboveRow;
+        return m_document->itemDrops().handleTodoItem(archive, m_quadrant, dropRow(row, parent), position);
     }
     // Another application's drop: one new item per recognised thing.
     const QList<ExternalDrop::Item> items = ExternalDrop::items(data);

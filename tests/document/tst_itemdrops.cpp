@@ -134,18 +134,24 @@ void TestItemDrops::moveWithinList_data()
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("sortChoice");
     QTest::addColumn<QString>("expected"); // empty: refused, nothing changes
+    QTest::addColumn<bool>("between");     // on the line above the row, not onto it
 
     // Moving down, the items go after the reference row: the one that stood at row 5.
-    QTest::newRow("rows 2 and 3 of six onto row 4") << "A B C D E F|||" << "C D" << "" << 0 << 4 << 0 << "A B E F C D|||";
-    QTest::newRow("moving up, before the row") << "A B C D E F|||" << "E F" << "" << 0 << 1 << 0 << "A E F B C D|||";
-    QTest::newRow("into an empty quadrant") << "A B C|||" << "A B" << "" << 3 << 0 << 0 << "C|||A B";
-    QTest::newRow("onto a middle row of another quadrant") << "A B C|D E F||" << "A" << "" << 1 << 1 << 0 << "B C|D A E F||";
-    QTest::newRow("a row past the end") << "A B|C D||" << "A B" << "" << 1 << 9 << 0 << "|C D A B||";
+    QTest::newRow("rows 2 and 3 of six onto row 4") << "A B C D E F|||" << "C D" << "" << 0 << 4 << 0 << "A B E F C D|||" << false;
+    QTest::newRow("moving up, before the row") << "A B C D E F|||" << "E F" << "" << 0 << 1 << 0 << "A E F B C D|||" << false;
+    QTest::newRow("into an empty quadrant") << "A B C|||" << "A B" << "" << 3 << 0 << 0 << "C|||A B" << false;
+    QTest::newRow("onto a middle row of another quadrant") << "A B C|D E F||" << "A" << "" << 1 << 1 << 0 << "B C|D A E F||" << false;
+    QTest::newRow("a row past the end") << "A B|C D||" << "A B" << "" << 1 << 9 << 0 << "|C D A B||" << false;
     // Rows 1 and 2 hold A and B by the time of the drop: B and C still move.
-    QTest::newRow("re-sorted during the drag") << "A B C D|||" << "B C" << "D" << 1 << 0 << 0 << "D A|B C||";
-    QTest::newRow("onto its own first row") << "A B C D|||" << "B C" << "" << 0 << 1 << 0 << "";
-    QTest::newRow("reorder in a sorted quadrant") << "A B C D|||" << "D" << "" << 0 << 0 << 1 << "";
-    QTest::newRow("between sorted quadrants") << "B D|A C||" << "D" << "" << 1 << 0 << 1 << "B|A C D||";
+    QTest::newRow("re-sorted during the drag") << "A B C D|||" << "B C" << "D" << 1 << 0 << 0 << "D A|B C||" << false;
+    QTest::newRow("onto its own first row") << "A B C D|||" << "B C" << "" << 0 << 1 << 0 << "" << false;
+    QTest::newRow("reorder in a sorted quadrant") << "A B C D|||" << "D" << "" << 0 << 0 << 1 << "" << false;
+    // On the line between two rows the items land where the line is.
+    QTest::newRow("between rows, moving down") << "A B C D|||" << "A" << "" << 0 << 3 << 0 << "B C A D|||" << true;
+    QTest::newRow("between rows, moving up") << "A B C D|||" << "D" << "" << 0 << 1 << 0 << "A D B C|||" << true;
+    QTest::newRow("between rows, around a dragged one") << "A B C D|||" << "B D" << "" << 0 << 2 << 0 << "A B D C|||" << true;
+    QTest::newRow("below the last row") << "A B C D|||" << "B" << "" << 0 << 4 << 0 << "A C D B|||" << true;
+    QTest::newRow("between sorted quadrants") << "B D|A C||" << "D" << "" << 1 << 0 << 1 << "B|A C D||" << false;
 }
 
 void TestItemDrops::moveWithinList()
@@ -157,6 +163,7 @@ void TestItemDrops::moveWithinList()
     QFETCH(int, row);
     QFETCH(int, sortChoice);
     QFETCH(QString, expected);
+    QFETCH(bool, between);
 
     DocumentFixture f;
     TODOList *list = f.selectedList();
@@ -169,7 +176,8 @@ void TestItemDrops::moveWithinList()
     for (const TODOItem *item : items)
         before << attributeValues(item, moved);
 
-    const bool accepted = f.document->itemDrops().handleTodoItem(drag, target, row);
+    const bool accepted = f.document->itemDrops().handleTodoItem(
+        drag, target, row, between ? ItemDrops::DropPosition::AboveRow : ItemDrops::DropPosition::OnRow);
 
     QCOMPARE(accepted, !expected.isEmpty());
     QCOMPARE(layoutOf(*f.document), accepted ? expected : layoutAtDrop);
