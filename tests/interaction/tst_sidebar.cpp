@@ -11,6 +11,7 @@
 #include "QuadrantItemModel.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 
@@ -109,6 +110,8 @@ private slots:
     void listDrags();
     void keys_data();
     void keys();
+    void renaming_data();
+    void renaming();
     void itemDragOverARowSelectsItsList();
     void actionButtons_data();
     void actionButtons();
@@ -226,6 +229,48 @@ void TestSidebar::keys()
     QFETCH(QStringList, viewCalls);
     for (const QString &call : viewCalls)
         QVERIFY2(f.view.calls.contains(call), qPrintable(f.view.calls.join(", ")));
+}
+
+void TestSidebar::renaming_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("F2 on the selected list") << "F2" << QStringList{"Errands", "Work"};
+    QTest::newRow("double click on a name") << "double click" << QStringList{"Home", "Errands"};
+    QTest::newRow("double click below the rows") << "below" << QStringList{"Home", "Work", "My Project"};
+}
+
+// A list is renamed in place, in an editor that leaves its overview free;
+// Return keeps the name. A double click below the rows adds a list, whose
+// name the window then edits.
+void TestSidebar::renaming()
+{
+    QFETCH(QString, trigger);
+    Sidebar f({"Home", "Work"});
+    QWidget *viewport = f.sidebar->viewport();
+    if (trigger == "below") {
+        const QPoint below = f.rowRect(1).bottomLeft() + QPoint(10, 20);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, below);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, below);
+        QVERIFY(f.view.calls.contains("beginEditingListName 2"));
+    } else {
+        const int row = trigger == "F2" ? 0 : 1;
+        const QPoint name = f.rowRect(row).center() - QPoint(50, 0);
+        if (trigger == "F2") {
+            QTest::keyClick(f.sidebar.get(), Qt::Key_F2);
+        } else {
+            // As a desktop delivers it: a click, then the double click.
+            QTest::mouseClick(viewport, Qt::LeftButton, {}, name);
+            QTest::mouseDClick(viewport, Qt::LeftButton, {}, name);
+        }
+        auto *editor = viewport->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        QVERIFY(editor->geometry().right() < f.rowRect(row).right() - 40);
+        QTest::keyClicks(editor, "Errands");
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    QFETCH(QStringList, order);
+    QTRY_COMPARE(f.rowNames(), order);
 }
 
 // Items dragged over a row select its list, so that they can be dropped into
