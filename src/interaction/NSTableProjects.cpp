@@ -11,7 +11,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -108,7 +107,6 @@ NSTableProjects::NSTableProjects(ProjectListModel *model, MyDocument *document, 
     connect(model, &QAbstractItemModel::dataChanged, this, &NSTableProjects::scheduleOverviewLayout);
     connect(document, &MyDocument::listCellsChanged, this, &NSTableProjects::scheduleOverviewLayout);
     connect(document, &MyDocument::filtersChanged, this, &NSTableProjects::scheduleOverviewLayout);
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &NSTableProjects::scheduleOverviewLayout);
 }
 
 NSTableProjects::~NSTableProjects()
@@ -175,6 +173,13 @@ void NSTableProjects::layoutOverviews()
             it.value()->hideViews();
     }
     m_listCellViewControllersBeingDisplayed = shown;
+}
+
+void NSTableProjects::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    // At once, so that rows scrolled into view never show without their overview.
+    layoutOverviews();
 }
 
 void NSTableProjects::updateGeometries()
