@@ -212,6 +212,7 @@ void TestSidebar::keysAndClicks()
     TODOItem *task = f.addItem(f.lists[0], 0, "task");
     f.context()->processPendingChanges();
     f.document->selectItem(task);
+    f.view.calls.clear();
     f.alerts.answer = answer;
     QWidget *viewport = f.sidebar->viewport();
     if (key) {
