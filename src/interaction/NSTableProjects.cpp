@@ -228,13 +228,15 @@ void NSTableProjects::mouseDoubleClickEvent(QMouseEvent *event)
 
 void NSTableProjects::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
+    // The base gives the keys back to the sidebar when the edit ended here
+    // (Return, Escape), not when the user clicked elsewhere: Delete must then
+    // act where they clicked, not on this list.
     QTableView::closeEditor(editor, hint);
-    // A rename may move the list (alphabetical order): keep it in sight, and the keys here.
+    // A rename may move the list (alphabetical order): keep it in sight.
     QTimer::singleShot(100, this, [this]() {
         const QModelIndexList selected = selectionModel()->selectedRows();
         if (!selected.isEmpty())
             scrollTo(selected.first());
-        setFocus();
     });
 }
 
