@@ -5,6 +5,7 @@
 #include "PasteboardOperations.h"
 #include "ProjectListModel.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QDrag>
 #include <QDropEvent>
@@ -42,15 +43,23 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
+        QStyle *style = option.widget ? option.widget->style() : QApplication::style();
         QStyleOptionViewItem row = option;
         initStyleOption(&row, index);
-        const QWidget *widget = option.widget;
-        QStyle *style = widget ? widget->style() : nullptr;
-        if (style)
-            style->drawPrimitive(QStyle::PE_PanelItemViewItem, &row, painter, widget);
-        QStyleOptionViewItem name = option;
+        QStyleOptionViewItem name = row;
+        row.text.clear();
+        style->drawControl(QStyle::CE_ItemViewItem, &row, painter, option.widget);
+
+        // The text alone, in the colour the style gives a selected row.
+        const QPalette::ColorGroup group = !(name.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (name.state & QStyle::State_Active) ? QPalette::Active
+                                                                                 : QPalette::Inactive;
+        if (name.state & QStyle::State_Selected)
+            name.palette.setBrush(group, QPalette::Text, name.palette.brush(group, QPalette::HighlightedText));
+        name.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
+        name.backgroundBrush = Qt::NoBrush;
         name.rect = nameRect(option.rect);
-        QStyledItemDelegate::paint(painter, name, index);
+        style->drawControl(QStyle::CE_ItemViewItem, &name, painter, option.widget);
     }
 
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,

@@ -107,14 +107,16 @@ void TestSidebar::overviewsFollowTheFilters_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<QStringList>("overview");
-    QTest::newRow("item added") << "add" << QStringList{"2", "1", "1", ""};
-    QTest::newRow("item completed") << "complete" << QStringList{"1", "1", "", ""};
-    QTest::newRow("search for an item") << "MILK" << QStringList{"1", "-", "-", "-"};
-    QTest::newRow("search for the list") << "gro" << QStringList{"-", "-", "-", "-"};
+    QTest::addColumn<bool>("redName");
+    QTest::newRow("item added") << "add" << QStringList{"2", "1", "1", ""} << false;
+    QTest::newRow("item completed") << "complete" << QStringList{"1", "1", "", ""} << false;
+    QTest::newRow("search for an item") << "MILK" << QStringList{"1", "-", "-", "-"} << false;
+    QTest::newRow("search for the list") << "gro" << QStringList{"-", "-", "-", "-"} << true;
 }
 
 // The overview over a row, once scrolled into view, counts what the list's
-// quadrants show under the filters of the moment.
+// quadrants show under the filters of the moment; a list whose name matches
+// the search is drawn in red.
 void TestSidebar::overviewsFollowTheFilters()
 {
     QFETCH(QString, change);
@@ -141,6 +143,13 @@ void TestSidebar::overviewsFollowTheFilters()
     }
     f.context()->processPendingChanges();
     QTRY_COMPARE(f.overviewOf(last), overview);
+    const QImage name = f.sidebar->viewport()->grab(f.rowRect(last).adjusted(0, 0, -50, 0)).toImage();
+    bool red = false;
+    for (int y = 0; y < name.height(); ++y) {
+        for (int x = 0; x < name.width(); ++x)
+            red = red || (name.pixelColor(x, y).red() > 150 && name.pixelColor(x, y).green() < 90);
+    }
+    QTEST(red, "redName");
 }
 
 void TestSidebar::drags_data()
