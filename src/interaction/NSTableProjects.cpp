@@ -177,9 +177,10 @@ void NSTableProjects::layoutOverviews()
         controller->showViews(viewport(), overviewFrame(visualRect(index)));
         shown.insert(list, controller);
     }
-    for (auto it = m_listCellViewControllersBeingDisplayed.cbegin(); it != m_listCellViewControllersBeingDisplayed.cend(); ++it) {
-        if (!shown.contains(it.key()))
-            it.value()->hideViews();
+    // Rows scrolled out of view keep their controller, hidden.
+    for (auto [list, controller] : m_listCellViewControllersBeingDisplayed.asKeyValueRange()) {
+        if (!shown.contains(list))
+            controller->hideViews();
     }
     m_listCellViewControllersBeingDisplayed = shown;
 }
@@ -243,7 +244,7 @@ void NSTableProjects::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEdi
     QTableView::closeEditor(editor, hint);
     // A rename may move the list (alphabetical order): keep it in sight.
     QTimer::singleShot(100, this, [this]() {
-        const QModelIndexList selected = selectionModel()->selectedRows();
+        const QModelIndexList selected = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
         if (!selected.isEmpty())
             scrollTo(selected.first());
     });
