@@ -5,13 +5,13 @@
 #include "PasteboardOperations.h"
 #include "ProjectListModel.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QDrag>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -43,15 +43,23 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
+        QStyle *style = option.widget ? option.widget->style() : QApplication::style();
         QStyleOptionViewItem row = option;
         initStyleOption(&row, index);
-        const QWidget *widget = option.widget;
-        QStyle *style = widget ? widget->style() : nullptr;
-        if (style)
-            style->drawPrimitive(QStyle::PE_PanelItemViewItem, &row, painter, widget);
-        QStyleOptionViewItem name = option;
+        QStyleOptionViewItem name = row;
+        row.text.clear();
+        style->drawControl(QStyle::CE_ItemViewItem, &row, painter, option.widget);
+
+        // The text alone, in the colour the style gives a selected row.
+        const QPalette::ColorGroup group = !(name.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (name.state & QStyle::State_Active) ? QPalette::Active
+                                                                                 : QPalette::Inactive;
+        if (name.state & QStyle::State_Selected)
+            name.palette.setBrush(group, QPalette::Text, name.palette.brush(group, QPalette::HighlightedText));
+        name.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
+        name.backgroundBrush = Qt::NoBrush;
         name.rect = nameRect(option.rect);
-        QStyledItemDelegate::paint(painter, name, index);
+        style->drawControl(QStyle::CE_ItemViewItem, &name, painter, option.widget);
     }
 
     void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
@@ -108,7 +116,6 @@ NSTableProjects::NSTableProjects(ProjectListModel *model, MyDocument *document, 
     connect(model, &QAbstractItemModel::dataChanged, this, &NSTableProjects::scheduleOverviewLayout);
     connect(document, &MyDocument::listCellsChanged, this, &NSTableProjects::scheduleOverviewLayout);
     connect(document, &MyDocument::filtersChanged, this, &NSTableProjects::scheduleOverviewLayout);
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &NSTableProjects::scheduleOverviewLayout);
 }
 
 NSTableProjects::~NSTableProjects()
@@ -170,11 +177,19 @@ void NSTableProjects::layoutOverviews()
         controller->showViews(viewport(), overviewFrame(visualRect(index)));
         shown.insert(list, controller);
     }
-    for (auto it = m_listCellViewControllersBeingDisplayed.cbegin(); it != m_listCellViewControllersBeingDisplayed.cend(); ++it) {
-        if (!shown.contains(it.key()))
-            it.value()->hideViews();
+    // Rows scrolled out of view keep their controller, hidden.
+    for (auto [list, controller] : m_listCellViewControllersBeingDisplayed.asKeyValueRange()) {
+        if (!shown.contains(list))
+            controller->hideViews();
     }
     m_listCellViewControllersBeingDisplayed = shown;
+}
+
+void NSTableProjects::scrollContentsBy(int dx, int dy)
+{
+    QTableView::scrollContentsBy(dx, dy);
+    // At once, so that rows scrolled into view never show without their overview.
+    layoutOverviews();
 }
 
 void NSTableProjects::updateGeometries()
@@ -223,13 +238,15 @@ void NSTableProjects::mouseDoubleClickEvent(QMouseEvent *event)
 
 void NSTableProjects::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
+    // The base gives the keys back to the sidebar when the edit ended here
+    // (Return, Escape), not when the user clicked elsewhere: Delete must then
+    // act where they clicked, not on this list.
     QTableView::closeEditor(editor, hint);
-    // A rename may move the list (alphabetical order): keep it in sight, and the keys here.
+    // A rename may move the list (alphabetical order): keep it in sight.
     QTimer::singleShot(100, this, [this]() {
-        const QModelIndexList selected = selectionModel()->selectedRows();
+        const QModelIndexList selected = selectionModel() ? selectionModel()->selectedRows() : QModelIndexList();
         if (!selected.isEmpty())
             scrollTo(selected.first());
-        setFocus();
     });
 }
 

@@ -32,6 +32,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dropEvent(QDropEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
     void updateGeometries() override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 

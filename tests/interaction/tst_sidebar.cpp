@@ -1,24 +1,51 @@
 // The list sidebar and the action buttons as a user drives them: overviews
-// over the rows, lists dragged into place, keys, items dragged over rows and
-// dropped on the buttons.
+// over the rows, drags, keys, renaming in place, drops on the buttons.
 #include "DocumentFakes.h"
 #include "DocumentPresenter.h"
 #include "DraggingDestinationButton.h"
 #include "ListCustomCellController.h"
 #include "NSTableProjects.h"
-#include "PasteboardOperations.h"
 #include "ProjectListModel.h"
 #include "QuadrantItemModel.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTest>
 
 #include <memory>
 
 namespace {
 
-// A shown sidebar over the document's lists, made with the given names in that order.
+using Op = DraggingDestinationButton::Operation;
+
+QStringList words(const QString &text)
+{
+    return text.split(' ', Qt::SkipEmptyParts);
+}
+
+QStringList rowNames(const QAbstractItemModel *model)
+{
+    QStringList names;
+    for (int row = 0; row < model->rowCount(); ++row)
+        names << model->index(row, 0).data().toString();
+    return names;
+}
+
+// A drag entering a widget, moving and dropped at a point; whether the drop was taken.
+bool dragAndDrop(QWidget *target, const QPoint &at, const QMimeData *data)
+{
+    QDragEnterEvent enter(at, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(at, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+// A shown sidebar over lists with these names, in this order; the first is selected.
 struct Sidebar : DocumentFixture {
     DocumentPresenter *presenter = new DocumentPresenter(document.get());
     ProjectListModel *model = presenter->projectListModel();
@@ -49,15 +76,7 @@ struct Sidebar : DocumentFixture {
 
     QRect rowRect(int row) const { return sidebar->visualRect(model->index(row)); }
 
-    QStringList rowNames() const
-    {
-        QStringList names;
-        for (int row = 0; row < model->rowCount(); ++row)
-            names << model->index(row).data().toString();
-        return names;
-    }
-
-    // The overview placed over a row, as "count" or "-" for an unpainted quadrant, in quadrant order.
+    // The overview shown over a row: each quadrant's count, "-" first when it is not painted.
     QStringList overviewOf(int row) const
     {
         for (QWidget *overview : sidebar->viewport()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
@@ -66,36 +85,12 @@ struct Sidebar : DocumentFixture {
                 continue;
             QStringList shown;
             for (ColoredView *quadrant : quadrants)
-                shown << (quadrant->backgroundColor().isEmpty() ? QStringLiteral("-") : QString())
-                        + quadrant->findChild<QLabel *>()->text();
+                shown << (quadrant->backgroundColor().isEmpty() ? "-" : "") + quadrant->findChild<QLabel *>()->text();
             return shown;
         }
         return {};
     }
-
-    // Whether the row's name, left of its overview, is drawn in red.
-    bool nameIsRed(int row) const
-    {
-        const QImage image = sidebar->viewport()->grab(rowRect(row).adjusted(0, 0, -50, 0)).toImage();
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor pixel = image.pixelColor(x, y);
-                if (pixel.red() > 150 && pixel.green() < 90 && pixel.blue() < 90)
-                    return true;
-            }
-        }
-        return false;
-    }
 };
-
-QStringList itemStates(MyDocument *document, TODOList *list)
-{
-    QStringList states;
-    for (TODOItem *item : document->getAllTODOItemsForTODOList(list))
-        states << item->name() + QLatin1Char(' ') + QString::number(item->state());
-    states.sort();
-    return states;
-}
 
 } // namespace
 
@@ -105,11 +100,10 @@ class TestSidebar : public QObject
 private slots:
     void overviewsFollowTheFilters_data();
     void overviewsFollowTheFilters();
-    void listDrags_data();
-    void listDrags();
-    void keys_data();
-    void keys();
-    void itemDragOverARowSelectsItsList();
+    void drags_data();
+    void drags();
+    void keysAndClicks_data();
+    void keysAndClicks();
     void actionButtons_data();
     void actionButtons();
 };
@@ -117,27 +111,32 @@ private slots:
 void TestSidebar::overviewsFollowTheFilters_data()
 {
     QTest::addColumn<QString>("change");
-    QTest::addColumn<QStringList>("overview"); // "-": the quadrant is not painted
-    QTest::addColumn<bool>("red");
+    QTest::addColumn<QStringList>("overview");
+    QTest::addColumn<bool>("redName");
     QTest::newRow("item added") << "add" << QStringList{"2", "1", "1", ""} << false;
     QTest::newRow("item completed") << "complete" << QStringList{"1", "1", "", ""} << false;
     QTest::newRow("search for an item") << "MILK" << QStringList{"1", "-", "-", "-"} << false;
     QTest::newRow("search for the list") << "gro" << QStringList{"-", "-", "-", "-"} << true;
 }
 
-// The overview over a list's row counts what its quadrants show, with the
-// filters of the moment; a list whose name matches the search is red.
+// The overview over a row, once scrolled into view, counts what the list's
+// quadrants show under the filters of the moment; a list whose name matches
+// the search is drawn in red.
 void TestSidebar::overviewsFollowTheFilters()
 {
     QFETCH(QString, change);
-    // Groceries is not selected, so its name is drawn in the model's colour.
-    Sidebar f({"Home", "Groceries"});
-    TODOList *groceries = f.lists[1];
+    QFETCH(QStringList, overview);
+    // Groceries is the last of more rows than the sidebar shows at once.
+    Sidebar f(QString("Home,L1,L2,L3,L4,L5,L6,L7,L8,L9,Groceries").split(','));
+    const int last = 10;
+    TODOList *groceries = f.lists[last];
     TODOItem *milk = f.addItem(groceries, 0, "milk");
     f.addItem(groceries, 0, "bread");
     f.addItem(groceries, 1, "tax");
     f.context()->processPendingChanges();
-    QTRY_COMPARE(f.overviewOf(1), (QStringList{"2", "1", "", ""}));
+    QTRY_COMPARE(f.overviewOf(0), (QStringList{"", "", "", ""}));
+    f.sidebar->verticalScrollBar()->setValue(f.sidebar->verticalScrollBar()->maximum()); // as the wheel does
+    QCOMPARE(f.overviewOf(last), (QStringList{"2", "1", "", ""}));
 
     if (change == "add") {
         f.addItem(groceries, 2, "stamps");
@@ -148,133 +147,128 @@ void TestSidebar::overviewsFollowTheFilters()
         f.document->updateFilters();
     }
     f.context()->processPendingChanges();
-    QFETCH(QStringList, overview);
-    QTRY_COMPARE(f.overviewOf(1), overview);
-    QTEST(f.nameIsRed(1), "red");
+    QTRY_COMPARE(f.overviewOf(last), overview);
+    const QImage name = f.sidebar->viewport()->grab(f.rowRect(last).adjusted(0, 0, -50, 0)).toImage();
+    bool red = false;
+    for (int y = 0; y < name.height(); ++y) {
+        for (int x = 0; x < name.width(); ++x)
+            red = red || (name.pixelColor(x, y).red() > 150 && name.pixelColor(x, y).green() < 90);
+    }
+    QTEST(red, "redName");
 }
 
-void TestSidebar::listDrags_data()
+void TestSidebar::drags_data()
 {
-    QTest::addColumn<int>("dragged");
+    QTest::addColumn<int>("dragged"); // -1: an item of L0's first quadrant
     QTest::addColumn<int>("target");
     QTest::addColumn<bool>("above"); // above the target row, else onto it
+    QTest::addColumn<bool>("taken");
     QTest::addColumn<QStringList>("order");
-    QTest::newRow("row 5 onto row 2") << 5 << 2 << false << QStringList{"L0", "L1", "L5", "L2", "L3", "L4"};
-    QTest::newRow("row 2 onto row 5") << 2 << 5 << false << QStringList{"L0", "L1", "L3", "L4", "L5", "L2"};
-    QTest::newRow("row 2 above row 5") << 2 << 5 << true << QStringList{"L0", "L1", "L3", "L4", "L2", "L5"};
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("row 5 onto row 2") << 5 << 2 << false << true << words("L0 L1 L5 L2 L3 L4") << "L0";
+    QTest::newRow("row 2 onto row 5") << 2 << 5 << false << true << words("L0 L1 L3 L4 L5 L2") << "L0";
+    QTest::newRow("row 2 above row 5") << 2 << 5 << true << true << words("L0 L1 L3 L4 L2 L5") << "L0";
+    QTest::newRow("items over row 2") << -1 << 2 << false << false << words("L0 L1 L2 L3 L4 L5") << "L2";
 }
 
-// A list dropped on the sidebar moves once, as the drop says; the view
-// removes no rows of its own.
-void TestSidebar::listDrags()
+// A dropped list moves once, as the drop says, and the view removes no rows
+// of its own. Items dragged over a row select its list, so that they can be
+// dropped into its quadrants; the sidebar itself never takes them.
+void TestSidebar::drags()
 {
     QFETCH(int, dragged);
     QFETCH(int, target);
     QFETCH(bool, above);
     Sidebar f({"L0", "L1", "L2", "L3", "L4", "L5"});
-    std::unique_ptr<QMimeData> data(f.model->mimeData({f.model->index(dragged)}));
-    const QRect rect = f.rowRect(target);
-    const QPoint at = above ? QPoint(rect.center().x(), rect.top() + 1) : rect.center();
-    QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(f.sidebar->viewport(), &enter);
-    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(f.sidebar->viewport(), &drop);
-    QVERIFY(drop.isAccepted());
-    f.context()->processPendingChanges();
-    QTEST(f.rowNames(), "order");
-}
-
-void TestSidebar::keys_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("selectedRow");
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<QStringList>("order");
-    QTest::addColumn<QString>("selected");
-    QTest::addColumn<QStringList>("asked");
-    QTest::addColumn<QStringList>("viewCalls");
-    const QStringList askB{"Are you sure you want to delete list named 'B'?|Deleted lists cannot be restored."};
-    const QStringList askC{"Are you sure you want to delete list named 'C'?|Deleted lists cannot be restored."};
-    QTest::newRow("Delete on the middle list") << int(Qt::Key_Delete) << 1 << true << QStringList{"A", "C"} << "C"
-                                               << askB << QStringList{};
-    QTest::newRow("Backspace on the last list") << int(Qt::Key_Backspace) << 2 << true << QStringList{"A", "B"} << "B"
-                                                << askC << QStringList{};
-    QTest::newRow("Delete declined") << int(Qt::Key_Delete) << 1 << false << QStringList{"A", "B", "C"} << "B" << askB
-                                     << QStringList{};
-    QTest::newRow("Right arrow") << int(Qt::Key_Right) << 1 << true << QStringList{"A", "B", "C"} << "B" << QStringList{}
-                                 << QStringList{"focusQuadrant 0"};
-}
-
-// Delete asks, then trashes the selected list and selects the row now in its
-// place (or the new last row); Right arrow moves to the first quadrant.
-void TestSidebar::keys()
-{
-    QFETCH(int, key);
-    QFETCH(int, selectedRow);
-    QFETCH(bool, answer);
-    Sidebar f({"A", "B", "C"});
-    f.addItem(f.lists[selectedRow], 0, "task");
-    f.document->projects().selectRow(selectedRow);
-    f.context()->processPendingChanges();
-    f.alerts.answer = answer;
-    f.view.calls.clear();
-    QTest::keyClick(f.sidebar.get(), Qt::Key(key));
-    f.context()->processPendingChanges();
-    QTEST(f.rowNames(), "order");
-    QTEST(f.document->getSelectedProject()->name(), "selected");
-    QTEST(f.alerts.messages, "asked");
-    QFETCH(QStringList, viewCalls);
-    for (const QString &call : viewCalls)
-        QVERIFY2(f.view.calls.contains(call), qPrintable(f.view.calls.join(", ")));
-}
-
-// Items dragged over a row select its list, so that they can be dropped into
-// its quadrants; the sidebar itself never takes them.
-void TestSidebar::itemDragOverARowSelectsItsList()
-{
-    Sidebar f({"L0", "L1", "L2"});
     TODOItem *task = f.addItem(f.lists[0], 0, "task");
     f.context()->processPendingChanges();
     QuadrantItemModel *quadrant = f.presenter->quadrantModel(0);
-    QCOMPARE(quadrant->rowCount(), 1);
-    std::unique_ptr<QMimeData> data(quadrant->mimeData({quadrant->index(0)}));
-    const QPoint at = f.rowRect(2).center();
-
-    QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(f.sidebar->viewport(), &enter);
-    QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(f.sidebar->viewport(), &move);
-    QCOMPARE(f.document->getSelectedProject(), f.lists[2]);
-    QVERIFY(!move.isAccepted());
-
-    QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(f.sidebar->viewport(), &drop);
-    QVERIFY(!drop.isAccepted());
+    std::unique_ptr<QMimeData> data(dragged >= 0 ? f.model->mimeData({f.model->index(dragged)})
+                                                 : quadrant->mimeData({quadrant->index(0)}));
+    const QRect rect = f.rowRect(target);
+    QTEST(dragAndDrop(f.sidebar->viewport(), above ? QPoint(10, rect.top() + 1) : rect.center(), data.get()), "taken");
     f.context()->processPendingChanges();
-    QCOMPARE(f.rowNames(), (QStringList{"L0", "L1", "L2"}));
+    QTEST(rowNames(f.model), "order");
+    QTEST(f.document->getSelectedProject()->name(), "selected");
     QCOMPARE(task->list(), f.lists[0]);
-    QCOMPARE(task->state(), int(RecordState::Open));
+}
+
+void TestSidebar::keysAndClicks_data()
+{
+    QTest::addColumn<int>("key");       // 0: a double click
+    QTest::addColumn<int>("row");       // the selected row, or the one double clicked (3: below the rows)
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QStringList>("order");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<int>("asked");
+    const QStringList all{"A", "B", "C"};
+    QTest::newRow("Delete") << int(Qt::Key_Delete) << 1 << true << QStringList{"A", "C"} << "C" << 1;
+    QTest::newRow("Backspace on the last row") << int(Qt::Key_Backspace) << 2 << true << words("A B") << "B" << 1;
+    QTest::newRow("Delete declined") << int(Qt::Key_Delete) << 1 << false << all << "B" << 1;
+    QTest::newRow("Right arrow") << int(Qt::Key_Right) << 1 << true << all << "B" << 0;
+    QTest::newRow("F2 renames") << int(Qt::Key_F2) << 0 << true << QStringList{"Errands", "B", "C"} << "Errands" << 0;
+    QTest::newRow("double click renames") << 0 << 0 << true << QStringList{"Errands", "B", "C"} << "Errands" << 0;
+    QTest::newRow("double click below the rows") << 0 << 3 << true << QStringList{"A", "B", "C", "My Project"}
+                                                 << "My Project" << 0;
+}
+
+// Delete asks, then trashes the selected list and selects the row now in its
+// place (or the new last row); Right arrow moves to the first quadrant. A
+// click ends the item selection; a name is edited in place, left of the
+// overview, and Return keeps it; a double click below the rows adds a list.
+void TestSidebar::keysAndClicks()
+{
+    QFETCH(int, key);
+    QFETCH(int, row);
+    QFETCH(bool, answer);
+    QFETCH(QStringList, order);
+    Sidebar f({"A", "B", "C"});
+    TODOItem *task = f.addItem(f.lists[0], 0, "task");
+    f.context()->processPendingChanges();
+    f.document->selectItem(task);
+    f.view.calls.clear();
+    f.alerts.answer = answer;
+    QWidget *viewport = f.sidebar->viewport();
+    if (key) {
+        f.document->projects().selectRow(row);
+        QTest::keyClick(f.sidebar.get(), Qt::Key(key));
+    } else { // as a desktop delivers it: a click, then the double click
+        const QPoint at = row < 3 ? f.rowRect(row).center() - QPoint(50, 0)
+                                  : f.rowRect(2).bottomLeft() + QPoint(10, 20);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+    }
+    if (auto *editor = viewport->findChild<QLineEdit *>()) {
+        QVERIFY(editor->geometry().right() < f.rowRect(row).right() - 40);
+        QTest::keyClicks(editor, "Errands");
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    f.context()->processPendingChanges();
+    QTRY_COMPARE(rowNames(f.model), order);
+    QTEST(f.document->getSelectedProject()->name(), "selected");
+    QTEST(int(f.alerts.messages.size()), "asked");
+    QCOMPARE(f.view.calls.contains("focusQuadrant 0"), key == Qt::Key_Right);
+    if (!key) // a click in the sidebar ends the item selection
+        QVERIFY(f.document->selectedItemsInQuadrant(0).isEmpty());
 }
 
 void TestSidebar::actionButtons_data()
 {
-    using Op = DraggingDestinationButton::Operation;
     QTest::addColumn<int>("operation");
-    QTest::addColumn<bool>("colour"); // the drag also carries a colour
+    QTest::addColumn<QString>("extraType"); // also on the drag
     QTest::addColumn<bool>("answer");
-    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<bool>("taken");
     QTest::addColumn<QStringList>("rows"); // quadrant 0 afterwards
     QTest::addColumn<QStringList>("states");
-    const QStringList untouched{"a 0", "b 0", "c 0"};
-    QTest::newRow("complete") << int(Op::Complete) << false << true << true << QStringList{"c"}
+    const QStringList open{"a 0", "b 0", "c 0"};
+    const QStringList all{"a", "b", "c"};
+    QTest::newRow("complete") << int(Op::Complete) << "" << true << true << words("c")
                               << QStringList{"a 1", "b 1", "c 0"};
-    QTest::newRow("trash") << int(Op::Trash) << false << true << true << QStringList{"c"}
-                           << QStringList{"a 2", "b 2", "c 0"};
-    QTest::newRow("trash declined") << int(Op::Trash) << false << false << true << QStringList{"a", "b", "c"} << untouched;
-    QTest::newRow("duplicate") << int(Op::Duplicate) << false << true << true << QStringList{"a", "a", "b", "b", "c"}
+    QTest::newRow("trash") << int(Op::Trash) << "" << true << true << words("c") << QStringList{"a 2", "b 2", "c 0"};
+    QTest::newRow("trash declined") << int(Op::Trash) << "" << false << true << all << open;
+    QTest::newRow("duplicate") << int(Op::Duplicate) << "" << true << true << QStringList{"a", "a", "b", "b", "c"}
                                << QStringList{"a 0", "a 0", "b 0", "b 0", "c 0"};
-    QTest::newRow("colour refused") << int(Op::Complete) << true << true << false << QStringList{"a", "b", "c"}
-                                    << untouched;
+    QTest::newRow("with a colour") << int(Op::Complete) << "application/x-color" << true << false << all << open;
 }
 
 // Rows dragged out of a quadrant onto a button are completed, trashed once
@@ -282,39 +276,30 @@ void TestSidebar::actionButtons_data()
 void TestSidebar::actionButtons()
 {
     QFETCH(int, operation);
-    QFETCH(bool, colour);
-    QFETCH(bool, answer);
-    QFETCH(bool, accepted);
+    QFETCH(QString, extraType);
     Sidebar f({"Work"});
     f.addItem(f.lists[0], 0, "a", 300);
     f.addItem(f.lists[0], 0, "b", 200);
     f.addItem(f.lists[0], 0, "c", 100);
     f.context()->processPendingChanges();
+    QFETCH(bool, answer);
     f.alerts.answer = answer;
     QuadrantItemModel *quadrant = f.presenter->quadrantModel(0);
-    const auto quadrantRows = [quadrant]() {
-        QStringList names;
-        for (int row = 0; row < quadrant->rowCount(); ++row)
-            names << quadrant->index(row).data().toString();
-        return names;
-    };
-    QCOMPARE(quadrantRows(), (QStringList{"a", "b", "c"}));
     std::unique_ptr<QMimeData> data(quadrant->mimeData({quadrant->index(0), quadrant->index(1)}));
-    if (colour)
-        data->setData(QStringLiteral("application/x-color"), QByteArray());
-    DraggingDestinationButton button(f.document.get(), DraggingDestinationButton::Operation(operation));
+    if (!extraType.isEmpty())
+        data->setData(extraType, QByteArray());
+    DraggingDestinationButton button(f.document.get(), Op(operation));
     button.show();
 
-    QDragEnterEvent enter(QPoint(1, 1), Qt::MoveAction | Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&button, &enter);
-    QCOMPARE(enter.isAccepted(), accepted);
-    QDropEvent drop(QPoint(1, 1), Qt::MoveAction | Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&button, &drop);
-    QCOMPARE(drop.isAccepted(), accepted);
+    QTEST(dragAndDrop(&button, QPoint(1, 1), data.get()), "taken");
     f.context()->processPendingChanges();
-    QTEST(quadrantRows(), "rows");
-    QTEST(itemStates(f.document.get(), f.lists[0]), "states");
-    QCOMPARE(f.alerts.messages.size(), operation == int(DraggingDestinationButton::Operation::Trash) ? 1 : 0);
+    QTEST(rowNames(quadrant), "rows");
+    QStringList states;
+    for (TODOItem *item : f.document->getAllTODOItemsForTODOList(f.lists[0]))
+        states << item->name() + " " + QString::number(item->state());
+    states.sort();
+    QTEST(states, "states");
+    QCOMPARE(f.alerts.messages.size(), operation == int(Op::Trash) ? 1 : 0);
 }
 
 QTEST_MAIN(TestSidebar)
