@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -68,6 +69,15 @@ public:
         QStyleOptionViewItem name = option;
         name.rect = nameRect(option.rect);
         QStyledItemDelegate::updateEditorGeometry(editor, name, index);
+    }
+
+    // The store announces changes of a new list while its name is being
+    // edited; what the user has typed stays.
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        const auto *line = qobject_cast<QLineEdit *>(editor);
+        if (!line || !line->isModified())
+            QStyledItemDelegate::setEditorData(editor, index);
     }
 };
 

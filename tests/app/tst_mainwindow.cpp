@@ -147,6 +147,19 @@ private slots:
         QCOMPARE(w.window->searchField()->text(), QString());
     }
 
+    // Ctrl+Shift+N makes a list whose name is typed at once; the window is named after it.
+    void newList()
+    {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        QTest::keyClick(w.window.get(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_VERIFY(w.window->sidebar()->isAncestorOf(QApplication::focusWidget()));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Holiday"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(w.window->windowTitle(), QStringLiteral("Corvane: Holiday"));
+        QCOMPARE(w.f.document->getAllProjects().size(), 1);
+    }
+
     void addButton_data()
     {
         QTest::addColumn<int>("enlarged"); // -1: none
