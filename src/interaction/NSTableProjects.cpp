@@ -72,11 +72,11 @@ public:
     }
 
     // The store announces changes of a new list while its name is being
-    // edited; what the user has typed stays.
+    // edited: what the user has typed stays, and so does the selected name.
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
     {
         const auto *line = qobject_cast<QLineEdit *>(editor);
-        if (!line || !line->isModified())
+        if (!line || !(line->isModified() || line->text() == index.data(Qt::EditRole).toString()))
             QStyledItemDelegate::setEditorData(editor, index);
     }
 };

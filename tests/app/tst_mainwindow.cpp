@@ -114,19 +114,21 @@ private slots:
         QTest::addColumn<int>("focused"); // -1: the search field
         QTest::addColumn<QString>("search");
         QTest::addColumn<int>("quadrant");
+        QTest::addColumn<bool>("typeAtOnce"); // before the store has announced the new item
 
-        QTest::newRow("no quadrant focused") << -1 << "" << 0;
-        QTest::newRow("third quadrant focused") << 2 << "" << 2;
-        QTest::newRow("a search is emptied") << 1 << "milk" << 1;
+        QTest::newRow("no quadrant focused") << -1 << "" << 0 << false;
+        QTest::newRow("third quadrant focused") << 2 << "" << 2 << true;
+        QTest::newRow("a search is emptied") << 1 << "milk" << 1 << false;
     }
 
-    // Ctrl+N adds to the focused quadrant and edits the name in place: typing
-    // and Return keep it.
+    // Ctrl+N adds to the focused quadrant and edits the name in place: what
+    // is typed replaces "Untitled", and Return keeps it.
     void newItem()
     {
         QFETCH(int, focused);
         QFETCH(QString, search);
         QFETCH(int, quadrant);
+        QFETCH(bool, typeAtOnce);
         Window w;
         w.f.selectedList();
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
@@ -140,6 +142,8 @@ private slots:
         QTest::keyClick(w.window.get(), Qt::Key_N, Qt::ControlModifier);
         QTRY_VERIFY(QApplication::focusWidget() && QApplication::focusWidget()->parentWidget()
                     && w.view(quadrant)->isAncestorOf(QApplication::focusWidget()));
+        if (!typeAtOnce)
+            w.f.context()->processPendingChanges();
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Call Anna"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         // The editor commits on the next turn of the event loop.
