@@ -1,7 +1,7 @@
 # The two commands of the README: `make run` and `make test`.
 # Both install what is missing, configure and build first.
 
-.PHONY: run test deps configure build asan bench clean
+.PHONY: run test deps configure build asan bench screenshot clean
 
 deps:
 	@bash scripts/install-deps
@@ -25,6 +25,10 @@ asan: deps
 
 bench: build
 	@bash bench/run
+
+# docs/screenshot.png: the window with a sample store, as the GUI test renders it.
+screenshot: build
+	CORVANE_SCREENSHOT=docs/screenshot.png QT_QPA_PLATFORM=offscreen ./build/default/tests/app/tst_mainwindow screenshot
 
 clean:
 	rm -rf build

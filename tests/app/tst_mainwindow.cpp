@@ -79,6 +79,7 @@ TODOList *fillSampleStore(DocumentFixture &f)
         ++count;
     }
     f.document->selectProject(first);
+    f.document->selectItem(nullptr);
     f.document->closeDrawer();
     return first;
 }
