@@ -597,7 +597,8 @@ TODOItem *MyDocument::addTODOItemToQuadrant(int quadrant)
 
     list->setLastItemIndex(IndexAdjuster::add32(list->lastItemIndex(), 1));
     const QList<ManagedObject *> arranged = controller->arrangedObjects();
-    const int index = arranged.isEmpty() ? 0 : IndexAdjuster::add32(asItem(arranged.last())->index(), 100);
+    // Below the last row: rows show in descending index, so the step goes down.
+    const int index = arranged.isEmpty() ? 0 : IndexAdjuster::sub32(asItem(arranged.last())->index(), 100);
 
     auto *item = m_context->insert<TODOItem>(TODOItem::EntityName);
     item->setId_(newUniqueIdForItemInList(list));

@@ -81,14 +81,14 @@ private slots:
         // Every attribute of the schema, absent ones as null.
         const QJsonValue one = lists[0];
         QCOMPARE(one.toObject().size(), todoListModel().entity(TODOList::EntityName)->attributes().size() + 1);
-        QCOMPARE(namesOf(one["items"_L1]), (QStringList{"Bread", "Milk"}));  // the newer item above the older
-        const QJsonValue milk = one["items"_L1][1];
+        QCOMPARE(namesOf(one["items"_L1]), (QStringList{"Milk", "Bread"}));  // the newer item below the older
+        const QJsonValue milk = one["items"_L1][0];
         QCOMPARE(milk.toObject().size(), todoListModel().entity(TODOItem::EntityName)->attributes().size());
         QCOMPARE(milk["quadrant"_L1].toInt(), 1);
         QCOMPARE(milk["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(0, 0)).toSecsSinceEpoch());
         QCOMPARE(milk["allDay"_L1], QJsonValue(true));
-        QCOMPARE(one["items"_L1][0]["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(9, 30)).toSecsSinceEpoch());
-        QCOMPARE(one["items"_L1][0]["allDay"_L1].toBool(), false);
+        QCOMPARE(one["items"_L1][1]["dueDate"_L1].toInteger(), QDateTime(QDate(2024, 5, 17), QTime(9, 30)).toSecsSinceEpoch());
+        QCOMPARE(one["items"_L1][1]["allDay"_L1].toBool(), false);
         QCOMPARE(milk["descriptionRichText"_L1].toString(), u"<p>Two &lt;b&gt;&amp;&lt;/b&gt; more</p>"_s);
         QCOMPARE(milk["descriptionText"_L1].toString(), u"Two <b>&</b> more"_s);
         QCOMPARE(milk["edited_since"_L1].toInt(), 1);  // marked for upload, as in the application

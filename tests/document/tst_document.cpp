@@ -59,15 +59,16 @@ void TestDocument::adding_data()
     QTest::addColumn<int>("dueDate");
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("showingAfter");
-    // The index follows the last row's; the 32-bit index wraps as stored.
-    QTest::newRow("empty quadrant") << QList<int>{} << QString() << 1 << 0 << 0 << 1;
-    QTest::newRow("last row -994") << QList<int>{1006, 6, -994} << QString() << 0 << 0 << -894 << 0;
-    QTest::newRow("last row at the 32-bit limit") << QList<int>{kMax} << QString() << 1 << 0 << kMin + 99 << 1;
+    QTest::addColumn<int>("row"); // where the new item shows
+    // The new item goes below the last row; the 32-bit index wraps as stored.
+    QTest::newRow("empty quadrant") << QList<int>{} << QString() << 1 << 0 << 0 << 1 << 0;
+    QTest::newRow("last row -994") << QList<int>{1006, 6, -994} << QString() << 0 << 0 << -1094 << 0 << 3;
+    QTest::newRow("last row at the 32-bit limit") << QList<int>{kMin} << QString() << 1 << 0 << kMax - 99 << 1 << 0;
     // Each filter that would hide the new item goes back to its normal choice.
-    QTest::newRow("search text") << QList<int>{} << "nothing matches this" << 1 << 0 << 0 << 1;
-    QTest::newRow("completed items only") << QList<int>{} << QString() << 2 << 0 << 0 << 1;
-    QTest::newRow("dated items only") << QList<int>{} << QString() << 0 << 1 << 0 << 0;
-    QTest::newRow("all three") << QList<int>{} << "xyz" << 2 << 1 << 0 << 1;
+    QTest::newRow("search text") << QList<int>{} << "nothing matches this" << 1 << 0 << 0 << 1 << 0;
+    QTest::newRow("completed items only") << QList<int>{} << QString() << 2 << 0 << 0 << 1 << 0;
+    QTest::newRow("dated items only") << QList<int>{} << QString() << 0 << 1 << 0 << 0 << 0;
+    QTest::newRow("all three") << QList<int>{} << "xyz" << 2 << 1 << 0 << 1 << 0;
 }
 
 void TestDocument::adding()
@@ -93,6 +94,7 @@ void TestDocument::adding()
     QCOMPARE(list->lastItemIndex(), kMin);
     QCOMPARE(item->creationDate(), Clock::now());
     const int row = f.document->controllerForQuadrant(1)->indexOfArrangedObject(item);
+    QTEST(row, "row");
     QCOMPARE(f.document->selectedItemsInQuadrant(1), QList<TODOItem *>{item});
     QVERIFY(f.view.calls.contains(QStringLiteral("beginEditingRow 1 %1").arg(row)));
     QCOMPARE(f.document->drawerItem(), item);

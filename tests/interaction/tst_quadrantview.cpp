@@ -160,13 +160,13 @@ void TestQuadrantView::drops_data()
     QTest::newRow("onto itself") << QList<int>{2} << QStringList() << move << 0 << 2 << int(Qt::IgnoreAction)
                                  << "A,B,C,D,E,F";
     QTest::newRow("file manager") << QList<int>() << QStringList{"text/uri-list=file:///home/me/report.pdf\r\n"} << 0
-                                  << 3 << 0 << int(Qt::CopyAction) << "report.pdf,X";
+                                  << 3 << 0 << int(Qt::CopyAction) << "X,report.pdf";
     QTest::newRow("browser link") << QList<int>() << QStringList{"text/uri-list=https://ex.org/\r\n"}
                                   << int(Qt::ControlModifier | Qt::ShiftModifier) << 3 << -1 << int(Qt::LinkAction)
-                                  << "https://ex.org/,X";
+                                  << "X,https://ex.org/";
     // Taking an editor's move would make it delete the dragged text.
     QTest::newRow("text offered as a move") << QList<int>() << QStringList{"text/plain=jane@example.com"} << move << 3
-                                            << 0 << int(Qt::CopyAction) << "jane@example.com,X";
+                                            << 0 << int(Qt::CopyAction) << "X,jane@example.com";
 }
 
 // A drop reaches the document exactly once: one new item from another application.
@@ -215,7 +215,7 @@ void TestQuadrantView::mouse_data()
     QTest::newRow("click on the name") << 40 << "" << "click row" << "a1,b1" << "" << false;
     QTest::newRow("a row's link") << 0 << url << "double row" << "a1,b1" << url << false;
     QTest::newRow("a row without link") << 0 << "" << "double row" << "a1,b1" << "" << true;
-    QTest::newRow("below the rows") << 0 << "" << "double below" << "a1,Untitled,b1" << "" << false;
+    QTest::newRow("below the rows") << 0 << "" << "double below" << "a1,b1,Untitled" << "" << false;
     QTest::newRow("F2, a name and Return") << 0 << "" << "click row, rename" << "Paint,b1" << "" << false;
 }
 

@@ -78,8 +78,8 @@ void TestExternalDrop::dropMakesItems_data()
     QTest::newRow("two files") << Bytes{{"text/uri-list", "file://%DIR%/a%20b.pdf\r\nfile://%DIR%/c.txt\r\n"},
                                         {"text/plain", "%DIR%/a b.pdf\n%DIR%/c.txt"}}
                                << Bytes{{"a b.pdf", "%PDF"}, {"c.txt", "c"}}
-                               << QStringList{"c.txt||green_filecabinet128.png|file://%DIR%/c.txt",
-                                              "a b.pdf||green_filecabinet128.png|file://%DIR%/a%20b.pdf"};
+                               << QStringList{"a b.pdf||green_filecabinet128.png|file://%DIR%/a%20b.pdf",
+                                              "c.txt||green_filecabinet128.png|file://%DIR%/c.txt"};
     QTest::newRow("task manager") << Bytes{{"com.omnigroup.omnifocus.pboard.tasks.v1", kOmniFocus},
                                            {"text/rtf", "{\\field{\\*\\fldinst HYPERLINK \"omnifocus:///task/k1\"}}"},
                                            {"text/plain", "Call Bob"}}
