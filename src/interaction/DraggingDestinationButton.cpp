@@ -55,17 +55,21 @@ void DraggingDestinationButton::dragEnterEvent(QDragEnterEvent *event)
         event->ignore();
         return;
     }
+    // The button looks pressed while items hover over it.
+    setDown(true);
     showImage(m_imageMouseEntered);
     acceptAsCopy(event);
 }
 
 void DraggingDestinationButton::dragLeaveEvent(QDragLeaveEvent *)
 {
+    setDown(false);
     showImage(m_imageMouseExited);
 }
 
 void DraggingDestinationButton::dropEvent(QDropEvent *event)
 {
+    setDown(false);
     showImage(m_imageMouseExited);
     PasteboardTypes::ItemArchive archive;
     if (!acceptsDrag(event->source(), event->mimeData())

@@ -224,10 +224,20 @@ void ColorThemes::changeColor(int quadrant, const QColor &color)
         return;
     // Greys and named colours are converted, so the text always holds red, green and blue.
     const QString text = ColorText::stringFromColor(color.toRgb());
-    using Setter = void (TODOList::*)(const QString &);
-    static constexpr Setter setters[4] = {&TODOList::setColorFirstQuadrant, &TODOList::setColorSecondQuadrant,
-                                          &TODOList::setColorThirdQuadrant, &TODOList::setColorFourthQuadrant};
-    (list->*setters[quadrant])(text);
+    switch (quadrant) {
+    case 0:
+        list->setColorFirstQuadrant(text);
+        break;
+    case 1:
+        list->setColorSecondQuadrant(text);
+        break;
+    case 2:
+        list->setColorThirdQuadrant(text);
+        break;
+    default:
+        list->setColorFourthQuadrant(text);
+        break;
+    }
     m_document->managedObjectContext()->setUndoActionName(QStringLiteral("Change Color"));
     m_document->cleanListCustomCells();
 }
