@@ -505,7 +505,8 @@ void MainWindow::beginEditingRow(int quadrant, int row)
         return;
     const QModelIndex index = view->model()->index(row, 0);
     view->setFocus();
-    view->setCurrentIndex(index);
+    // The document has selected the row; the view only moves its cursor there.
+    view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     view->edit(index);
 }
 
@@ -535,7 +536,7 @@ void MainWindow::beginEditingListName(int row)
 {
     const QModelIndex index = m_sidebar->model()->index(row, 0);
     m_sidebar->setFocus();
-    m_sidebar->setCurrentIndex(index);
+    m_sidebar->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     m_sidebar->edit(index);
 }
 

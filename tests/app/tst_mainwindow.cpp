@@ -150,6 +150,9 @@ private slots:
         // The editor commits on the next turn of the event loop.
         QTRY_COMPARE(names(w.f.document->controllerForQuadrant(quadrant)), QStringList{"Call Anna"});
         QCOMPARE(w.window->searchField()->text(), QString());
+        // The new item stays selected, for the next key.
+        QCOMPARE(w.f.document->selectedItemsInQuadrant(quadrant).size(), 1);
+        QVERIFY(w.view(quadrant)->selectionModel()->isRowSelected(0));
     }
 
     // Ctrl+Shift+N makes a list whose name is typed at once; the window is named after it.
