@@ -280,7 +280,6 @@ private slots:
         QTest::addColumn<double>("nextRowHeight");
 
         QTest::newRow("absent") << QVariant() << 16.0 << 0 << 45.0;
-        QTest::newRow("tier 1") << QVariant(1) << 18.0 << 2 << 30.0;
         QTest::newRow("last tier wraps") << QVariant(5) << 14.0 << 0 << 45.0;
         QTest::newRow("outside the table") << QVariant(9) << 16.0 << 1 << 50.0;
         QTest::newRow("negative") << QVariant(-1) << 16.0 << 1 << 50.0;

@@ -216,7 +216,6 @@ void TestQuadrantView::mouse_data()
     QTest::newRow("a row's link") << 0 << url << "double row" << "a1,b1" << url << false;
     QTest::newRow("a row without link") << 0 << "" << "double row" << "a1,b1" << "" << true;
     QTest::newRow("below the rows") << 0 << "" << "double below" << "a1,b1,Untitled" << "" << false;
-    QTest::newRow("F2, a name and Return") << 0 << "" << "click row, rename" << "Paint,b1" << "" << false;
 }
 
 void TestQuadrantView::mouse()
@@ -239,14 +238,6 @@ void TestQuadrantView::mouse()
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, pos); // a double click starts with a click
     if (gesture.startsWith("double"))
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, pos);
-    if (gesture.endsWith("rename")) {
-        QTest::keyClick(view, Qt::Key_F2);
-        auto *editor = view->findChild<QLineEdit *>();
-        QVERIFY(editor);
-        QTest::keyClicks(editor, QStringLiteral("Paint"));
-        QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_VERIFY(!view->findChild<QLineEdit *>()); // the editor commits on the next turn
-    }
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     m.fx.context()->processPendingChanges();
 

@@ -114,6 +114,7 @@ void TestSidebar::overviewsFollowTheFilters_data()
     QTest::addColumn<QStringList>("overview");
     QTest::addColumn<bool>("redName");
     QTest::newRow("item added") << "add" << QStringList{"2", "1", "1", ""} << false;
+    // Completed as a sync merge would: only the store tells.
     QTest::newRow("item completed") << "complete" << QStringList{"1", "1", "", ""} << false;
     QTest::newRow("search for an item") << "MILK" << QStringList{"1", "-", "-", "-"} << false;
     QTest::newRow("search for the list") << "gro" << QStringList{"-", "-", "-", "-"} << true;
@@ -141,7 +142,8 @@ void TestSidebar::overviewsFollowTheFilters()
     if (change == "add") {
         f.addItem(groceries, 2, "stamps");
     } else if (change == "complete") {
-        f.document->markTODOItem(milk, groceries, nullptr, 100);
+        milk->setCompletionPercentage(100);
+        milk->setState(RecordState::Completed);
     } else {
         f.document->filters().setSearchText(change);
         f.document->updateFilters();

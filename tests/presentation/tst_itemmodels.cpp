@@ -81,8 +81,6 @@ private slots:
     void mailBodyArrivesLater();
     void listDrags_data();
     void listDrags();
-    void overviewFollowsSearchAndCompletion_data();
-    void overviewFollowsSearchAndCompletion();
     void renamingAList();
 };
 
@@ -358,60 +356,6 @@ void TestItemModels::listDrags()
     f.context()->processPendingChanges();
     QTEST(rowNames(model), "order");
     QTEST(f.document->getSelectedProject()->name(), "selected");
-}
-
-void TestItemModels::overviewFollowsSearchAndCompletion_data()
-{
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<QStringList>("labels");
-    QTest::addColumn<QList<bool>>("painted");
-    QTest::addColumn<bool>("red");
-    // Completed as a sync merge would: only the store tells.
-    QTest::newRow("milk completed") << QString() << QStringList{"1", "1", "", ""} << QList<bool>(4, true) << false;
-    QTest::newRow("search for an item") << "MILK" << QStringList{"1", "", "", ""} << QList<bool>{true, false, false, false} << false;
-    QTest::newRow("search for the list") << "gro" << QStringList{"", "", "", ""} << QList<bool>(4, false) << true;
-}
-
-// The sidebar's overview counts what the quadrants show and is announced anew
-// when items change; a list whose name matches the search is red.
-void TestItemModels::overviewFollowsSearchAndCompletion()
-{
-    QFETCH(QString, search);
-    QFETCH(QList<bool>, painted);
-    DocumentFixture f;
-    TODOList *groceries = f.selectedList(QStringLiteral("Groceries"));
-    TODOItem *milk = addItem(f.context(), groceries, 0, QStringLiteral("milk"), 2);
-    addItem(f.context(), groceries, 0, QStringLiteral("bread"), 1);
-    addItem(f.context(), groceries, 1, QStringLiteral("tax"), 1);
-    f.document->updateFilters();
-    f.context()->processPendingChanges();
-    ProjectListModel model(f.document.get());
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const QModelIndex row = model.index(0);
-    QCOMPARE(row.data(ProjectListModel::CountLabelsRole).toStringList(), (QStringList{"2", "1", "", ""}));
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-
-    if (search.isEmpty()) {
-        milk->setCompletionPercentage(100);
-        milk->setState(RecordState::Completed);
-    } else {
-        f.document->filters().setSearchText(search);
-        f.document->updateFilters();
-    }
-    f.context()->processPendingChanges();
-
-    // The view is told to draw the row's overview again.
-    QVERIFY(std::any_of(changed.cbegin(), changed.cend(), [&](const QList<QVariant> &signal) {
-        const auto roles = signal[2].value<QList<int>>();
-        return signal[0].toModelIndex().row() <= row.row() && row.row() <= signal[1].toModelIndex().row()
-            && (roles.isEmpty() || roles.contains(ProjectListModel::CountLabelsRole));
-    }));
-    QTEST(row.data(ProjectListModel::CountLabelsRole).toStringList(), "labels");
-    const QStringList colors = row.data(ProjectListModel::ColorTextsRole).toStringList();
-    QCOMPARE(colors.size(), 4);
-    for (int q = 0; q < 4; ++q)
-        QCOMPARE(colors[q] == Quadrant::defaultColor(q), painted[q]);
-    QTEST(row.data(Qt::ForegroundRole).value<QColor>() == QColor(Qt::red), "red");
 }
 
 // Made and renamed in one turn, the store announces the list as inserted only;
