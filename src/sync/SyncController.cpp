@@ -1,0 +1,193 @@
+#include "SyncController.h"
+
+#include "Base64.h"
+#include "Defaults.h"
+#include "Gzip.h"
+#include "Logging.h"
+#include "MyDocument.h"
+#include "PayloadBuilder.h"
+#include "ServerDataMerger.h"
+#include "StoreFiles.h"
+#include "SyncUtils.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+
+// --- The document as the exchange's store ------------------------------------------------
+
+DocumentSyncStore::DocumentSyncStore(MyDocument &document)
+    : m_document(document)
+{
+}
+
+void DocumentSyncStore::backup()
+{
+    StoreFiles::backupCurrentStore();
+}
+
+QByteArray DocumentSyncStore::payload()
+{
+    PayloadBuilder builder(m_document);
+    const bool syncedBefore = Defaults::standard().value(QStringLiteral("hasSyncedBefore")).toString()
+        == QLatin1String("yes");
+    return syncedBefore ? builder.makeUpdatedDataForTransfer() : builder.makeAllDataForTransfer();
+}
+
+SyncStore::MergeResult DocumentSyncStore::merge(const QByteArray &message, QString *error)
+{
+    ServerDataMerger merger(m_document);
+    const std::optional<WireLists> lists = merger.parseDataFromServer(message, error);
+    if (!lists)
+        return MergeResult::NotAMessage;
+    return merger.merge(*lists) ? MergeResult::Merged : MergeResult::NotSaved;
+}
+
+// --- HTTP ----------------------------------------------------------------------------------
+
+HttpSyncTransport::HttpSyncTransport(QObject *parent)
+    : QObject(parent)
+    , m_network(new QNetworkAccessManager(this))
+{
+}
+
+void HttpSyncTransport::post(const QNetworkRequest &request, const QByteArray &body, Done done)
+{
+    QNetworkRequest sent = request;
+    sent.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    QNetworkReply *reply = m_network->post(sent, body);
+    // A redirect is followed as proposed, except from HTTPS to plain HTTP.
+    connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl &target) {
+        if (reply->url().scheme() == QLatin1String("https") && target.scheme() != QLatin1String("https")) {
+            qCWarning(lcSync).noquote() << QStringLiteral("Refusing a redirect from HTTPS to %1").arg(target.toString());
+            reply->abort();
+            return;
+        }
+        emit reply->redirectAllowed();
+    });
+    connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
+        reply->deleteLater();
+        if (reply->error() != QNetworkReply::NoError
+            && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull()) {
+            qCWarning(lcSync).noquote() << reply->errorString();
+            done({std::nullopt});
+            return;
+        }
+        QByteArray body = reply->readAll();
+        // Asked for gzip ourselves, so Qt hands the body over as it came.
+        if (reply->rawHeader("Content-Encoding").trimmed().compare("gzip", Qt::CaseInsensitive) == 0) {
+            // A damaged body reads as an empty reply, which is never merged.
+            body = Gzip::inflate(body).value_or(QByteArray());
+        }
+        done({body});
+    });
+}
+
+// --- The exchange ----------------------------------------------------------------------------
+
+SyncController::SyncController(SyncStore *store, SyncTransport *transport, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_transport(transport)
+{
+}
+
+QNetworkRequest SyncController::syncRequest(const QUrl &serverBase, qsizetype bodyLength,
+                                            std::chrono::milliseconds timeout)
+{
+    QUrl url = serverBase;
+    url.setPath(url.path().remove(QRegularExpression(QStringLiteral("/+$"))) + QStringLiteral("/sync/fullSyncV2"));
+    QNetworkRequest request(url);
+    request.setRawHeader("Content-Length", QByteArray::number(bodyLength));
+    request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
+    request.setRawHeader("User-Agent", "MyApp-V1.0");
+    request.setRawHeader("Accept-Encoding", "gzip");
+    request.setTransferTimeout(int(timeout.count()));
+    return request;
+}
+
+// The form body, each value as it is: the Base64 text keeps "+", "/" and "=".
+QByteArray SyncController::requestBody(const QString &deviceId, const QString &email, const QString &passwordHash,
+                                       const QByteArray &payload)
+{
+    const QString force = QStringLiteral("1");
+    qCDebug(lcSync).noquote() << QStringLiteral("Force: %1 PBdata:%2").arg(force, QString::fromLatin1(payload.toHex()));
+    return QStringLiteral("uid=%1&email=%2&password=%3&message=%4&force=%5")
+        .arg(deviceId, email, passwordHash, Base64::encode(payload), force)
+        .toUtf8();
+}
+
+bool SyncController::uploadToServer(const QString &email, const QString &password)
+{
+    if (m_syncing)
+        return false;
+    m_store->backup();
+    m_syncing = true;
+    const QByteArray payload = m_store->payload();
+    if (payload.isEmpty())
+        qCInfo(lcSync) << "No data to upload";
+    const QByteArray body =
+        requestBody(SyncUtils::getDeviceUID(), email, SyncUtils::HashAndSalt(password), payload);
+    const QNetworkRequest request = syncRequest(SyncSettings::syncServerBaseURL(), body.size(), m_timeout);
+    m_transport->post(request, body, [self = QPointer<SyncController>(this)](const SyncTransport::Reply &reply) {
+        if (!self)
+            return;
+        self->report(reply.body ? self->processSyncReply(*reply.body) : Outcome::ConnectionFailed);
+    });
+    return true;
+}
+
+SyncController::Outcome SyncController::processSyncReply(const QByteArray &reply)
+{
+    const QString text = QString::fromUtf8(reply).trimmed();
+    if (text == QLatin1String("<>"))
+        return Outcome::Succeeded; // nothing new on the server
+    // An empty reply would merge as a message without lists and mark every
+    // local list deleted: it is no valid reply.
+    if (text.isEmpty())
+        return Outcome::UnexpectedReply;
+    const std::optional<QByteArray> bytes = Base64::decode(text);
+    if (!bytes)
+        return Outcome::LoginFailed;
+    QString error;
+    switch (m_store->merge(*bytes, &error)) {
+    case SyncStore::MergeResult::Merged:
+        return Outcome::Succeeded;
+    case SyncStore::MergeResult::NotAMessage:
+        qCWarning(lcSync).noquote() << QStringLiteral("Protobuf data is no good. Exception: %1").arg(error);
+        return Outcome::UnexpectedReply;
+    case SyncStore::MergeResult::NotSaved:
+        break;
+    }
+    return Outcome::MergeFailed;
+}
+
+QString SyncController::failureMessage(Outcome outcome)
+{
+    const QString support = SyncSettings::supportAddress();
+    switch (outcome) {
+    case Outcome::Succeeded:
+        return {};
+    case Outcome::ConnectionFailed:
+        return QStringLiteral("Connection failed. Check your internet connectivity.");
+    case Outcome::LoginFailed:
+        return QStringLiteral("Sync failed. Please check your login and password. If this problem persists, contact %1.")
+            .arg(support);
+    case Outcome::UnexpectedReply:
+        return tr("Unexpected reply from server. Please ensure that you are using the latest version. Contact us at "
+                  "%1 for more information.")
+            .arg(support);
+    case Outcome::MergeFailed:
+        break;
+    }
+    return QStringLiteral("Sync failed");
+}
+
+void SyncController::report(Outcome outcome)
+{
+    m_syncing = false;
+    const QString message = failureMessage(outcome);
+    if (outcome != Outcome::Succeeded)
+        qCWarning(lcSync).noquote() << QStringLiteral("ERROR syncing: %1").arg(message);
+    emit finished(outcome, message);
+}

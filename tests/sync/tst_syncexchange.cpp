@@ -1,0 +1,295 @@
+// One sync exchange against a real HTTP server on 127.0.0.1 that records
+// each request and answers from a script.
+#include "Base64.h"
+#include "DocumentFakes.h"
+#include "PayloadBuilder.h"
+#include "SyncController.h"
+#include "SyncUtils.h"
+#include "TestSupport.h"
+#include "WireLists.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <zlib.h>
+
+namespace {
+
+struct Request {
+    QByteArray head; // request line and headers
+    QByteArray body;
+};
+
+struct Response {
+    Response() = default;
+    Response(const QByteArray &body, const QByteArray &extraHeaders = {}, int status = 200, bool hold = false)
+        : body(body)
+        , extraHeaders(extraHeaders)
+        , status(status)
+        , hold(hold)
+    {
+    }
+    QByteArray body;
+    QByteArray extraHeaders; // "Name: value\r\n" lines
+    int status = 200;
+    bool hold = false; // answer only when release() is called
+};
+
+// Answers each request with the next scripted response, on a fresh
+// connection each time.
+class ScriptedServer : public QObject
+{
+public:
+    QList<Request> requests;
+    QList<Response> script;
+
+    ScriptedServer()
+    {
+        QVERIFY(m_server.listen(QHostAddress::LocalHost));
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        });
+    }
+    QUrl base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort())); }
+    void release()
+    {
+        if (m_held)
+            answer(m_held, m_heldResponse);
+        m_held = nullptr;
+    }
+
+private:
+    void read(QTcpSocket *socket)
+    {
+        QByteArray &buffer = m_buffers[socket];
+        buffer += socket->readAll();
+        const qsizetype end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QByteArray head = buffer.left(end);
+        qsizetype length = 0;
+        for (const QByteArray &line : head.split('\n')) {
+            if (line.toLower().startsWith("content-length:"))
+                length = line.mid(15).trimmed().toLongLong();
+        }
+        if (buffer.size() < end + 4 + length)
+            return;
+        requests.append({head, buffer.mid(end + 4, length)});
+        m_buffers.remove(socket);
+        const Response response = script.isEmpty() ? Response{"<>"} : script.takeFirst();
+        if (response.hold) {
+            m_held = socket;
+            m_heldResponse = response;
+            return;
+        }
+        answer(socket, response);
+    }
+    void answer(QTcpSocket *socket, const Response &response)
+    {
+        socket->write("HTTP/1.1 " + QByteArray::number(response.status) + " X\r\nConnection: close\r\nContent-Length: "
+                      + QByteArray::number(response.body.size()) + "\r\n" + response.extraHeaders + "\r\n"
+                      + response.body);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+    QTcpSocket *m_held = nullptr;
+    Response m_heldResponse;
+};
+
+// A store that records what the exchange asks of it.
+struct FakeStore : SyncStore {
+    int backups = 0;
+    QByteArray sent = "payload bytes";
+    QList<QByteArray> merged;
+    MergeResult result = MergeResult::Merged;
+
+    void backup() override { ++backups; }
+    QByteArray payload() override { return sent; }
+    MergeResult merge(const QByteArray &message, QString *) override
+    {
+        merged << message;
+        return result;
+    }
+};
+
+QByteArray gzip(const QByteArray &bytes)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(bytes.size()))), Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(SyncStore::MergeResult)
+
+class TestSyncExchange : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void init() { Defaults::useFileForTesting(m_dir.filePath(QStringLiteral("defaults.ini"))); }
+    void cleanup() { Defaults::useFileForTesting(QString()); }
+
+    void replies_data()
+    {
+        QTest::addColumn<QList<Response>>("script");
+        QTest::addColumn<SyncStore::MergeResult>("mergeResult");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QByteArray>("merged"); // what reached the store; "-" for nothing
+
+        using R = SyncStore::MergeResult;
+        const int ok = int(SyncController::Outcome::Succeeded);
+        const QByteArray b64 = "CgRXb3Jr"; // "\n\x04Work"
+        const QByteArray bytes = "\n\x04Work";
+        QTest::newRow("nothing new, with blanks") << QList<Response>{{" <>\r\n"}} << R::Merged << ok << QByteArray("-");
+        QTest::newRow("a message") << QList<Response>{{b64 + "\n"}} << R::Merged << ok << bytes;
+        QTest::newRow("an error page is read as the body") << QList<Response>{{b64, {}, 500}} << R::Merged << ok << bytes;
+        QTest::newRow("not Base64") << QList<Response>{{"Wrong password"}} << R::Merged
+                                    << int(SyncController::Outcome::LoginFailed) << QByteArray("-");
+        QTest::newRow("Base64 but no message") << QList<Response>{{b64}} << R::NotAMessage
+                                               << int(SyncController::Outcome::UnexpectedReply) << bytes;
+        // An empty reply would mark every local list deleted.
+        QTest::newRow("empty") << QList<Response>{{" \n"}} << R::Merged
+                               << int(SyncController::Outcome::UnexpectedReply) << QByteArray("-");
+        QTest::newRow("store not saved") << QList<Response>{{b64}} << R::NotSaved
+                                         << int(SyncController::Outcome::MergeFailed) << bytes;
+        QTest::newRow("gzip") << QList<Response>{{gzip(b64), "Content-Encoding: gzip\r\n"}} << R::Merged << ok << bytes;
+        QTest::newRow("damaged gzip") << QList<Response>{{gzip(b64).chopped(4), "Content-Encoding: gzip\r\n"}}
+                                      << R::Merged << int(SyncController::Outcome::UnexpectedReply) << QByteArray("-");
+        QTest::newRow("redirect") << QList<Response>{{"", "Location: /sync/moved\r\n", 307}, {b64}} << R::Merged << ok
+                                  << bytes;
+    }
+
+    // Each reply ends in one outcome; only a decoded message reaches the store.
+    void replies()
+    {
+        QFETCH(QList<Response>, script);
+        QFETCH(SyncStore::MergeResult, mergeResult);
+        QFETCH(QByteArray, merged);
+        ScriptedServer server;
+        server.script = script;
+        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), server.base().toString());
+        FakeStore store;
+        store.result = mergeResult;
+        HttpSyncTransport transport;
+        SyncController sync(&store, &transport);
+        QSignalSpy finished(&sync, &SyncController::finished);
+        LogCapture quiet;
+
+        QVERIFY(sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("secret")));
+        QTRY_COMPARE(finished.size(), 1);
+        QTEST(int(finished[0][0].value<SyncController::Outcome>()), "outcome");
+        QCOMPARE(store.merged, merged == "-" ? QList<QByteArray>() : QList<QByteArray>{merged});
+        QCOMPARE(store.backups, 1);
+        QVERIFY(!sync.isSyncing());
+    }
+
+    // The body carries every value as it is (an address with "&" and "+",
+    // the Base64 "+", "/" and "="), with the headers the server expects.
+    void request()
+    {
+        ScriptedServer server;
+        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), server.base().toString() + "/");
+        FakeStore store;
+        store.sent = QByteArray("\xfb\xff\xbf\x01", 4); // "+/+/AQ=="
+        HttpSyncTransport transport;
+        SyncController sync(&store, &transport);
+        QSignalSpy finished(&sync, &SyncController::finished);
+        QVERIFY(sync.uploadToServer(QStringLiteral("a&b+c@example.com"), QString()));
+        QTRY_COMPARE(finished.size(), 1);
+
+        QCOMPARE(server.requests.size(), 1);
+        const QByteArray head = server.requests[0].head;
+        QVERIFY(head.startsWith("POST /sync/fullSyncV2 HTTP/1.1\r\n"));
+        for (const char *header : {"Content-Type: application/x-www-form-urlencoded", "User-Agent: MyApp-V1.0",
+                                   "Accept-Encoding: gzip"})
+            QVERIFY2(head.contains(header), header);
+        QCOMPARE(server.requests[0].body,
+                 "uid=" + SyncUtils::getDeviceUID().toUtf8() + "&email=a&b+c@example.com&password="
+                     + SyncUtils::SHA1fromString(QStringLiteral("quietmarblefoxes")).toUtf8()
+                     + "&message=+/+/AQ==&force=1");
+    }
+
+    // One exchange at a time; a closed port is a connection failure.
+    void oneAtATimeAndClosedPort()
+    {
+        ScriptedServer server;
+        server.script = {{"<>", {}, 200, true}};
+        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), server.base().toString());
+        FakeStore store;
+        HttpSyncTransport transport;
+        SyncController sync(&store, &transport);
+        QSignalSpy finished(&sync, &SyncController::finished);
+        QVERIFY(sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
+        QTRY_COMPARE(server.requests.size(), 1);
+        QVERIFY(sync.isSyncing());
+        QVERIFY(!sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
+        server.release();
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(store.backups, 1);
+
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), QStringLiteral("http://127.0.0.1:%1").arg(port));
+        LogCapture quiet;
+        QVERIFY(sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
+        QTRY_COMPARE(finished.size(), 2);
+        QCOMPARE(finished[1][0].value<SyncController::Outcome>(), SyncController::Outcome::ConnectionFailed);
+        QCOMPARE(finished[1][1].toString(), QStringLiteral("Connection failed. Check your internet connectivity."));
+    }
+
+    // The first sync of a store sends everything; after a merge, only what changed.
+    void fullThenUpdated()
+    {
+        QByteArray reply;
+        {
+            DocumentFixture server;
+            TODOList *list = server.document->addNewProjectWithName(QStringLiteral("Work"));
+            list->setId_(7);
+            reply = Base64::encode(PayloadBuilder(*server.document).makeAllDataForTransfer()).toUtf8();
+        }
+        DocumentFixture f;
+        QVERIFY(f.context()->create(f.dir.filePath(QStringLiteral("store.sqlite"))));
+        f.selectedList(QStringLiteral("Home"));
+        ScriptedServer http;
+        http.script = {{reply}, {"<>"}};
+        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), http.base().toString());
+        DocumentSyncStore store(*f.document);
+        HttpSyncTransport transport;
+        SyncController sync(&store, &transport);
+        QSignalSpy finished(&sync, &SyncController::finished);
+        LogCapture quiet;
+        for (int round = 1; round <= 2; ++round) {
+            QVERIFY(sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
+            QTRY_COMPARE(finished.size(), round);
+            QCOMPARE(finished.last()[0].value<SyncController::Outcome>(), SyncController::Outcome::Succeeded);
+        }
+        QList<int> listsSent;
+        for (const Request &request : std::as_const(http.requests)) {
+            const QByteArray message = request.body.split('&').value(3).mid(8);
+            listsSent << WireLists::parse(*Base64::decode(QString::fromLatin1(message)))->listCount();
+        }
+        QCOMPARE(listsSent, (QList<int>{1, 0}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSyncExchange)
+#include "tst_syncexchange.moc"
