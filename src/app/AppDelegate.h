@@ -60,6 +60,7 @@ public:
     double currentFontSize() const override;
     double currentQuadrantRowHeight() const override;
     bool isMasterListOpen() const override { return false; }
+    bool isTerminating() const override { return m_terminating; }
 
     // The open document; nullptr when none could be opened.
     MyDocument *document() const;

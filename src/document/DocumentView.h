@@ -76,4 +76,6 @@ public:
     virtual double currentFontSize() const = 0;
     virtual double currentQuadrantRowHeight() const = 0;
     virtual bool isMasterListOpen() const = 0;
+    // The application is quitting: work after a sync skips what only the window would show.
+    virtual bool isTerminating() const = 0;
 };

@@ -65,6 +65,7 @@ public:
     double currentFontSize() const override { return 14.0; }
     double currentQuadrantRowHeight() const override { return 22.0; }
     bool isMasterListOpen() const override { return false; }
+    bool isTerminating() const override { return false; }
 };
 
 NullView g_nullView;

@@ -3,6 +3,7 @@
 #include "SortDescriptor.h"
 #include "TODOItem.h"
 
+#include <QRegularExpression>
 #include <QTime>
 
 #include <algorithm>
@@ -183,4 +184,11 @@ Utils::ItemGroups Utils::filterItemsByOwner(const QString &username, const ItemG
     if (username.isEmpty())
         return groups;
     return filterGroups(groups, Predicate::equal(kOwnerUsername, username));
+}
+
+bool Utils::validateEmail(const QString &text)
+{
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("[A-Z0-9a-z._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,4}")));
+    return pattern.match(text).hasMatch();
 }

@@ -17,6 +17,9 @@ class Utils
 public:
     using ItemGroups = QHash<QString, QList<TODOItem *>>;
 
+    // The whole text is one e-mail address: "[A-Z0-9a-z._%+-]+@[A-Za-z0-9.-]+\.[A-Za-z]{2,4}".
+    static bool validateEmail(const QString &text);
+
     // --- Filters ----------------------------------------------------------------
     // Items with no dates at all, or a start, due or completion date in
     // [minDate, maxDate), or starting before minDate and due at or after maxDate.

@@ -1,6 +1,7 @@
 #include "ExternalDrop.h"
 
 #include "Logging.h"
+#include "Utils.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -31,21 +32,13 @@ const QString kOmniFocusType = QStringLiteral("com.omnigroup.omnifocus.pboard.ta
 const QString kRtfType = QStringLiteral("text/rtf");
 constexpr qint64 kMaxFileSize = 1024 * 1024;
 
-// The whole text is one e-mail address.
-bool validateEmail(const QString &text)
-{
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
-        QStringLiteral("[A-Z0-9a-z._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,4}")));
-    return pattern.match(text).hasMatch();
-}
-
 // The address of "Name <addr>": the last non-empty piece between the angle
 // brackets, when it is an address; empty otherwise.
 QString validateRichEmail(const QString &text)
 {
     static const QRegularExpression brackets(QStringLiteral("[<>]"));
     const QStringList pieces = text.split(brackets, Qt::SkipEmptyParts);
-    return !pieces.isEmpty() && validateEmail(pieces.last()) ? pieces.last() : QString();
+    return !pieces.isEmpty() && Utils::validateEmail(pieces.last()) ? pieces.last() : QString();
 }
 
 bool isEvernote(const QString &plain)
@@ -337,7 +330,7 @@ QList<ExternalDrop::Item> ExternalDrop::items(const QMimeData *data)
     if (data->hasFormat(kMailType))
         return {mailItem(data->data(kMailType))};
     const QString plain = data->text().trimmed();
-    if (validateEmail(plain))
+    if (Utils::validateEmail(plain))
         return {{plain, {}, kEnvelope, QStringLiteral("mailto:") + plain}};
     if (const QString address = validateRichEmail(plain); !address.isEmpty())
         return {{plain, {}, kEnvelope, QStringLiteral("mailto:") + address}};

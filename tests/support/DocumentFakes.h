@@ -85,6 +85,8 @@ public:
     double currentFontSize() const override { return 14.0; }
     double currentQuadrantRowHeight() const override { return 24.0; }
     bool isMasterListOpen() const override { return false; }
+    bool terminating = false;
+    bool isTerminating() const override { return terminating; }
 };
 
 // A document on an in-memory store (no file), with fakes attached and the

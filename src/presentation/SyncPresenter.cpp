@@ -1,0 +1,205 @@
+#include "SyncPresenter.h"
+
+#include "Logging.h"
+#include "ManagedObjectContext.h"
+#include "MyDocument.h"
+#include "SyncController.h"
+#include "SyncUtils.h"
+#include "TODOList.h"
+#include "Utils.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+SyncPresenter::SyncPresenter(MyDocument *document, SyncController *controller, SyncLoginStore *login,
+                             QObject *parent)
+    : QObject(parent)
+    , m_document(document)
+    , m_controller(controller)
+    , m_login(login)
+{
+    connect(controller, &SyncController::finished, this, [this](SyncController::Outcome outcome, const QString &message) {
+        exchangeFinished(outcome == SyncController::Outcome::Succeeded, message);
+    });
+}
+
+void SyncPresenter::setEmail(const QString &email)
+{
+    if (email == m_email)
+        return;
+    m_email = email;
+    emit emailChanged();
+}
+
+void SyncPresenter::setPassword(const QString &password)
+{
+    if (password == m_password)
+        return;
+    m_password = password;
+    emit passwordChanged();
+}
+
+bool SyncPresenter::isSyncing() const
+{
+    return m_controller->isSyncing();
+}
+
+void SyncPresenter::setLabel(const QString &label)
+{
+    if (label == m_label)
+        return;
+    m_label = label;
+    emit labelChanged();
+}
+
+void SyncPresenter::enableAllButtons(bool enabled)
+{
+    if (enabled == m_buttonsEnabled)
+        return;
+    m_buttonsEnabled = enabled;
+    emit buttonsEnabledChanged();
+}
+
+void SyncPresenter::fillOutLogin(std::function<void()> then)
+{
+    m_login->load([self = QPointer<SyncPresenter>(this), then = std::move(then)](const QString &email,
+                                                                                 const QString &password) {
+        if (!self)
+            return;
+        self->setEmail(email);
+        self->setPassword(password);
+        qCInfo(lcSync).noquote() << QStringLiteral("Loaded email = %1").arg(email);
+        then();
+    });
+}
+
+// --- Opening ---------------------------------------------------------------------------
+
+void SyncPresenter::showSyncWindow(QuickSync quickSync, const QString &initMessage, std::function<void()> after)
+{
+    if (!m_document)
+        return;
+    m_document->closeDrawer();
+    qCInfo(lcSync) << "Opening sync window";
+    m_quickSync = quickSync;
+    m_onDidSync = std::move(after);
+    m_initSyncingMessage = initMessage;
+    setLabel(initMessage);
+    // Every sync starts from a saved store; a failed save is reported and the sync goes on.
+    m_document->saveFile();
+    if (quickSync == QuickSync::Off) {
+        emit sheetRequested();
+        return;
+    }
+    fillOutLogin([this] {
+        if (!syncIfPossible())
+            emit sheetRequested(); // no complete login: the user types one
+    });
+}
+
+bool SyncPresenter::syncIfPossible()
+{
+    if (m_email.isEmpty() || m_password.isEmpty() || isSyncing())
+        return false;
+    qCInfo(lcSync) << "QUICK SYNC STARTING";
+    beginSync();
+    return true;
+}
+
+void SyncPresenter::sheetActivated()
+{
+    setLabel(m_initSyncingMessage);
+    if (m_quickSync == QuickSync::On)
+        syncIfPossible();
+}
+
+void SyncPresenter::closeSheet()
+{
+    m_login->save(m_email, m_password);
+    emit sheetClosed();
+}
+
+// --- The exchange ------------------------------------------------------------------------
+
+void SyncPresenter::beginSync()
+{
+    if (!m_document)
+        return;
+    if (m_email.isEmpty() || m_password.isEmpty() || !Utils::validateEmail(m_email)) {
+        setLabel(QStringLiteral("Please enter valid username and password"));
+        enableAllButtons(true);
+        return;
+    }
+    setLabel(QStringLiteral("Preparing lists for syncing..."));
+    enableAllButtons(false);
+    m_document->disableDidChangeContextNotifications();
+    const TODOList *selected = m_document->projects().selectedList();
+    m_origSelectedList = selected ? selected->objectURI() : QUrl();
+    if (!m_controller->uploadToServer(m_email, m_password)) {
+        // The running exchange turns change tracking on again when it ends.
+        setLabel(QStringLiteral("Problem while syncing..."));
+        enableAllButtons(true);
+        return;
+    }
+    m_document->setSyncing(true);
+    m_document->showGrayOverlay();
+    emit syncingChanged();
+}
+
+void SyncPresenter::exchangeFinished(bool succeeded, const QString &message)
+{
+    if (m_document)
+        m_document->setSyncing(false);
+    emit syncingChanged();
+    if (succeeded)
+        syncSucceeded();
+    else
+        syncFailedWithMessage(message);
+}
+
+void SyncPresenter::syncSucceeded()
+{
+    setLabel(QStringLiteral("%1 is now synchronized with server").arg(QCoreApplication::applicationName()));
+    enableAllButtons(true);
+    if (!m_document)
+        return;
+    m_document->saveFile();
+    if (!m_document->host()->isTerminating()) {
+        m_document->updateFilters();
+        m_document->refreshController();
+        auto *list = static_cast<TODOList *>(m_document->managedObjectContext()->objectForURI(m_origSelectedList));
+        if (list)
+            m_document->selectProject(list);
+    }
+    if (m_quickSync == QuickSync::On)
+        closeSheet();
+    afterExchange();
+    if (!m_document->host()->isTerminating())
+        m_document->setStatusBarMessage(QStringLiteral("Done syncing your data!"));
+}
+
+void SyncPresenter::syncFailedWithMessage(const QString &message)
+{
+    enableAllButtons(true);
+    setLabel(message);
+    if (!m_document)
+        return;
+    afterExchange();
+    if (!m_document->host()->isTerminating())
+        m_document->setStatusBarMessage(
+            QStringLiteral("Sync failed. Please check your login info. Email %1 if you need help.")
+                .arg(SyncSettings::supportAddress()));
+}
+
+// Change tracking comes back a second after the exchange, so that the
+// merge's own writes are never marked; the overlay goes, and the caller's
+// completion runs on the next turn.
+void SyncPresenter::afterExchange()
+{
+    QTimer::singleShot(TrackingPauseMilliseconds, m_document,
+                       [document = m_document] { document->enableDidChangeContextNotifications(); });
+    if (!m_document->host()->isTerminating())
+        m_document->hideGrayOverlay();
+    if (m_onDidSync)
+        QTimer::singleShot(0, this, [after = std::exchange(m_onDidSync, {})] { after(); });
+}

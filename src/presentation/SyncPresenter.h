@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class MyDocument;
+class SyncController;
+
+// Where the sync login is kept between runs: the e-mail in the defaults,
+// the password in the desktop's key store.
+class SyncLoginStore
+{
+public:
+    virtual ~SyncLoginStore() = default;
+    // The stored e-mail and its password (empty when none is found).
+    virtual void load(std::function<void(const QString &email, const QString &password)> done) = 0;
+    virtual void save(const QString &email, const QString &password) = 0;
+};
+
+// The logic of the sync sheet, without widgets: the login fields, the status
+// label, whether the buttons work and whether an exchange runs, and what
+// happens before and after an exchange (saving, change tracking, the
+// refresh, the status bar). The sheet binds to its properties.
+class SyncPresenter : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY emailChanged)
+    Q_PROPERTY(QString password READ password WRITE setPassword NOTIFY passwordChanged)
+    Q_PROPERTY(QString label READ label NOTIFY labelChanged)
+    Q_PROPERTY(bool buttonsEnabled READ buttonsEnabled NOTIFY buttonsEnabledChanged)
+    Q_PROPERTY(bool syncing READ isSyncing NOTIFY syncingChanged)
+public:
+    enum class QuickSync { Off, On };
+    static constexpr int TrackingPauseMilliseconds = 1000;
+
+    SyncPresenter(MyDocument *document, SyncController *controller, SyncLoginStore *login, QObject *parent = nullptr);
+
+    QString email() const { return m_email; }
+    void setEmail(const QString &email);
+    QString password() const { return m_password; }
+    void setPassword(const QString &password);
+    QString label() const { return m_label; }
+    bool buttonsEnabled() const { return m_buttonsEnabled; }
+    bool isSyncing() const;
+
+    // Saves the document, then syncs at once when quick sync is on and the
+    // stored login is complete, or asks for the sheet (sheetRequested).
+    // `after` runs once the exchange has ended, successful or not.
+    void showSyncWindow(QuickSync quickSync, const QString &initMessage = {}, std::function<void()> after = {});
+    // Starts an exchange with the stored login when it is complete.
+    bool syncIfPossible();
+    // The sheet's sync button.
+    void beginSync();
+    // The sheet's done button: keeps the login, then closes the sheet.
+    void closeSheet();
+    // The sheet became the active window.
+    void sheetActivated();
+
+signals:
+    void emailChanged();
+    void passwordChanged();
+    void labelChanged();
+    void buttonsEnabledChanged();
+    void syncingChanged();
+    void sheetRequested();
+    void sheetClosed();
+
+private:
+    void setLabel(const QString &label);
+    void enableAllButtons(bool enabled);
+    void exchangeFinished(bool succeeded, const QString &message);
+    void syncSucceeded();
+    void syncFailedWithMessage(const QString &message);
+    void afterExchange();
+    void fillOutLogin(std::function<void()> then);
+
+    QPointer<MyDocument> m_document;
+    SyncController *m_controller;
+    SyncLoginStore *m_login;
+    QString m_email;
+    QString m_password;
+    QString m_label;
+    QString m_initSyncingMessage;
+    bool m_buttonsEnabled = true;
+    QuickSync m_quickSync = QuickSync::Off;
+    std::function<void()> m_onDidSync;
+    QUrl m_origSelectedList; // selected again after a successful sync
+};

@@ -1,0 +1,164 @@
+// The sync sheet's logic without widgets: what the label, the buttons, the
+// status bar and change tracking do around one exchange.
+#include "DocumentFakes.h"
+#include "SyncController.h"
+#include "SyncPresenter.h"
+#include "TestSupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct FakeTransport : SyncTransport {
+    QList<QByteArray> bodies;
+    std::optional<QByteArray> reply = QByteArray("<>");
+    bool hold = false;
+    Done pending;
+
+    void post(const QNetworkRequest &, const QByteArray &body, Done done) override
+    {
+        bodies << body;
+        if (hold)
+            pending = std::move(done);
+        else
+            QTimer::singleShot(0, [done = std::move(done), reply = reply] { done({reply}); });
+    }
+};
+
+struct FakeSyncStore : SyncStore {
+    void backup() override {}
+    QByteArray payload() override { return "p"; }
+    MergeResult merge(const QByteArray &, QString *) override { return MergeResult::Merged; }
+};
+
+struct FakeLogin : SyncLoginStore {
+    QString email;
+    QString password;
+    QStringList saved;
+    void load(std::function<void(const QString &, const QString &)> done) override { done(email, password); }
+    void save(const QString &e, const QString &p) override { saved << e + " " + p; }
+};
+
+struct Sheet : DocumentFixture {
+    FakeTransport transport;
+    FakeSyncStore store;
+    FakeLogin login;
+    SyncController controller{&store, &transport};
+    SyncPresenter presenter{document.get(), &controller, &login};
+    LogCapture quiet;
+};
+
+} // namespace
+
+class TestSyncPresenter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QCoreApplication::setApplicationName(QStringLiteral("Corvane")); }
+
+    void exchange_data()
+    {
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("reply"); // empty: nothing is sent
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("status");
+
+        const QString done = "Done syncing your data!";
+        const QString failed = "Sync failed. Please check your login info. Email support@example.com if you need help.";
+        QTest::newRow("synced") << "ann@example.com" << "<>" << "Corvane is now synchronized with server" << done;
+        QTest::newRow("wrong login") << "ann@example.com" << "no"
+                                     << "Sync failed. Please check your login and password. If this problem persists, "
+                                        "contact support@example.com."
+                                     << failed;
+        QTest::newRow("one letter after the dot") << "ann@example.c" << ""
+                                                  << "Please enter valid username and password" << "";
+        QTest::newRow("no e-mail") << "" << "" << "Please enter valid username and password" << "";
+    }
+
+    // A sync shows its outcome; change tracking is off during the exchange
+    // and comes back a second after it, so the merge's writes stay unmarked.
+    void exchange()
+    {
+        QFETCH(QString, email);
+        QFETCH(QString, reply);
+        Sheet s;
+        s.document->enableDidChangeContextNotifications();
+        s.transport.reply = reply.toUtf8();
+        s.presenter.setEmail(email);
+        s.presenter.setPassword(QStringLiteral("pw"));
+        bool ranAfter = false;
+        s.presenter.showSyncWindow(SyncPresenter::QuickSync::Off, {}, [&ranAfter] { ranAfter = true; });
+        s.presenter.beginSync();
+        QCOMPARE(s.transport.bodies.size(), reply.isEmpty() ? 0 : 1);
+        if (!reply.isEmpty()) {
+            QVERIFY(!s.presenter.buttonsEnabled());
+            QVERIFY(!s.document->isReceivingEditingNotifications());
+            QTRY_VERIFY(!s.presenter.isSyncing());
+            QVERIFY(!s.document->isReceivingEditingNotifications());
+            QTRY_VERIFY(s.document->isReceivingEditingNotifications());
+            QVERIFY(ranAfter);
+        }
+        QTEST(s.presenter.label(), "label");
+        QTEST(s.document->statusBarMessage(), "status");
+        QVERIFY(s.presenter.buttonsEnabled());
+        QVERIFY(!s.document->isShowingGrayOverlay());
+    }
+
+    void opening_data()
+    {
+        QTest::addColumn<int>("quickSync");
+        QTest::addColumn<QString>("storedPassword");
+        QTest::addColumn<bool>("sheet");
+        QTest::addColumn<int>("requests");
+
+        QTest::newRow("quick, login stored") << int(SyncPresenter::QuickSync::On) << "pw" << false << 1;
+        QTest::newRow("quick, no password") << int(SyncPresenter::QuickSync::On) << "" << true << 0;
+        QTest::newRow("from the menu") << int(SyncPresenter::QuickSync::Off) << "pw" << true << 0;
+    }
+
+    // A quick sync with a stored login never shows the sheet; otherwise the
+    // sheet is asked for. Either way the store is saved first.
+    void opening()
+    {
+        QFETCH(int, quickSync);
+        QFETCH(QString, storedPassword);
+        Sheet s;
+        s.login.email = QStringLiteral("ann@example.com");
+        s.login.password = storedPassword;
+        QSignalSpy sheet(&s.presenter, &SyncPresenter::sheetRequested);
+        QVERIFY(s.context()->create(s.dir.filePath(QStringLiteral("store.sqlite"))));
+        s.selectedList();
+        s.presenter.showSyncWindow(SyncPresenter::QuickSync(quickSync), QStringLiteral("Syncing on start"));
+        QVERIFY(!s.context()->hasChanges());
+        QTEST(!sheet.isEmpty(), "sheet");
+        QTEST(int(s.transport.bodies.size()), "requests");
+        QCOMPARE(s.presenter.label(), s.transport.bodies.isEmpty() ? QStringLiteral("Syncing on start")
+                                                                   : QStringLiteral("Preparing lists for syncing..."));
+    }
+
+    // A second sync while one runs leaves the first alone; after success the
+    // list selected before is selected again and a quick sync keeps the login.
+    void secondSyncAndReselection()
+    {
+        Sheet s;
+        TODOList *work = s.selectedList(QStringLiteral("Work"));
+        s.document->addNewProjectWithName(QStringLiteral("Home"));
+        s.transport.hold = true;
+        s.login.email = QStringLiteral("ann@example.com");
+        s.login.password = QStringLiteral("pw");
+        s.presenter.showSyncWindow(SyncPresenter::QuickSync::On);
+        QCOMPARE(s.transport.bodies.size(), 1);
+        s.presenter.beginSync();
+        QCOMPARE(s.presenter.label(), QStringLiteral("Problem while syncing..."));
+        QCOMPARE(s.transport.bodies.size(), 1);
+        s.document->projects().selectRow(-1);
+        s.transport.pending({QByteArray("<>")});
+        QCOMPARE(s.document->getSelectedProject(), work);
+        QCOMPARE(s.login.saved, QStringList{"ann@example.com pw"});
+    }
+};
+
+QTEST_MAIN(TestSyncPresenter)
+#include "tst_syncpresenter.moc"
