@@ -53,7 +53,7 @@ struct Rows {
 
 // What happens to the records between two draws, and what is replayed after.
 enum class Change { Insert, DeleteA, DeleteB, MoveAOut, MoveDIn, ChangeAId, RemoveAId };
-enum class Replay { None, Undo, UndoRedo };
+enum class Replay { None, Undo };
 
 } // namespace
 
@@ -157,15 +157,12 @@ private slots:
         QTest::addColumn<int>("expected");
 
         QTest::newRow("inserted") << Change::Insert << Replay::None << QList<quint32>{11, 12} << 12;
-        QTest::newRow("insert undone") << Change::Insert << Replay::Undo << QList<quint32>{11} << 11;
         QTest::newRow("deleted") << Change::DeleteA << Replay::None << QList<quint32>{5} << 5;
         QTest::newRow("delete undone") << Change::DeleteA << Replay::Undo << QList<quint32>{5, 6} << 6;
-        QTest::newRow("delete redone") << Change::DeleteA << Replay::UndoRedo << QList<quint32>{5} << 5;
         QTest::newRow("one of two sharing an id deleted") << Change::DeleteB << Replay::None << QList<quint32>{7, 8} << 8;
         QTest::newRow("moved away") << Change::MoveAOut << Replay::None << QList<quint32>{5} << 5;
         QTest::newRow("move away undone") << Change::MoveAOut << Replay::Undo << QList<quint32>{5, 6} << 6;
         QTest::newRow("moved in") << Change::MoveDIn << Replay::None << QList<quint32>{9, 10} << 10;
-        QTest::newRow("move in undone") << Change::MoveDIn << Replay::Undo << QList<quint32>{9} << 9;
         QTest::newRow("id changed") << Change::ChangeAId << Replay::None << QList<quint32>{6, 5} << 5;
         QTest::newRow("id change undone") << Change::ChangeAId << Replay::Undo << QList<quint32>{5, 6} << 6;
         QTest::newRow("id removed by name") << Change::RemoveAId << Replay::None << QList<quint32>{5} << 5;
@@ -224,10 +221,8 @@ private slots:
             break;
         }
         endTurn();
-        if (replay != Replay::None)
+        if (replay == Replay::Undo)
             undo->undo();
-        if (replay == Replay::UndoRedo)
-            undo->redo();
 
         QFETCH(QList<quint32>, draws);
         ScriptedDraws scripted(draws);
