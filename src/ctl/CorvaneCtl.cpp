@@ -119,12 +119,43 @@ QList<TODOItem *> inIndexOrder(QList<TODOItem *> items)
     return items;
 }
 
-QJsonArray itemsToJson(const QList<TODOItem *> &items)
+// An object as Qt's indented writer lays it out inside a document, depth
+// levels deep, without the final line break. Texts in JSON hold no raw line
+// break, so every line break starts a line of the layout.
+QByteArray indentedJson(const QJsonObject &object, int depth)
 {
-    QJsonArray array;
-    for (const TODOItem *item : inIndexOrder(items))
-        array.append(recordToJson(item));
-    return array;
+    const QByteArray indent(4 * depth, ' ');
+    QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    json.chop(1);
+    return indent + json.replace('\n', '\n' + indent);
+}
+
+// Writes the items, in the quadrants' order, as the elements of an array
+// whose opening bracket is written and whose closing bracket is still to
+// come: one record at a time, so that memory follows one record, not the store.
+void writeItems(QTextStream &out, const QList<TODOItem *> &items, int depth)
+{
+    const char *separator = "";
+    for (const TODOItem *item : inIndexOrder(items)) {
+        out << separator << indentedJson(recordToJson(item), depth + 1);
+        separator = ",\n";
+    }
+    if (!items.isEmpty())
+        out << '\n';
+}
+
+// A list with its items, depth levels deep, without the final line break.
+void writeList(QTextStream &out, const TODOList *list, int depth)
+{
+    QJsonObject object = recordToJson(list);
+    object.insert(QStringLiteral("items"), QJsonArray());
+    const QByteArray json = indentedJson(object, depth);
+    // The items go between the brackets of the object's only array, which
+    // the writer opens with "[" at the end of a line.
+    const qsizetype inside = json.indexOf("[\n") + 2;
+    out << json.left(inside);
+    writeItems(out, list->contains(), depth + 1);
+    out << json.mid(inside);
 }
 
 // Keeps preferences of the application as they were: document operations
@@ -467,13 +498,6 @@ int CorvaneCtl::dump(MyDocument &document)
     });
     lists += hidden;
 
-    QJsonArray listArray;
-    for (TODOList *list : std::as_const(lists)) {
-        QJsonObject object = recordToJson(list);
-        object.insert(QStringLiteral("items"), itemsToJson(list->contains()));
-        listArray.append(object);
-    }
-
     QList<TODOItem *> orphans;
     for (ManagedObject *object : context->objects(TODOItem::EntityName)) {
         auto *item = static_cast<TODOItem *>(object);
@@ -481,10 +505,20 @@ int CorvaneCtl::dump(MyDocument &document)
             orphans.append(item);
     }
 
-    QJsonObject root;
-    root.insert(QStringLiteral("lists"), listArray);
-    root.insert(QStringLiteral("orphanItems"), itemsToJson(orphans));
-    m_out << QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
+    // Written as it goes, laid out as Qt's indented writer lays out the whole
+    // document {"lists": [...], "orphanItems": [...]}.
+    m_out << "{\n    \"lists\": [\n";
+    const char *separator = "";
+    for (const TODOList *list : std::as_const(lists)) {
+        m_out << separator;
+        writeList(m_out, list, 2);
+        separator = ",\n";
+    }
+    if (!lists.isEmpty())
+        m_out << '\n';
+    m_out << "    ],\n    \"orphanItems\": [\n";
+    writeItems(m_out, orphans, 1);
+    m_out << "    ]\n}\n";
     return Success;
 }
 

@@ -1,10 +1,8 @@
 #include "ItemIdentifiers.h"
 
-#include "TODOItem.h"
 #include "TODOList.h"
 
 #include <QRandomGenerator>
-#include <QSet>
 
 namespace ItemIdentifiers {
 
@@ -32,17 +30,8 @@ qint32 generateItemId()
 qint32 newUniqueIdForItemInList(const TODOList *list)
 {
     // Only identifiers actually held count: an item without one reserves nothing.
-    QSet<qint32> used;
-    if (list) {
-        const QList<TODOItem *> items = list->contains();
-        used.reserve(items.size());
-        for (const TODOItem *item : items) {
-            if (item->hasValue(TODOItem::Attr_id_))
-                used.insert(item->id_());
-        }
-    }
     qint32 candidate = generateItemId();
-    while (used.contains(candidate))
+    while (list && list->usesItemId(candidate))
         candidate = generateItemId();
     return candidate;
 }

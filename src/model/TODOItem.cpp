@@ -94,6 +94,25 @@ void TODOItem::setList(TODOList *list)
     setToOne(QStringLiteral("list"), list);
 }
 
+void TODOItem::attributeDidChange(int index, const QVariant &old)
+{
+    if (index != Attr_id_)
+        return;
+    if (TODOList *owner = list()) {
+        owner->countItemId(old, -1);
+        owner->countItemId(rawValue(Attr_id_), 1);
+    }
+}
+
+void TODOItem::toOneDidChange(int, ManagedObject *old)
+{
+    // The list is the item's only to-one relationship.
+    if (old)
+        static_cast<TODOList *>(old)->countItemId(rawValue(Attr_id_), -1);
+    if (TODOList *owner = list())
+        owner->countItemId(rawValue(Attr_id_), 1);
+}
+
 std::optional<qint64> TODOItem::getProjectID() const
 {
     if (const TODOList *project = list())

@@ -226,6 +226,11 @@ public:
     // Start dates (with the allDay flags), then completionPercentage ascending.
     static int compareStartDates(const TODOItem *a, const TODOItem *b);
 
+protected:
+    // Keep the used identifiers of the lists in step.
+    void attributeDidChange(int index, const QVariant &old) override;
+    void toOneDidChange(int relationshipIndex, ManagedObject *old) override;
+
 private:
     void setBool(Attribute attribute, bool value) { setRawValue(attribute, QVariant(value)); }
     void setInt(Attribute attribute, int value) { setRawValue(attribute, QVariant(value)); }

@@ -63,6 +63,30 @@ QList<TODOItem *> TODOList::contains() const
     return items;
 }
 
+bool TODOList::usesItemId(qint32 id) const
+{
+    if (!m_itemIdCounts) {
+        m_itemIdCounts.emplace();
+        for (const ManagedObject *item : toMany(QStringLiteral("contains"))) {
+            const QVariant &itemId = item->attributeValueAt(TODOItem::Attr_id_);
+            if (itemId.isValid())
+                ++(*m_itemIdCounts)[RecordValue::toInt(itemId)];
+        }
+    }
+    return m_itemIdCounts->contains(id);
+}
+
+void TODOList::countItemId(const QVariant &id, int delta)
+{
+    if (!m_itemIdCounts || !id.isValid())
+        return;
+    const qint32 key = RecordValue::toInt(id);
+    int &count = (*m_itemIdCounts)[key];
+    count += delta;
+    if (count <= 0)
+        m_itemIdCounts->remove(key);
+}
+
 QString TODOList::nameForQuadrant(int quadrant) const
 {
     switch (quadrant) {

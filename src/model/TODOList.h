@@ -4,8 +4,11 @@
 #include "ObjectModel.h"
 #include "TodoModel.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
+
+#include <optional>
 
 class ManagedObjectContext;
 class TODOItem;
@@ -151,6 +154,9 @@ public:
     // The list's items, all states included.
     QList<TODOItem *> contains() const;
 
+    // Whether an item of the list, in any state, holds this id_.
+    bool usesItemId(qint32 id) const;
+
     // --- Operations --------------------------------------------------------------
 
     // The title of quadrant 0..3; the empty text for any other number.
@@ -181,8 +187,19 @@ public:
     static const QSet<QString> &nonTrackedProperties();
 
 private:
+    friend class TODOItem;
+    // Counts one more (delta 1) or one fewer (-1) item holding the id_ value;
+    // an absent value counts for nothing.
+    void countItemId(const QVariant &id, int delta);
+
     void setInt(Attribute attribute, int value) { setRawValue(attribute, QVariant(value)); }
     void setInt64(Attribute attribute, qint64 value) { setRawValue(attribute, QVariant(qlonglong(value))); }
     void setDouble(Attribute attribute, double value) { setRawValue(attribute, QVariant(value)); }
     void setText(Attribute attribute, const QString &value) { setRawValue(attribute, RecordValue::fromText(value)); }
+
+    // How many of the list's items hold each id_ (items may share one), so
+    // that drawing a free identifier does not scan the list. Gathered on
+    // first use, then kept in step by the items as they join, leave or
+    // change identifiers.
+    mutable std::optional<QHash<qint32, int>> m_itemIdCounts;
 };

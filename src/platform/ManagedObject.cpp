@@ -111,6 +111,7 @@ void ManagedObject::setRawValue(int index, const QVariant &value)
     if (sameValue(m_values[index], v, type))
         return;
     QVariant old = std::exchange(m_values[index], std::move(v));
+    attributeDidChange(index, old);
     if (m_context)
         m_context->recordChange(this, index, true, [this, index, old]() { setRawValue(index, old); });
 }
@@ -214,9 +215,16 @@ void ManagedObject::setToOneInternal(int r, ManagedObject *destination, bool reg
                 m_context->recordChange(destination, destination->relationshipBit(inv), false, {});
         }
     }
-    if (registerChange && m_context)
-        m_context->recordChange(this, relationshipBit(r), true, [this, r, old]() { setToOneInternal(r, old, true); });
+    if (registerChange) {
+        toOneDidChange(r, old);
+        if (m_context)
+            m_context->recordChange(this, relationshipBit(r), true, [this, r, old]() { setToOneInternal(r, old, true); });
+    }
 }
+
+void ManagedObject::attributeDidChange(int, const QVariant &) {}
+
+void ManagedObject::toOneDidChange(int, ManagedObject *) {}
 
 QSet<QString> ManagedObject::keysForMask(quint64 mask) const
 {

@@ -80,6 +80,12 @@ protected:
     const QVariant &rawValue(int index) const { return m_values[index]; }
     void setRawValue(int index, const QVariant &value);
 
+    // Called after an attribute or a to-one relationship changed, by whatever
+    // path (setters, undo and redo, deletion; not while the store loads), so
+    // that subclasses can keep what they derive from it in step.
+    virtual void attributeDidChange(int index, const QVariant &old);
+    virtual void toOneDidChange(int relationshipIndex, ManagedObject *old);
+
 private:
     friend class ManagedObjectContext;
     friend class ObjectStoreIO;

@@ -222,8 +222,14 @@ private:
         return run;
     }
 
-    // The store's dump, parsed; empty when it fails.
-    QJsonObject dump(const QString &store) const { return QJsonDocument::fromJson(ctl({u"--store"_s, store, u"dump"_s}).out).object(); }
+    // The store's dump, parsed; empty when it fails or is not laid out byte
+    // for byte as Qt's indented writer lays out the same document.
+    QJsonObject dump(const QString &store) const
+    {
+        const QByteArray out = ctl({u"--store"_s, store, u"dump"_s}).out;
+        const QJsonDocument document = QJsonDocument::fromJson(out);
+        return out == document.toJson(QJsonDocument::Indented) ? document.object() : QJsonObject();
+    }
 
     // Lists One, Two, Three (Milk and Bread in One) added by the tool to a trashed and a deleted list and an orphan.
     void makeSource(const QString &store)

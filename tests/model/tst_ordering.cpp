@@ -7,6 +7,7 @@
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TestSupport.h"
+#include "UndoManager.h"
 
 #include <QTest>
 
@@ -50,7 +51,14 @@ struct Rows {
     }
 };
 
+// What happens to the records between two draws, and what is replayed after.
+enum class Change { Insert, DeleteA, DeleteB, MoveAOut, MoveDIn, ChangeAId, RemoveAId };
+enum class Replay { None, Undo };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Change)
+Q_DECLARE_METATYPE(Replay)
 
 class TestOrdering : public QObject
 {
@@ -135,6 +143,88 @@ private slots:
             if (used[i] >= 0)
                 item->setId_(used[i]);
         }
+        ScriptedDraws scripted(draws);
+        QTEST(ItemIdentifiers::newUniqueIdForItemInList(list), "expected");
+    }
+
+    // The identifiers a list uses follow every change made after a first draw.
+    void newUniqueIdAfterChanges_data()
+    {
+        // The list holds a (5), b and c (both 7); another list holds d (9).
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<Replay>("replay");
+        QTest::addColumn<QList<quint32>>("draws");
+        QTest::addColumn<int>("expected");
+
+        QTest::newRow("inserted") << Change::Insert << Replay::None << QList<quint32>{11, 12} << 12;
+        QTest::newRow("deleted") << Change::DeleteA << Replay::None << QList<quint32>{5} << 5;
+        QTest::newRow("delete undone") << Change::DeleteA << Replay::Undo << QList<quint32>{5, 6} << 6;
+        QTest::newRow("one of two sharing an id deleted") << Change::DeleteB << Replay::None << QList<quint32>{7, 8} << 8;
+        QTest::newRow("moved away") << Change::MoveAOut << Replay::None << QList<quint32>{5} << 5;
+        QTest::newRow("move away undone") << Change::MoveAOut << Replay::Undo << QList<quint32>{5, 6} << 6;
+        QTest::newRow("moved in") << Change::MoveDIn << Replay::None << QList<quint32>{9, 10} << 10;
+        QTest::newRow("id changed") << Change::ChangeAId << Replay::None << QList<quint32>{6, 5} << 5;
+        QTest::newRow("id change undone") << Change::ChangeAId << Replay::Undo << QList<quint32>{5, 6} << 6;
+        QTest::newRow("id removed by name") << Change::RemoveAId << Replay::None << QList<quint32>{5} << 5;
+    }
+
+    void newUniqueIdAfterChanges()
+    {
+        QFETCH(Change, change);
+        QFETCH(Replay, replay);
+
+        ManagedObjectContext context(todoListModel());
+        auto *list = context.insert<TODOList>(TODOList::EntityName);
+        auto *other = context.insert<TODOList>(TODOList::EntityName);
+        const auto newItem = [&](TODOList *in, int id) {
+            auto *item = context.insert<TODOItem>(TODOItem::EntityName);
+            item->setList(in);
+            item->setId_(id);
+            return item;
+        };
+        TODOItem *a = newItem(list, 5);
+        TODOItem *b = newItem(list, 7);
+        newItem(list, 7);
+        TODOItem *d = newItem(other, 9);
+        UndoManager *undo = context.undoManager();
+        const auto endTurn = [&] {
+            context.processPendingChanges();
+            undo->closeAutomaticGroup();
+        };
+        endTurn();
+        {
+            ScriptedDraws first({5, 9});
+            QCOMPARE(ItemIdentifiers::newUniqueIdForItemInList(list), 9);
+        }
+
+        switch (change) {
+        case Change::Insert:
+            newItem(list, 11);
+            break;
+        case Change::DeleteA:
+            context.deleteObject(a);
+            break;
+        case Change::DeleteB:
+            context.deleteObject(b);
+            break;
+        case Change::MoveAOut:
+            a->setList(other);
+            break;
+        case Change::MoveDIn:
+            d->setList(list);
+            break;
+        case Change::ChangeAId:
+            a->setId_(6);
+            break;
+        case Change::RemoveAId:
+            a->setValue(QStringLiteral("id_"), QVariant());
+            break;
+        }
+        endTurn();
+        if (replay == Replay::Undo)
+            undo->undo();
+
+        QFETCH(QList<quint32>, draws);
         ScriptedDraws scripted(draws);
         QTEST(ItemIdentifiers::newUniqueIdForItemInList(list), "expected");
     }
