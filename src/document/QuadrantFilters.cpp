@@ -17,9 +17,10 @@ const QString kSortingKey = QStringLiteral("sortingComboBox");
 // The date filter looks one day ahead of now.
 constexpr qint64 kOneDaySeconds = 86400;
 
-int compareItemsByDates(const ManagedObject *a, const ManagedObject *b)
+// The date order (TODOItem::compareByDates) as keys derived once per sort.
+SortDescriptor::RecordKey itemDateOrderKey(const ManagedObject *item)
 {
-    return static_cast<const TODOItem *>(a)->compareByDates(static_cast<const TODOItem *>(b));
+    return static_cast<const TODOItem *>(item)->dateOrderKey();
 }
 
 } // namespace
@@ -78,9 +79,9 @@ QList<SortDescriptor> QuadrantFilters::sortDescriptorsForChoice(int position)
     case 1:
         return {SortDescriptor(QStringLiteral("name"), true, C::Localized)};
     case 2:
-        return {SortDescriptor(QString(), true, compareItemsByDates)};
+        return {SortDescriptor(true, itemDateOrderKey)};
     case 3:
-        return {SortDescriptor(QString(), false, compareItemsByDates)};
+        return {SortDescriptor(false, itemDateOrderKey)};
     case 4:
         return {SortDescriptor(QStringLiteral("completionPercentage"), false, C::Numeric)};
     case 5:

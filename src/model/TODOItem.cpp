@@ -257,6 +257,12 @@ int TODOItem::compareByDates(const TODOItem *other) const
     return compareStartDates(this, other);
 }
 
+SortDescriptor::RecordKey TODOItem::dateOrderKey() const
+{
+    const bool day = allDay();
+    return {DateUtils::orderKey(dueDate(), day), DateUtils::orderKey(startDate(), day), completionPercentage()};
+}
+
 int TODOItem::compareStartDates(const TODOItem *a, const TODOItem *b)
 {
     const int byStart = DateUtils::compare(a->startDate(), a->allDay(), b->startDate(), b->allDay());

@@ -2,6 +2,7 @@
 
 #include "ManagedObject.h"
 #include "ObjectModel.h"
+#include "SortDescriptor.h"
 #include "TodoModel.h"
 
 #include <QSet>
@@ -223,6 +224,9 @@ public:
     // Date order: due dates (with the allDay flags), then compareStartDates.
     // Answers -1, 0 or 1.
     int compareByDates(const TODOItem *other) const;
+    // The same order as a key computed once per sort: the due date's and the
+    // start date's order keys (DateUtils::orderKey), then completionPercentage.
+    SortDescriptor::RecordKey dateOrderKey() const;
     // Start dates (with the allDay flags), then completionPercentage ascending.
     static int compareStartDates(const TODOItem *a, const TODOItem *b);
 

@@ -2,6 +2,8 @@
 
 #include <QTime>
 
+#include <limits>
+
 namespace DateUtils {
 
 bool hasDate(const QDateTime &date)
@@ -11,35 +13,28 @@ bool hasDate(const QDateTime &date)
     return date.isValid() && date.toMSecsSinceEpoch() / 1000 > 0;
 }
 
-namespace {
-
-// The moment a date compares by: the start of its minute, or of its local day
-// for an all-day date. Sorting calls this hundreds of thousands of times, so
-// the usual case stays arithmetic: with a UTC offset of whole minutes, the
-// local seconds are the UTC seconds. The date is after the epoch here.
-qint64 comparisonKey(const QDateTime &date, bool allDay)
+qint64 orderKey(const QDateTime &date, bool allDay)
 {
+    if (!date.isValid())
+        return std::numeric_limits<qint64>::max();
+    // Sorting reads this for every item, so each date is converted once: a
+    // local date holds its local time of day as it is.
+    const qint64 ms = date.toMSecsSinceEpoch();
+    if (ms / 1000 <= 0)
+        return std::numeric_limits<qint64>::max();
     if (allDay)
         return stripTimeOfDay(date).toMSecsSinceEpoch();
-    const qint64 ms = date.toMSecsSinceEpoch();
-    if (date.offsetFromUtc() % 60 == 0)
-        return ms - ms % 60000;
-    return stripSeconds(date).toMSecsSinceEpoch();
+    // The start of the local minute: the local seconds are subtracted, which
+    // also holds under a UTC offset that is not whole minutes.
+    const QTime local = (date.timeSpec() == Qt::LocalTime ? date : date.toLocalTime()).time();
+    return ms - (qint64(local.second()) * 1000 + local.msec());
 }
-
-} // namespace
 
 int compare(const QDateTime &a, bool allDayA, const QDateTime &b, bool allDayB)
 {
-    const bool hasA = hasDate(a);
-    const bool hasB = hasDate(b);
-    if (!hasA || !hasB) {
-        if (hasA == hasB)
-            return 0;
-        return hasA ? -1 : 1;
-    }
-    const qint64 l = comparisonKey(a, allDayA);
-    const qint64 r = comparisonKey(b, allDayB);
+    // No date orders last: every real key is lower.
+    const qint64 l = orderKey(a, allDayA);
+    const qint64 r = orderKey(b, allDayB);
     return l < r ? -1 : (l > r ? 1 : 0);
 }
 

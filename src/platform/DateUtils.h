@@ -15,6 +15,12 @@ int compare(const QDateTime &a, bool allDayA, const QDateTime &b, bool allDayB);
 // Whether a date counts as a date for compare(): set and after the epoch.
 bool hasDate(const QDateTime &date);
 
+// The value compare() orders a date by, for sorting on keys computed once:
+// the start of its minute (of its local day when all-day) in milliseconds
+// since the epoch, or the highest value for no date, so that undated items
+// come last.
+qint64 orderKey(const QDateTime &date, bool allDay);
+
 // The start of the date's local day (midnight, or the first moment of the day
 // when a clock change skips midnight). Invalid stays invalid.
 QDateTime stripTimeOfDay(const QDateTime &date);

@@ -168,6 +168,7 @@ SortKey readKey(const ManagedObject *object, const QString &key, SortDescriptor:
         reading = Reading::Date;
         break;
     case SortDescriptor::Comparison::Custom:
+    case SortDescriptor::Comparison::Keyed:
         reading = Reading::None;
         break;
     }
@@ -275,12 +276,22 @@ SortDescriptor::SortDescriptor(QString key, bool ascending, Comparator comparato
 {
 }
 
+SortDescriptor::SortDescriptor(bool ascending, KeyFunction keyFunction)
+    : m_ascending(ascending)
+    , m_comparison(Comparison::Keyed)
+    , m_keyFunction(std::move(keyFunction))
+{
+}
+
 int SortDescriptor::compare(const ManagedObject *a, const ManagedObject *b) const
 {
     int result = 0;
     if (m_comparison == Comparison::Custom) {
         if (m_comparator)
             result = threeWay(m_comparator(a, b), 0);
+    } else if (m_comparison == Comparison::Keyed) {
+        if (m_keyFunction)
+            result = threeWay(m_keyFunction(a), m_keyFunction(b));
     } else if (!m_key.isEmpty()) {
         result = compareKeys(readKey(a, m_key, m_comparison), readKey(b, m_key, m_comparison));
     }
@@ -294,10 +305,11 @@ void SortDescriptor::sort(QList<ManagedObject *> &objects, const QList<SortDescr
 
     // Each record's values are read once up front into one compact array per
     // descriptor, so that the comparisons touch little memory.
-    enum class Layout { Nothing, Custom, Integers, Reals, Texts, CollationKeys, Mixed };
+    enum class Layout { Nothing, Custom, Keys, Integers, Reals, Texts, CollationKeys, Mixed };
     struct Column {
         const SortDescriptor *descriptor = nullptr;
         Layout layout = Layout::Nothing;
+        std::vector<RecordKey> recordKeys;
         std::vector<qint64> integers;   // numbers, dates (no date lowest), primary keys (none lowest)
         std::vector<double> reals;
         std::vector<QString> texts;
@@ -312,6 +324,18 @@ void SortDescriptor::sort(QList<ManagedObject *> &objects, const QList<SortDescr
         column.descriptor = &descriptor;
         if (descriptor.m_comparison == Comparison::Custom) {
             column.layout = descriptor.m_comparator ? Layout::Custom : Layout::Nothing;
+            columns.push_back(std::move(column));
+            continue;
+        }
+        if (descriptor.m_comparison == Comparison::Keyed) {
+            if (!descriptor.m_keyFunction) {
+                columns.push_back(std::move(column));
+                continue;
+            }
+            column.layout = Layout::Keys;
+            column.recordKeys.reserve(n);
+            for (const ManagedObject *object : std::as_const(objects))
+                column.recordKeys.push_back(descriptor.m_keyFunction(object));
             columns.push_back(std::move(column));
             continue;
         }
@@ -397,6 +421,9 @@ void SortDescriptor::sort(QList<ManagedObject *> &objects, const QList<SortDescr
                 break;
             case Layout::Custom:
                 result = threeWay(column.descriptor->m_comparator(objects[i], objects[j]), 0);
+                break;
+            case Layout::Keys:
+                result = threeWay(column.recordKeys[i], column.recordKeys[j]);
                 break;
             case Layout::Integers:
                 result = threeWay(column.integers[i], column.integers[j]);

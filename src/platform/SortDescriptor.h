@@ -3,12 +3,13 @@
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <functional>
 
 class ManagedObject;
 
-// One key of an order. An empty key sorts by the record itself, which needs
-// a custom comparator (the items' date order, for example).
+// One key of an order. An empty key sorts by the record itself, through a
+// custom comparator or, cheaper, a key function (the items' date order).
 class SortDescriptor
 {
 public:
@@ -19,13 +20,19 @@ public:
         Text,      // plain text comparison
         Date,
         Custom,
+        Keyed,     // by the record keys a key function derives
     };
     // Answers <0, 0 or >0 like a three-way comparison.
     using Comparator = std::function<int(const ManagedObject *, const ManagedObject *)>;
+    // A record's place in a keyed order, compared part by part. Sorting
+    // derives it once per record, not once per comparison.
+    using RecordKey = std::array<qint64, 3>;
+    using KeyFunction = std::function<RecordKey(const ManagedObject *)>;
 
     SortDescriptor() = default;
     SortDescriptor(QString key, bool ascending, Comparison comparison = Comparison::Default);
     SortDescriptor(QString key, bool ascending, Comparator comparator);
+    SortDescriptor(bool ascending, KeyFunction keyFunction);
 
     const QString &key() const { return m_key; }
     bool ascending() const { return m_ascending; }
@@ -42,4 +49,5 @@ private:
     bool m_ascending = true;
     Comparison m_comparison = Comparison::Default;
     Comparator m_comparator;
+    KeyFunction m_keyFunction;
 };

@@ -41,6 +41,8 @@ private slots:
     void dateRange();
     void sortOrders_data();
     void sortOrders();
+    void dateSortsKeepTheComparatorsOrder_data();
+    void dateSortsKeepTheComparatorsOrder();
     void manualOrderRepairsIndices();
     void storedChoicesAreLoaded();
     void masterListHelpers();
@@ -205,6 +207,64 @@ void TestFilters::sortOrders()
     QCOMPARE(arrangedNames(*f.document, 3), expected);
     const bool known = position >= 0 && position < QuadrantFilters::SortChoiceCount;
     QCOMPARE(Defaults::standard().intValue("sortingComboBox", -5), known ? position : start);
+}
+
+void TestFilters::dateSortsKeepTheComparatorsOrder_data()
+{
+    QTest::addColumn<int>("position");
+    QTest::newRow("2 dates ascending") << 2;
+    QTest::newRow("3 dates descending") << 3;
+}
+
+// The date sorts run on keys derived once per item; the order, ties included,
+// is the one a stable sort with TODOItem::compareByDates gives.
+void TestFilters::dateSortsKeepTheComparatorsOrder()
+{
+    QFETCH(int, position);
+
+    const QList<QDateTime> dates{
+        QDateTime(),                          // none
+        utcTime(1969, 12, 31, 23, 59, 59),    // before the epoch: none
+        utcTime(1970, 1, 1, 0, 0, 0, 999),    // not a whole second after the epoch: none
+        utcTime(1970, 1, 1, 0, 0, 1),
+        localTime(2026, 3, 2, 10, 15, 5),
+        localTime(2026, 3, 2, 10, 15, 50),    // same minute, other seconds
+        localTime(2026, 3, 2, 10, 16),
+        localTime(2026, 3, 2),                // midnight: an all-day date of that day
+        localTime(2026, 3, 2, 23, 59, 59),
+        // Berlin's clocks go back an hour at 03:00 CEST on 2026-10-25.
+        utcTime(2026, 10, 25, 0, 40),         // 02:40 CEST
+        utcTime(2026, 10, 25, 1, 10, 30),     // 02:10 CET, later
+        localTime(2026, 10, 25, 2, 10),
+    };
+    DocumentFixture f;
+    TODOList *list = f.selectedList();
+    for (int i = 0; i < 60; ++i) {
+        TODOItem *item = f.document->newItemForProject(list, 0);
+        item->setName(QString::number(i));
+        item->setDueDate(dates[(i * 5) % dates.size()]);
+        item->setStartDate(dates[(i * 7 + i / 12) % dates.size()]);
+        item->setAllDay(i % 3 == 0);
+        item->setCompletionPercentage(i % 4 == 0 ? 50 : 0);
+    }
+    filter(f, QuadrantFilters::ShowAll);
+    f.document->filters().setSortingChoice(0);
+    f.document->updateSortDescriptors();
+    const ArrayController *controller = f.document->controllerForQuadrant(0);
+    QList<ManagedObject *> expected = controller->content();
+    QCOMPARE(expected.size(), 60);
+
+    f.document->filters().setSortingChoice(position);
+    f.document->updateSortDescriptors();
+
+    const int direction = position == 2 ? 1 : -1;
+    std::stable_sort(expected.begin(), expected.end(), [direction](const ManagedObject *a, const ManagedObject *b) {
+        return direction * static_cast<const TODOItem *>(a)->compareByDates(static_cast<const TODOItem *>(b)) < 0;
+    });
+    QStringList expectedNames;
+    for (const ManagedObject *o : std::as_const(expected))
+        expectedNames << static_cast<const TODOItem *>(o)->name();
+    QCOMPARE(arrangedNames(*f.document, 0), expectedNames);
 }
 
 // Rows with the same index are told apart when the manual order or a filter is installed.
