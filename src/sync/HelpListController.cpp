@@ -64,7 +64,8 @@ bool HelpListController::downloadHelpList(After after)
                                 .arg(SyncUtils::getDeviceUID(), SyncSettings::versionText(), SyncSettings::clientType())
                                 .toUtf8();
     QUrl url = SyncSettings::syncServerBaseURL();
-    url.setPath(url.path().remove(QRegularExpression(QStringLiteral("/+$"))) + QStringLiteral("/sync/returnMacHelpList"));
+    const QString basePath = url.path().remove(QRegularExpression(QStringLiteral("/+$")));
+    url.setPath(basePath + QStringLiteral("/sync/returnMacHelpList"));
     QNetworkRequest request = SyncUtils::formRequest(url, body.size());
     // The transport inflates a gzip reply when it was asked for.
     request.setRawHeader("Accept-Encoding", "gzip");
