@@ -9,7 +9,6 @@
 #include "TODOItem.h"
 #include "TestSupport.h"
 
-#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -138,26 +137,6 @@ private slots:
         QTRY_COMPARE(outcomes.size(), 3);
         QCOMPARE(outcomes, (QList<Outcome>{Outcome::Failed, Outcome::Succeeded, Outcome::Succeeded}));
         QCOMPARE(f.document->getAllProjects().size(), 4);
-    }
-
-    // A closed port ends the download without an alert.
-    void connectionFailed()
-    {
-        DocumentFixture f;
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost));
-        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"),
-                                      QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
-        closed.close();
-        DocumentHelpListStore store(*f.document);
-        HttpSyncTransport transport;
-        HelpListController controller(&store, &transport);
-        QList<Outcome> outcomes;
-        LogCapture quiet;
-        QVERIFY(controller.downloadHelpList([&outcomes](Outcome result) { outcomes << result; }));
-        QTRY_COMPARE(outcomes, QList<Outcome>{Outcome::ConnectionFailed});
-        QVERIFY(HelpListController::alertText(outcomes[0]).isEmpty());
-        QVERIFY(!Defaults::standard().contains(QStringLiteral("downloadHelpList")));
     }
 
     // The ping goes over plain HTTP to the web host with exactly the event and "Not collected".
