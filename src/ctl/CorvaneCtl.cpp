@@ -1,11 +1,13 @@
 #include "CorvaneCtl.h"
 
 #include "Defaults.h"
+#include "HelpListController.h"
 #include "ListFiles.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
 #include "ObjectModel.h"
 #include "StoreFiles.h"
+#include "SyncUtils.h"
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TodoModel.h"
@@ -13,6 +15,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -38,6 +41,7 @@ constexpr CommandInfo kCommands[] = {
     {"export", "Write lists to a list file."},
     {"add-list", "Add a list."},
     {"add-item", "Add an item to a list."},
+    {"help-list", "Download the help list from the sync server and add its lists."},
 };
 
 bool isCommand(const QString &name)
@@ -384,6 +388,13 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
         return document ? addList(*document, positional.constFirst()) : int(Failure);
     }
 
+    if (command == QLatin1String("help-list")) {
+        if (!positional.isEmpty())
+            return usageError(command, QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
+        std::unique_ptr<MyDocument> document = openDocument(storePath, true);
+        return document ? helpList(*document) : int(Failure);
+    }
+
     // add-item
     if (positional.size() != 1)
         return usageError(command, positional.isEmpty() ? QStringLiteral("the item's NAME is missing")
@@ -613,6 +624,35 @@ int CorvaneCtl::addItem(MyDocument &document, const ItemRequest &request)
     if (!save(document))
         return Failure;
     m_out << item->id_() << '\n';
+    return Success;
+}
+
+int CorvaneCtl::helpList(MyDocument &document)
+{
+    // The help list's lists are marked for upload, as in the application.
+    document.enableDidChangeContextNotifications();
+    DocumentHelpListStore store(document);
+    HttpSyncTransport transport;
+    HelpListController controller(&store, &transport);
+    auto outcome = HelpListController::Outcome::ConnectionFailed;
+    QEventLoop loop;
+    controller.downloadHelpList([&](HelpListController::Outcome result) {
+        outcome = result;
+        loop.quit();
+    });
+    loop.exec();
+
+    switch (outcome) {
+    case HelpListController::Outcome::ConnectionFailed:
+        return failure(QStringLiteral("cannot reach the sync server at %1").arg(SyncSettings::syncServerBaseURL().toString()));
+    case HelpListController::Outcome::Failed:
+        return failure(HelpListController::alertText(outcome));
+    case HelpListController::Outcome::Succeeded:
+        break;
+    }
+    if (!save(document))
+        return Failure;
+    m_out << HelpListController::alertText(outcome) << '\n';
     return Success;
 }
 

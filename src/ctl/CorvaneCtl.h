@@ -20,6 +20,7 @@ class TODOList;
 //   corvanectl [--store PATH] export [--list NAME]... -o FILE
 //   corvanectl [--store PATH] add-list NAME
 //   corvanectl [--store PATH] add-item --list NAME [--quadrant N] [--due DATE] [--notes TEXT] NAME
+//   corvanectl [--store PATH] help-list
 //
 // Without --store the application's own store is opened the way the
 // application opens it at launch (store folder, older names carried forward,
@@ -68,6 +69,7 @@ private:
     int exportLists(MyDocument &document, const QStringList &names, const QString &output);
     int addList(MyDocument &document, const QString &name);
     int addItem(MyDocument &document, const ItemRequest &request);
+    int helpList(MyDocument &document);
 
     // Opens the store: the application's (storePath empty) or the file at
     // storePath, made when missing if mayCreate. A write-protected store opens

@@ -134,6 +134,15 @@ QByteArray SyncUtils::hexToBinary(const QByteArray &text)
     return out;
 }
 
+QNetworkRequest SyncUtils::formRequest(const QUrl &url, qsizetype bodyLength)
+{
+    QNetworkRequest request(url);
+    request.setRawHeader("Content-Length", QByteArray::number(bodyLength));
+    request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
+    request.setRawHeader("User-Agent", "MyApp-V1.0");
+    return request;
+}
+
 namespace SyncSettings {
 
 QUrl syncServerBaseURL()
@@ -160,6 +169,16 @@ QString widgetsHost()
 QString supportAddress()
 {
     return stringSetting(QStringLiteral("supportAddress"), QStringLiteral("support@example.com"));
+}
+
+QString clientType()
+{
+    return stringSetting(QStringLiteral("clientType"), QStringLiteral("linux"));
+}
+
+QString versionText()
+{
+    return QStringLiteral("%1 %2").arg(clientType(), QStringLiteral("1.6.7.20130219-pcw"));
 }
 
 } // namespace SyncSettings

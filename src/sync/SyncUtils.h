@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QNetworkRequest>
 #include <QString>
 #include <QUrl>
 
@@ -40,6 +41,11 @@ public:
     // dropped). ASCII white space (space, tab, line breaks, CR, vertical tab,
     // form feed) is skipped; any other character counts as the digit 0.
     static QByteArray hexToBinary(const QByteArray &text);
+
+    // --- Requests to the maker's servers -------------------------------------------
+    // A form POST as every exchange sends it: Content-Length, Content-Type
+    // "application/x-www-form-urlencoded" and User-Agent "MyApp-V1.0".
+    static QNetworkRequest formRequest(const QUrl &url, qsizetype bodyLength);
 };
 
 // Where the maker's servers are: per-user defaults with placeholders under a
@@ -55,4 +61,8 @@ QString makerWebHost();
 QString widgetsHost();
 // "supportAddress", default "support@example.com"
 QString supportAddress();
+// "clientType", default "linux": the word sent as the client's type.
+QString clientType();
+// The client-type word, a blank and the application version.
+QString versionText();
 } // namespace SyncSettings

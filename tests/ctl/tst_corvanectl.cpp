@@ -1,5 +1,6 @@
 #include "ManagedObjectContext.h"
 #include "ObjectModel.h"
+#include "ScriptedHttpServer.h"
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TestSupport.h"
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -199,6 +202,51 @@ private slots:
         QCOMPARE(folderEntries(m_tmp->path()), before);
     }
 
+    void helpList_data()
+    {
+        QTest::addColumn<QByteArray>("reply"); // "{list}": the hexadecimal text of a list file with "Welcome"
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("message"); // the output, or a part of the error
+        QTest::newRow("help list") << QByteArray("{list}\n") << 0 << QByteArray("We downloaded a help list for you\n");
+        QTest::newRow("not hexadecimal") << QByteArray("0{list}") << 1
+                                         << QByteArray("We couldn't download the help list at this moment");
+        QTest::newRow("no server") << QByteArray() << 1 << QByteArray("cannot reach the sync server");
+    }
+
+    // The help list's lists join the store as new lists marked for upload; a failure changes nothing.
+    void helpList()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, message);
+        const QString source = path(u"source.sqlite"_s), file = path(u"welcome.corvx"_s), store = path(u"store.sqlite"_s);
+        for (const QStringList &arguments : {QStringList{"--store", source, "add-list", "Welcome"}, {"--store", source, "export", "-o", file},
+                                             {"--store", store, "add-list", "Mine"}})
+            QCOMPARE(ctl(arguments).exitCode, 0);
+        const QByteArray hash = fileHash(store);
+        ScriptedHttpServer server;
+        server.script = {{reply.replace("{list}", readBytes(file).toHex())}};
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
+        settings.setValue(u"syncServerBaseURL"_s, reply.isEmpty() ? u"http://127.0.0.1:%1"_s.arg(closed.serverPort()) : server.base().toString());
+        settings.sync();
+        closed.close();
+
+        const Run run = ctl({u"--store"_s, store, u"help-list"_s});
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(exitCode == 0 ? run.out == message : run.err.contains(message), (run.out + run.err).constData());
+        if (exitCode != 0) {
+            QCOMPARE(fileHash(store), hash);
+            return;
+        }
+        QCOMPARE(server.requests.size(), 1);
+        const QJsonValue lists = dump(store)["lists"_L1];
+        QCOMPARE(namesOf(lists, true), (QStringList{"Mine", "Welcome"}));
+        for (const QJsonValue &list : lists.toArray())
+            QCOMPARE(list["edited_since"_L1].toInt(), 1);
+    }
+
 private:
     QString path(const QString &name) const { return m_tmp->filePath(name); }
 
@@ -212,8 +260,10 @@ private:
         QProcess process;
         process.setProcessEnvironment(m_environment);
         process.setWorkingDirectory(m_tmp->path());
+        // The event loop runs meanwhile: a server inside the test answers the tool.
+        QSignalSpy finished(&process, &QProcess::finished);
         process.start(QStringLiteral(CORVANECTL_PATH), arguments);
-        if (!process.waitForFinished(120000))
+        if (!process.waitForStarted() || (finished.isEmpty() && !finished.wait(120000)))
             process.kill();
         if (process.exitStatus() == QProcess::NormalExit)
             run.exitCode = process.exitCode();

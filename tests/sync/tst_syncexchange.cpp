@@ -3,6 +3,7 @@
 #include "Base64.h"
 #include "DocumentFakes.h"
 #include "PayloadBuilder.h"
+#include "ScriptedHttpServer.h"
 #include "SyncController.h"
 #include "SyncUtils.h"
 #include "TestSupport.h"
@@ -10,96 +11,14 @@
 
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 
 #include <zlib.h>
 
 namespace {
 
-struct Request {
-    QByteArray head; // request line and headers
-    QByteArray body;
-};
-
-struct Response {
-    Response() = default;
-    Response(const QByteArray &body, const QByteArray &extraHeaders = {}, int status = 200, bool hold = false)
-        : body(body)
-        , extraHeaders(extraHeaders)
-        , status(status)
-        , hold(hold)
-    {
-    }
-    QByteArray body;
-    QByteArray extraHeaders; // "Name: value\r\n" lines
-    int status = 200;
-    bool hold = false; // answer only when release() is called
-};
-
-// Answers each request with the next scripted response, on a fresh
-// connection each time.
-class ScriptedServer : public QObject
-{
-public:
-    QList<Request> requests;
-    QList<Response> script;
-
-    ScriptedServer()
-    {
-        QVERIFY(m_server.listen(QHostAddress::LocalHost));
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection())
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
-        });
-    }
-    QUrl base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort())); }
-    void release()
-    {
-        if (m_held)
-            answer(m_held, m_heldResponse);
-        m_held = nullptr;
-    }
-
-private:
-    void read(QTcpSocket *socket)
-    {
-        QByteArray &buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        const qsizetype end = buffer.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        const QByteArray head = buffer.left(end);
-        qsizetype length = 0;
-        for (const QByteArray &line : head.split('\n')) {
-            if (line.toLower().startsWith("content-length:"))
-                length = line.mid(15).trimmed().toLongLong();
-        }
-        if (buffer.size() < end + 4 + length)
-            return;
-        requests.append({head, buffer.mid(end + 4, length)});
-        m_buffers.remove(socket);
-        const Response response = script.isEmpty() ? Response{"<>"} : script.takeFirst();
-        if (response.hold) {
-            m_held = socket;
-            m_heldResponse = response;
-            return;
-        }
-        answer(socket, response);
-    }
-    void answer(QTcpSocket *socket, const Response &response)
-    {
-        socket->write("HTTP/1.1 " + QByteArray::number(response.status) + " X\r\nConnection: close\r\nContent-Length: "
-                      + QByteArray::number(response.body.size()) + "\r\n" + response.extraHeaders + "\r\n"
-                      + response.body);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QTcpSocket *, QByteArray> m_buffers;
-    QTcpSocket *m_held = nullptr;
-    Response m_heldResponse;
-};
+using Request = ScriptedHttpServer::Request;
+using Response = ScriptedHttpServer::Response;
 
 // A store that records what the exchange asks of it.
 struct FakeStore : SyncStore {
@@ -182,7 +101,7 @@ private slots:
         QFETCH(QList<Response>, script);
         QFETCH(SyncStore::MergeResult, mergeResult);
         QFETCH(QByteArray, merged);
-        ScriptedServer server;
+        ScriptedHttpServer server;
         server.script = script;
         Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), server.base().toString());
         FakeStore store;
@@ -204,7 +123,7 @@ private slots:
     // the Base64 "+", "/" and "="), with the headers the server expects.
     void request()
     {
-        ScriptedServer server;
+        ScriptedHttpServer server;
         Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), server.base().toString() + "/");
         FakeStore store;
         store.sent = QByteArray("\xfb\xff\xbf\x01", 4); // "+/+/AQ=="
@@ -229,7 +148,7 @@ private slots:
     // One exchange at a time; a closed port is a connection failure.
     void oneAtATimeAndClosedPort()
     {
-        ScriptedServer server;
+        ScriptedHttpServer server;
         server.script = {{"<>", {}, 200, true}};
         Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), server.base().toString());
         FakeStore store;
@@ -269,7 +188,7 @@ private slots:
         DocumentFixture f;
         QVERIFY(f.context()->create(f.dir.filePath(QStringLiteral("store.sqlite"))));
         f.selectedList(QStringLiteral("Home"));
-        ScriptedServer http;
+        ScriptedHttpServer http;
         http.script = {{reply}, {"<>"}};
         Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), http.base().toString());
         DocumentSyncStore store(*f.document);
