@@ -1,6 +1,6 @@
 #!/bin/sh
 # Runs tst_keystore_real against real key stores: first with no D-Bus session
-# at all (every operation must fail cleanly), then against gnome-keyring in a
+# at all, as on GNOME and on KDE (every operation must fail cleanly), then against gnome-keyring in a
 # private D-Bus session, its keyring in a throwaway folder unlocked with a
 # test password. The user's own session and keyrings are never touched.
 # The test skips (saying why) only when that daemon cannot be started.
@@ -15,6 +15,8 @@ unset DBUS_SESSION_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY XDG_CURRENT_DESKTOP \
       KDE_FULL_SESSION KDE_SESSION_VERSION DESKTOP_SESSION GNOME_KEYRING_CONTROL
 
 "$binary" withoutKeyStore || exit 1
+# The same on a KDE desktop, where qtkeychain asks KWallet.
+XDG_CURRENT_DESKTOP=KDE "$binary" withoutKeyStore || exit 1
 
 if ! command -v dbus-run-session >/dev/null || ! command -v gnome-keyring-daemon >/dev/null; then
     CORVANE_NO_KEYRING="dbus-run-session or gnome-keyring-daemon is not installed (scripts/install-deps)" \
