@@ -1,8 +1,8 @@
 #!/bin/sh
-# Runs tst_keystore_real against real key stores: first with no D-Bus session
-# at all, as on GNOME and on KDE (every operation must fail cleanly), then against gnome-keyring in a
-# private D-Bus session, its keyring in a throwaway folder unlocked with a
-# test password. The user's own session and keyrings are never touched.
+# Runs tst_keystore_real against real key stores: first with no D-Bus
+# session at all, as on GNOME and on KDE (every operation must fail cleanly),
+# then against gnome-keyring in a private D-Bus session, its keyring in a
+# throwaway folder unlocked with a test password. The user's own session and keyrings are never touched.
 # The test skips (saying why) only when that daemon cannot be started.
 set -u
 binary=$1
