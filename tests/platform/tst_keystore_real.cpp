@@ -6,44 +6,28 @@
 #include <QTest>
 #include <QUuid>
 
-namespace {
 constexpr int Patience = 20000; // ms: the daemon may be slow to answer on a busy machine
-
-// A key store answer; none until it arrives.
-template<typename T>
-struct Answer {
-    std::optional<T> value;
-    auto sink()
-    {
-        value.reset();
-        return [this](T answer) { value = answer; };
-    }
-};
-} // namespace
+using Write = void (QtKeyStore::*)(const QString &, const QString &, const QString &, KeyStore::WriteDone);
 
 class TestKeyStoreReal : public QObject
 {
     Q_OBJECT
     QtKeyStore m_keys;
-    Answer<std::optional<QString>> m_found;
-    Answer<bool> m_written;
+    std::optional<std::optional<QString>> m_found;
+    std::optional<bool> m_written;
 
+    // Both wait for the key store's answer; a missing answer fails the comparison.
     std::optional<QString> find(const QString &service, const QString &account)
     {
-        m_keys.find(service, account, m_found.sink());
-        if (!QTest::qWaitFor([&] { return m_found.value.has_value(); }, Patience))
-            return QStringLiteral("(no answer)");
-        return *m_found.value;
+        m_found.reset();
+        m_keys.find(service, account, [this](std::optional<QString> password) { m_found = password; });
+        return QTest::qWaitFor([&] { return m_found.has_value(); }, Patience) ? *m_found : QStringLiteral("(none)");
     }
-    std::optional<bool> modify(const QString &service, const QString &account, const QString &password)
+    std::optional<bool> write(Write operation, const QString &service, const QString &account, const QString &password)
     {
-        m_keys.modify(service, account, password, m_written.sink());
-        return QTest::qWaitFor([&] { return m_written.value.has_value(); }, Patience) ? m_written.value : std::nullopt;
-    }
-    std::optional<bool> add(const QString &service, const QString &account, const QString &password)
-    {
-        m_keys.add(service, account, password, m_written.sink());
-        return QTest::qWaitFor([&] { return m_written.value.has_value(); }, Patience) ? m_written.value : std::nullopt;
+        m_written.reset();
+        (m_keys.*operation)(service, account, password, [this](bool ok) { m_written = ok; });
+        return QTest::qWaitFor([&] { return m_written.has_value(); }, Patience) ? m_written : std::nullopt;
     }
 
 private slots:
@@ -51,10 +35,10 @@ private slots:
     void withoutKeyStore()
     {
         LogCapture log;
-        const QString service = QStringLiteral("Corvane");
-        QCOMPARE(find(service, QStringLiteral("ann@example.com")), std::optional<QString>());
-        QCOMPARE(add(service, QStringLiteral("ann@example.com"), QStringLiteral("pw")), std::optional(false));
-        QCOMPARE(modify(service, QStringLiteral("ann@example.com"), QStringLiteral("pw")), std::optional(false));
+        const QString service = QStringLiteral("Corvane"), account = QStringLiteral("ann@example.com");
+        QCOMPARE(find(service, account), std::optional<QString>());
+        QCOMPARE(write(&QtKeyStore::add, service, account, QStringLiteral("pw")), std::optional(false));
+        QCOMPARE(write(&QtKeyStore::modify, service, account, QStringLiteral("pw")), std::optional(false));
     }
 
     void withKeyStore()
@@ -66,17 +50,16 @@ private slots:
 
         const QString service = QStringLiteral("Corvane test ") + QUuid::createUuid().toString(QUuid::WithoutBraces);
         const QString account = QStringLiteral("ann+sync@example.com");
-        const QString other = QStringLiteral("bob@example.com");
         QCOMPARE(find(service, account), std::optional<QString>());
-        QCOMPARE(modify(service, account, QStringLiteral("never")), std::optional(false));
-        QCOMPARE(add(service, account, QStringLiteral("first pässword")), std::optional(true));
+        QCOMPARE(write(&QtKeyStore::modify, service, account, QStringLiteral("never")), std::optional(false));
+        QCOMPARE(write(&QtKeyStore::add, service, account, QStringLiteral("first pässword")), std::optional(true));
         QCOMPARE(find(service, account), std::optional(QStringLiteral("first pässword")));
-        QCOMPARE(add(service, account, QStringLiteral("replaced")), std::optional(false));
-        QCOMPARE(modify(service, account, QStringLiteral("second")), std::optional(true));
+        QCOMPARE(write(&QtKeyStore::add, service, account, QStringLiteral("replaced")), std::optional(false));
+        QCOMPARE(write(&QtKeyStore::modify, service, account, QStringLiteral("second")), std::optional(true));
         QCOMPARE(find(service, account), std::optional(QStringLiteral("second")));
-        // Another account of the same service, and the same account of another service, are other items.
-        QCOMPARE(find(service, other), std::optional<QString>());
-        QCOMPARE(add(QStringLiteral("Corvane other ") + service, account, QStringLiteral("x")), std::optional(true));
+        // Items are told apart by service and account together.
+        QCOMPARE(find(service, QStringLiteral("bob@example.com")), std::optional<QString>());
+        QCOMPARE(write(&QtKeyStore::add, service + QStringLiteral(" 2"), account, QStringLiteral("x")), std::optional(true));
         QCOMPARE(find(service, account), std::optional(QStringLiteral("second")));
     }
 };
