@@ -29,7 +29,7 @@ public:
 
 // The key store over qtkeychain: the Secret Service (GNOME Keyring, KeePassXC)
 // or KWallet. Never falls back to a plain file: without a key store every
-// operation fails and says why once in the log.
+// operation fails and logs why (never the password).
 class QtKeyStore : public QObject, public KeyStore
 {
     Q_OBJECT
