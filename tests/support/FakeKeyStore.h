@@ -1,0 +1,44 @@
+#pragma once
+
+// An in-memory key store with the real one's rules: modify needs the item,
+// add must not replace one, and an unavailable store fails everything.
+
+#include "KeyStore.h"
+
+#include <QMap>
+#include <QStringList>
+
+#include <utility>
+
+class FakeKeyStore : public KeyStore
+{
+public:
+    enum class Mode { Available, AddFails, Unavailable };
+
+    QMap<std::pair<QString, QString>, QString> items; // (service, account) -> password
+    Mode mode = Mode::Available;
+    QStringList calls; // "find <account>", "modify <account>", "add <account>"
+
+    void find(const QString &service, const QString &account, FindDone done) override
+    {
+        calls << QStringLiteral("find ") + account;
+        const auto it = items.constFind({service, account});
+        done(mode != Mode::Unavailable && it != items.cend() ? std::optional<QString>(*it) : std::nullopt);
+    }
+    void modify(const QString &service, const QString &account, const QString &password, WriteDone done) override
+    {
+        calls << QStringLiteral("modify ") + account;
+        const bool ok = mode != Mode::Unavailable && items.contains({service, account});
+        if (ok)
+            items[{service, account}] = password;
+        done(ok);
+    }
+    void add(const QString &service, const QString &account, const QString &password, WriteDone done) override
+    {
+        calls << QStringLiteral("add ") + account;
+        const bool ok = mode == Mode::Available && !items.contains({service, account});
+        if (ok)
+            items[{service, account}] = password;
+        done(ok);
+    }
+};
