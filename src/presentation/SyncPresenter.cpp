@@ -4,6 +4,7 @@
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
 #include "SyncController.h"
+#include "SyncLogin.h"
 #include "SyncUtils.h"
 #include "TODOList.h"
 #include "Utils.h"
@@ -11,7 +12,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-SyncPresenter::SyncPresenter(MyDocument *document, SyncController *controller, SyncLoginStore *login,
+SyncPresenter::SyncPresenter(MyDocument *document, SyncController *controller, SyncLogin *login,
                              QObject *parent)
     : QObject(parent)
     , m_document(document)
@@ -62,13 +63,12 @@ void SyncPresenter::enableAllButtons(bool enabled)
 
 void SyncPresenter::fillOutLogin(std::function<void()> then)
 {
-    m_login->load([self = QPointer<SyncPresenter>(this), then = std::move(then)](const QString &email,
-                                                                                 const QString &password) {
+    m_login->fillOutLogin([self = QPointer<SyncPresenter>(this), then = std::move(then)](const QString &email,
+                                                                                        const QString &password) {
         if (!self)
             return;
         self->setEmail(email);
         self->setPassword(password);
-        qCInfo(lcSync).noquote() << QStringLiteral("Loaded email = %1").arg(email);
         then();
     });
 }
@@ -115,7 +115,7 @@ void SyncPresenter::sheetActivated()
 
 void SyncPresenter::closeSheet()
 {
-    m_login->save(m_email, m_password);
+    m_login->saveUserEmailPassword(m_email, m_password);
     emit sheetClosed();
 }
 

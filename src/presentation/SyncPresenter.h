@@ -9,17 +9,7 @@
 
 class MyDocument;
 class SyncController;
-
-// Where the sync login is kept between runs: the e-mail in the defaults,
-// the password in the desktop's key store.
-class SyncLoginStore
-{
-public:
-    virtual ~SyncLoginStore() = default;
-    // The stored e-mail and its password (empty when none is found).
-    virtual void load(std::function<void(const QString &email, const QString &password)> done) = 0;
-    virtual void save(const QString &email, const QString &password) = 0;
-};
+class SyncLogin;
 
 // The logic of the sync sheet, without widgets: the login fields, the status
 // label, whether the buttons work and whether an exchange runs, and what
@@ -37,7 +27,7 @@ public:
     enum class QuickSync { Off, On };
     static constexpr int TrackingPauseMilliseconds = 1000;
 
-    SyncPresenter(MyDocument *document, SyncController *controller, SyncLoginStore *login, QObject *parent = nullptr);
+    SyncPresenter(MyDocument *document, SyncController *controller, SyncLogin *login, QObject *parent = nullptr);
 
     QString email() const { return m_email; }
     void setEmail(const QString &email);
@@ -80,7 +70,7 @@ private:
 
     QPointer<MyDocument> m_document;
     SyncController *m_controller;
-    SyncLoginStore *m_login;
+    SyncLogin *m_login;
     QString m_email;
     QString m_password;
     QString m_label;

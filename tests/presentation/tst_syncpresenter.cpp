@@ -1,7 +1,9 @@
 // The sync sheet's logic without widgets: what the label, the buttons, the
 // status bar and change tracking do around one exchange.
 #include "DocumentFakes.h"
+#include "FakeKeyStore.h"
 #include "SyncController.h"
+#include "SyncLogin.h"
 #include "SyncPresenter.h"
 #include "TestSupport.h"
 
@@ -33,21 +35,22 @@ struct FakeSyncStore : SyncStore {
     MergeResult merge(const QByteArray &, QString *) override { return MergeResult::Merged; }
 };
 
-struct FakeLogin : SyncLoginStore {
-    QString email;
-    QString password;
-    QStringList saved;
-    void load(std::function<void(const QString &, const QString &)> done) override { done(email, password); }
-    void save(const QString &e, const QString &p) override { saved << e + " " + p; }
-};
-
 struct Sheet : DocumentFixture {
     FakeTransport transport;
     FakeSyncStore store;
-    FakeLogin login;
+    FakeKeyStore keyStore;
+    SyncLogin login{keyStore, Defaults::standard()};
     SyncController controller{&store, &transport};
     SyncPresenter presenter{document.get(), &controller, &login};
     LogCapture quiet;
+
+    // A login remembered by an earlier run.
+    void storeLogin(const QString &email, const QString &password)
+    {
+        Defaults::standard().setValue(QStringLiteral("cv-login"), email);
+        if (!password.isEmpty())
+            keyStore.items[{SyncLogin::Service, email}] = password;
+    }
 };
 
 } // namespace
@@ -125,8 +128,7 @@ private slots:
         QFETCH(int, quickSync);
         QFETCH(QString, storedPassword);
         Sheet s;
-        s.login.email = QStringLiteral("ann@example.com");
-        s.login.password = storedPassword;
+        s.storeLogin(QStringLiteral("ann@example.com"), storedPassword);
         QSignalSpy sheet(&s.presenter, &SyncPresenter::sheetRequested);
         QVERIFY(s.context()->create(s.dir.filePath(QStringLiteral("store.sqlite"))));
         s.selectedList();
@@ -146,17 +148,18 @@ private slots:
         TODOList *work = s.selectedList(QStringLiteral("Work"));
         s.document->addNewProjectWithName(QStringLiteral("Home"));
         s.transport.hold = true;
-        s.login.email = QStringLiteral("ann@example.com");
-        s.login.password = QStringLiteral("pw");
+        s.storeLogin(QStringLiteral("ann@example.com"), QStringLiteral("old"));
         s.presenter.showSyncWindow(SyncPresenter::QuickSync::On);
         QCOMPARE(s.transport.bodies.size(), 1);
+        s.presenter.setPassword(QStringLiteral("pw")); // typed meanwhile
         s.presenter.beginSync();
         QCOMPARE(s.presenter.label(), QStringLiteral("Problem while syncing..."));
         QCOMPARE(s.transport.bodies.size(), 1);
         s.document->projects().selectRow(-1);
         s.transport.pending({QByteArray("<>")});
         QCOMPARE(s.document->getSelectedProject(), work);
-        QCOMPARE(s.login.saved, QStringList{"ann@example.com pw"});
+        // The quick sync closed the sheet, which keeps the login.
+        QCOMPARE(s.keyStore.items.value({SyncLogin::Service, QStringLiteral("ann@example.com")}), QStringLiteral("pw"));
     }
 };
 
