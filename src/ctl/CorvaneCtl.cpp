@@ -2,15 +2,19 @@
 
 #include "Defaults.h"
 #include "HelpListController.h"
+#include "KeyStore.h"
 #include "ListFiles.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
 #include "ObjectModel.h"
 #include "StoreFiles.h"
+#include "SyncController.h"
+#include "SyncLogin.h"
 #include "SyncUtils.h"
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TodoModel.h"
+#include "Utils.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -42,6 +46,7 @@ constexpr CommandInfo kCommands[] = {
     {"add-list", "Add a list."},
     {"add-item", "Add an item to a list."},
     {"help-list", "Download the help list from the sync server and add its lists."},
+    {"sync", "Sync the store with the sync server."},
 };
 
 bool isCommand(const QString &name)
@@ -315,6 +320,14 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
                                        QStringLiteral("DATE"));
     const QCommandLineOption notesOption({QStringLiteral("n"), QStringLiteral("notes")},
                                          QStringLiteral("Notes, as plain text."), QStringLiteral("TEXT"));
+    const QCommandLineOption serverOption(QStringLiteral("server"),
+                                          QStringLiteral("The sync server's address for this run, instead of the configured one."),
+                                          QStringLiteral("URL"));
+    const QCommandLineOption emailOption(QStringLiteral("email"), QStringLiteral("The sync account's e-mail address."),
+                                         QStringLiteral("ADDRESS"));
+    const QCommandLineOption passwordOption(QStringLiteral("password-stdin"),
+                                            QStringLiteral("Read the password from the first line of the standard input; "
+                                                           "without it, the key store's password of the account is used."));
 
     if (command == QLatin1String("import")) {
         parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("List files to import, in order."),
@@ -330,6 +343,10 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
         parser.addOption(dueOption);
         parser.addOption(notesOption);
         parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("The new item's name."));
+    } else if (command == QLatin1String("sync")) {
+        parser.addOption(serverOption);
+        parser.addOption(emailOption);
+        parser.addOption(passwordOption);
     }
 
     if (!parser.parse(QStringList{m_program} + arguments))
@@ -386,6 +403,23 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
             return usageError(command, QStringLiteral("the list's name is empty"));
         std::unique_ptr<MyDocument> document = openDocument(storePath, true);
         return document ? addList(*document, positional.constFirst()) : int(Failure);
+    }
+
+    if (command == QLatin1String("sync")) {
+        if (!positional.isEmpty())
+            return usageError(command, QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
+        SyncRequest request;
+        request.email = parser.value(emailOption);
+        if (request.email.isEmpty())
+            return usageError(command, QStringLiteral("--email ADDRESS is required"));
+        if (parser.isSet(serverOption)) {
+            request.server = QUrl(parser.value(serverOption));
+            if (!request.server.isValid() || request.server.scheme().isEmpty())
+                return usageError(command, QStringLiteral("'%1' is not a server address").arg(parser.value(serverOption)));
+        }
+        request.passwordFromStdin = parser.isSet(passwordOption);
+        std::unique_ptr<MyDocument> document = openDocument(storePath, false);
+        return document ? sync(*document, request) : int(Failure);
     }
 
     if (command == QLatin1String("help-list")) {
@@ -653,6 +687,52 @@ int CorvaneCtl::helpList(MyDocument &document)
     if (!save(document))
         return Failure;
     m_out << HelpListController::alertText(outcome) << '\n';
+    return Success;
+}
+
+// The application's quick sync: the store is saved and backed up, the
+// payload goes out, the reply is merged and saved. The password comes from
+// the standard input or the key store, never from the command line.
+int CorvaneCtl::sync(MyDocument &document, const SyncRequest &request)
+{
+    QString password;
+    if (request.passwordFromStdin) {
+        password = QTextStream(stdin).readLine();
+    } else {
+        QtKeyStore keyStore;
+        SyncLogin login(keyStore, Defaults::standard());
+        QEventLoop loop;
+        login.getPasswordForUsername(request.email, [&](std::optional<QString> stored) {
+            password = stored.value_or(QString());
+            loop.quit();
+        });
+        loop.exec();
+    }
+    if (password.isEmpty() || !Utils::validateEmail(request.email))
+        return failure(QStringLiteral("Please enter valid username and password"));
+    if (!save(document))
+        return Failure;
+
+    DocumentSyncStore store(document);
+    HttpSyncTransport transport;
+    SyncController controller(&store, &transport);
+    if (request.server.isValid())
+        controller.setServerBaseURL(request.server);
+    m_out << "Preparing lists for syncing...\n";
+    m_out.flush();
+    auto outcome = SyncController::Outcome::ConnectionFailed;
+    QString message;
+    QEventLoop loop;
+    QObject::connect(&controller, &SyncController::finished, &loop, [&](SyncController::Outcome result, const QString &text) {
+        outcome = result;
+        message = text;
+        loop.quit();
+    });
+    controller.uploadToServer(request.email, password);
+    loop.exec();
+    if (outcome != SyncController::Outcome::Succeeded)
+        return failure(message);
+    m_out << SyncController::successMessage() << '\n';
     return Success;
 }
 

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <memory>
 
@@ -70,6 +71,12 @@ private:
     int addList(MyDocument &document, const QString &name);
     int addItem(MyDocument &document, const ItemRequest &request);
     int helpList(MyDocument &document);
+    struct SyncRequest {
+        QString email;
+        QUrl server; // invalid: the configured one
+        bool passwordFromStdin = false;
+    };
+    int sync(MyDocument &document, const SyncRequest &request);
 
     // Opens the store: the application's (storePath empty) or the file at
     // storePath, made when missing if mayCreate. A write-protected store opens

@@ -9,7 +9,6 @@
 #include "TODOList.h"
 #include "Utils.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 
 SyncPresenter::SyncPresenter(MyDocument *document, SyncController *controller, SyncLogin *login,
@@ -159,7 +158,7 @@ void SyncPresenter::exchangeFinished(bool succeeded, const QString &message)
 
 void SyncPresenter::syncSucceeded()
 {
-    setLabel(QStringLiteral("%1 is now synchronized with server").arg(QCoreApplication::applicationName()));
+    setLabel(SyncController::successMessage());
     enableAllButtons(true);
     if (!m_document)
         return;

@@ -128,7 +128,8 @@ bool SyncController::uploadToServer(const QString &email, const QString &passwor
         qCInfo(lcSync) << "No data to upload";
     const QByteArray body =
         requestBody(SyncUtils::getDeviceUID(), email, SyncUtils::HashAndSalt(password), payload);
-    const QNetworkRequest request = syncRequest(SyncSettings::syncServerBaseURL(), body.size(), m_timeout);
+    const QNetworkRequest request =
+        syncRequest(m_serverBase.value_or(SyncSettings::syncServerBaseURL()), body.size(), m_timeout);
     m_transport->post(request, body, [self = QPointer<SyncController>(this)](const SyncTransport::Reply &reply) {
         if (!self)
             return;
@@ -181,6 +182,12 @@ QString SyncController::failureMessage(Outcome outcome)
         break;
     }
     return QStringLiteral("Sync failed");
+}
+
+QString SyncController::successMessage()
+{
+    // The store is Corvane's, whichever program synced it.
+    return QStringLiteral("Corvane is now synchronized with server");
 }
 
 void SyncController::report(Outcome outcome)

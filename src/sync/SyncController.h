@@ -90,10 +90,14 @@ public:
     static QByteArray requestBody(const QString &deviceId, const QString &email, const QString &passwordHash,
                                   const QByteArray &payload);
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+    // Another server than the configured one, for this controller only.
+    void setServerBaseURL(const QUrl &base) { m_serverBase = base; }
 
     enum class Outcome { Succeeded, ConnectionFailed, LoginFailed, UnexpectedReply, MergeFailed };
     // The text the sync sheet shows for a failure (empty for success).
     static QString failureMessage(Outcome outcome);
+    // "Corvane is now synchronized with server".
+    static QString successMessage();
 
 signals:
     void finished(SyncController::Outcome outcome, const QString &message);
@@ -105,5 +109,6 @@ private:
     SyncStore *m_store;
     SyncTransport *m_transport;
     std::chrono::milliseconds m_timeout = DefaultTimeout;
+    std::optional<QUrl> m_serverBase;
     bool m_syncing = false;
 };

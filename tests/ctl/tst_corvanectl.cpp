@@ -1,6 +1,7 @@
 #include "ManagedObjectContext.h"
 #include "ObjectModel.h"
 #include "ScriptedHttpServer.h"
+#include "SyncUtils.h"
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TestSupport.h"
@@ -247,6 +248,49 @@ private slots:
             QCOMPARE(list["edited_since"_L1].toInt(), 1);
     }
 
+    void sync_data()
+    {
+        QTest::addColumn<QByteArray>("reply"); // empty: no server listens
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("message"); // the output, or a part of the error
+        QTest::newRow("synced") << QByteArray(" <>\n") << QByteArray("pw\n") << 0
+                                << QByteArray("Preparing lists for syncing...\nCorvane is now synchronized with server\n");
+        QTest::newRow("wrong login") << QByteArray("Wrong password") << QByteArray("pw\n") << 1
+                                     << QByteArray("Please check your login and password");
+        QTest::newRow("no server") << QByteArray() << QByteArray("pw\n") << 1 << QByteArray("Connection failed.");
+        QTest::newRow("no password") << QByteArray("<>") << QByteArray("\n") << 1
+                                     << QByteArray("Please enter valid username and password");
+    }
+
+    // The tool syncs as the application does, with the password read from
+    // the standard input, and says how it went.
+    void sync()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, password);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, message);
+        const QString store = path(u"store.sqlite"_s);
+        QCOMPARE(ctl({u"--store"_s, store, u"add-list"_s, u"Mine"_s}).exitCode, 0);
+        ScriptedHttpServer server;
+        server.script = {{reply}};
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString url = reply.isEmpty() ? u"http://127.0.0.1:%1"_s.arg(closed.serverPort()) : server.base().toString();
+        closed.close();
+
+        const Run run = ctl({u"--store"_s, store, u"sync"_s, u"--server"_s, url, u"--email"_s, u"ann@example.com"_s,
+                             u"--password-stdin"_s},
+                            password);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(exitCode == 0 ? run.out == message : run.err.contains(message), (run.out + run.err).constData());
+        if (reply.isEmpty() || password.trimmed().isEmpty())
+            return;
+        QCOMPARE(server.requests.size(), 1);
+        QVERIFY(server.requests[0].body.contains("&email=ann@example.com&password=" + SyncUtils::HashAndSalt(u"pw"_s).toUtf8()));
+    }
+
 private:
     QString path(const QString &name) const { return m_tmp->filePath(name); }
 
@@ -254,7 +298,7 @@ private:
     QProcessEnvironment m_environment;
 
     // Runs the tool in the temporary folder, with preferences and the default store inside it.
-    Run ctl(const QStringList &arguments) const
+    Run ctl(const QStringList &arguments, const QByteArray &input = {}) const
     {
         Run run;
         QProcess process;
@@ -263,6 +307,8 @@ private:
         // The event loop runs meanwhile: a server inside the test answers the tool.
         QSignalSpy finished(&process, &QProcess::finished);
         process.start(QStringLiteral(CORVANECTL_PATH), arguments);
+        process.write(input);
+        process.closeWriteChannel();
         if (!process.waitForStarted() || (finished.isEmpty() && !finished.wait(120000)))
             process.kill();
         if (process.exitStatus() == QProcess::NormalExit)
