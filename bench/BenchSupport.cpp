@@ -1,5 +1,8 @@
 #include "BenchSupport.h"
 
+#include "Clock.h"
+#include "Defaults.h"
+
 #include <cstdio>
 #include <map>
 
@@ -53,4 +56,24 @@ int runBenchmarksWithRatios(int argc, char **argv, const std::vector<std::pair<s
                     b->second > 0 ? m->second / b->second : 0.0);
     }
     return 0;
+}
+
+namespace {
+
+void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+// The time zone is read before the application object starts any thread.
+int &cachingTimeZone(int &argc)
+{
+    Clock::cacheSystemTimeZone();
+    return argc;
+}
+
+} // namespace
+
+BenchEnvironment::BenchEnvironment(int &argc, char **argv)
+    : m_app(cachingTimeZone(argc), argv)
+{
+    Defaults::useFileForTesting(m_dir.filePath(QStringLiteral("defaults.ini")));
+    qInstallMessageHandler(discardMessages);
 }

@@ -237,19 +237,13 @@ void KeySort(benchmark::State &state)
     state.counters["rows"] = double(quadrants.front().size());
 }
 
-// The filter log lines are formatted as usual but not printed.
-void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    Clock::cacheSystemTimeZone();
-    QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    Defaults::useFileForTesting(dir.filePath(QStringLiteral("defaults.ini")));
+    const BenchEnvironment environment(argc, argv);
     Clock::setNow(QDateTime(QDate(2026, 3, 10), QTime(12, 0)));
-    qInstallMessageHandler(discardMessages);
 
     benchmark::RegisterBenchmark("UpdateFilters", UpdateFilters)->Arg(10000)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("DirectFilter", DirectFilter)->Arg(10000)->Unit(benchmark::kMillisecond);

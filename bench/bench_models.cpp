@@ -97,17 +97,12 @@ void edit(benchmark::State &state, Attached attached)
     }
 }
 
-void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    Clock::cacheSystemTimeZone();
-    QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    Defaults::useFileForTesting(dir.filePath(QStringLiteral("defaults.ini")));
-    qInstallMessageHandler(discardMessages);
+    const BenchEnvironment environment(argc, argv);
 
     const auto add = [](const char *name, void (*run)(benchmark::State &, Attached), Attached attached) {
         benchmark::RegisterBenchmark(name, [run, attached](benchmark::State &state) { run(state, attached); })

@@ -260,12 +260,8 @@ void registerOnSizes(const char *name, void (*fn)(benchmark::State &))
 
 int main(int argc, char **argv)
 {
-    Clock::cacheSystemTimeZone();
-    QCoreApplication app(argc, argv);
-    QTemporaryDir dir;
-    Defaults::useFileForTesting(dir.filePath(QStringLiteral("defaults.ini")));
-    // The merges end in a save that fails without a store file; keep the log quiet.
-    QLoggingCategory::setFilterRules(QStringLiteral("corvane.*=false"));
+    // The merges end in a save that fails without a store file; its log lines are not printed.
+    const BenchEnvironment environment(argc, argv);
     std::map<int, SyncBenchStore> stores;
     g_stores = &stores;
 

@@ -1,11 +1,11 @@
 #include "ItemCustomCell.h"
 
+#include "EditorText.h"
 #include "MyDocument.h"
 #include "QuadrantItemModel.h"
 
 #include <QApplication>
 #include <QMouseEvent>
-#include <QLineEdit>
 #include <QPainter>
 #include <QRegularExpression>
 
@@ -245,15 +245,10 @@ void ItemCustomCell::updateEditorGeometry(QWidget *editor, const QStyleOptionVie
 
 // A left click on the done box toggles it when the button goes up; the press
 // and a double click on the box are taken too, so they start nothing else.
-// The store announces changes of a row while its name is being edited (a
-// new item, its change mark, a sync): what the user has typed stays, and so
-// does the selected name they are about to type over.
 void ItemCustomCell::setEditorData(QWidget *editor, const QModelIndex &index) const
 {
-    const auto *line = qobject_cast<QLineEdit *>(editor);
-    if (line && (line->isModified() || line->text() == index.data(Qt::EditRole).toString()))
-        return;
-    QStyledItemDelegate::setEditorData(editor, index);
+    if (!editorKeepsItsText(editor, index))
+        QStyledItemDelegate::setEditorData(editor, index);
 }
 
 bool ItemCustomCell::editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,

@@ -1,5 +1,6 @@
 #include "NSTableProjects.h"
 
+#include "EditorText.h"
 #include "ListCustomCellController.h"
 #include "MyDocument.h"
 #include "PasteboardOperations.h"
@@ -11,7 +12,6 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMimeData>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -71,12 +71,9 @@ public:
         QStyledItemDelegate::updateEditorGeometry(editor, name, index);
     }
 
-    // The store announces changes of a new list while its name is being
-    // edited: what the user has typed stays, and so does the selected name.
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
     {
-        const auto *line = qobject_cast<QLineEdit *>(editor);
-        if (!line || !(line->isModified() || line->text() == index.data(Qt::EditRole).toString()))
+        if (!editorKeepsItsText(editor, index))
             QStyledItemDelegate::setEditorData(editor, index);
     }
 };

@@ -6,7 +6,6 @@
 #include "ServerDataMerger.h"
 #include "SyncUtils.h"
 
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <utility>
@@ -63,9 +62,7 @@ bool HelpListController::downloadHelpList(After after)
     const QByteArray body = QStringLiteral("uid=%1&version=%2&type=%3&event=helplist")
                                 .arg(SyncUtils::getDeviceUID(), SyncSettings::versionText(), SyncSettings::clientType())
                                 .toUtf8();
-    QUrl url = SyncSettings::syncServerBaseURL();
-    const QString basePath = url.path().remove(QRegularExpression(QStringLiteral("/+$")));
-    url.setPath(basePath + QStringLiteral("/sync/returnMacHelpList"));
+    const QUrl url = SyncUtils::serverURL(SyncSettings::syncServerBaseURL(), QStringLiteral("/sync/returnMacHelpList"));
     QNetworkRequest request = SyncUtils::formRequest(url, body.size());
     // The transport inflates a gzip reply when it was asked for.
     request.setRawHeader("Accept-Encoding", "gzip");

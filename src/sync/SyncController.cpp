@@ -12,7 +12,6 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QRegularExpression>
 
 // --- The document as the exchange's store ------------------------------------------------
 
@@ -92,20 +91,6 @@ SyncController::SyncController(SyncStore *store, SyncTransport *transport, QObje
 {
 }
 
-QNetworkRequest SyncController::syncRequest(const QUrl &serverBase, qsizetype bodyLength,
-                                            std::chrono::milliseconds timeout)
-{
-    QUrl url = serverBase;
-    url.setPath(url.path().remove(QRegularExpression(QStringLiteral("/+$"))) + QStringLiteral("/sync/fullSyncV2"));
-    QNetworkRequest request(url);
-    request.setRawHeader("Content-Length", QByteArray::number(bodyLength));
-    request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
-    request.setRawHeader("User-Agent", "MyApp-V1.0");
-    request.setRawHeader("Accept-Encoding", "gzip");
-    request.setTransferTimeout(int(timeout.count()));
-    return request;
-}
-
 // The form body, each value as it is: the Base64 text keeps "+", "/" and "=".
 QByteArray SyncController::requestBody(const QString &deviceId, const QString &email, const QString &passwordHash,
                                        const QByteArray &payload)
@@ -128,8 +113,11 @@ bool SyncController::uploadToServer(const QString &email, const QString &passwor
         qCInfo(lcSync) << "No data to upload";
     const QByteArray body =
         requestBody(SyncUtils::getDeviceUID(), email, SyncUtils::HashAndSalt(password), payload);
-    const QNetworkRequest request =
-        syncRequest(m_serverBase.value_or(SyncSettings::syncServerBaseURL()), body.size(), m_timeout);
+    const QUrl url =
+        SyncUtils::serverURL(m_serverBase.value_or(SyncSettings::syncServerBaseURL()), QStringLiteral("/sync/fullSyncV2"));
+    QNetworkRequest request = SyncUtils::formRequest(url, body.size());
+    request.setRawHeader("Accept-Encoding", "gzip"); // the transport inflates it
+    request.setTransferTimeout(int(m_timeout.count()));
     m_transport->post(request, body, [self = QPointer<SyncController>(this)](const SyncTransport::Reply &reply) {
         if (!self)
             return;

@@ -84,11 +84,6 @@ public:
     // Starts an exchange; no while one runs.
     bool uploadToServer(const QString &email, const QString &password);
     bool isSyncing() const { return m_syncing; }
-    // The request of the exchange, as sent (for the log and tests).
-    static QNetworkRequest syncRequest(const QUrl &serverBase, qsizetype bodyLength,
-                                       std::chrono::milliseconds timeout = DefaultTimeout);
-    static QByteArray requestBody(const QString &deviceId, const QString &email, const QString &passwordHash,
-                                  const QByteArray &payload);
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     // Another server than the configured one, for this controller only.
     void setServerBaseURL(const QUrl &base) { m_serverBase = base; }
@@ -103,6 +98,8 @@ signals:
     void finished(SyncController::Outcome outcome, const QString &message);
 
 private:
+    static QByteArray requestBody(const QString &deviceId, const QString &email, const QString &passwordHash,
+                                  const QByteArray &payload);
     Outcome processSyncReply(const QByteArray &reply);
     void report(Outcome outcome);
 

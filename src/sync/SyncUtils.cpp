@@ -6,6 +6,7 @@
 #include "TODOList.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 #include <QSysInfo>
 
 namespace {
@@ -132,6 +133,13 @@ QByteArray SyncUtils::hexToBinary(const QByteArray &text)
     for (qsizetype i = 0; i + 1 < digits.size(); i += 2)
         out[i / 2] = char((hexDigit(digits[i]) << 4) | hexDigit(digits[i + 1]));
     return out;
+}
+
+QUrl SyncUtils::serverURL(const QUrl &base, const QString &path)
+{
+    QUrl url = base;
+    url.setPath(url.path().remove(QRegularExpression(QStringLiteral("/+$"))) + path);
+    return url;
 }
 
 QNetworkRequest SyncUtils::formRequest(const QUrl &url, qsizetype bodyLength)

@@ -42,6 +42,8 @@ public:
     // form feed) is skipped; any other character counts as the digit 0.
     static QByteArray hexToBinary(const QByteArray &text);
 
+    // The base address with a path appended, whether or not the base ends in "/".
+    static QUrl serverURL(const QUrl &base, const QString &path);
     // --- Requests to the maker's servers -------------------------------------------
     // A form POST as every exchange sends it: Content-Length, Content-Type
     // "application/x-www-form-urlencoded" and User-Agent "MyApp-V1.0".
