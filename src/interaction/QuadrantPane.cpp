@@ -97,11 +97,10 @@ QuadrantPane::QuadrantPane(DocumentPresenter *presenter, int quadrant, QWidget *
     BindingOptions colorOptions;
     colorOptions.valueTransformerName = QStringLiteral("StringToColorTransformer");
     colorOptions.noSelectionPlaceholder = QColor(Qt::white);
-    m_colorBinding = new Binding(this, "backgroundColor", lists, QStringLiteral("selection.") + kColorKeys[quadrant],
-                                 colorOptions, this);
-    m_nameBinding = new Binding(this, "quadrantName", lists, QStringLiteral("selection.") + kTitleKeys[quadrant], {},
-                                this);
-    connect(m_nameTextField, &QLineEdit::editingFinished, m_nameBinding, &Binding::commit);
+    new Binding(this, "backgroundColor", lists, QStringLiteral("selection.") + kColorKeys[quadrant], colorOptions, this);
+    auto *nameBinding =
+        new Binding(this, "quadrantName", lists, QStringLiteral("selection.") + kTitleKeys[quadrant], {}, this);
+    connect(m_nameTextField, &QLineEdit::editingFinished, nameBinding, &Binding::commit);
     m_nameTextField->setEnabled(document->projects().selectedList() != nullptr);
     connect(&document->projects(), &ProjectListController::selectedProjectChanged, this, [this, document] {
         m_nameTextField->setEnabled(document->projects().selectedList() != nullptr);

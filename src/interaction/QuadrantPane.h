@@ -4,7 +4,6 @@
 #include <QFrame>
 #include <QPointer>
 
-class Binding;
 class DocumentPresenter;
 class QLineEdit;
 class QToolButton;
@@ -43,6 +42,4 @@ private:
     QLineEdit *m_nameTextField;
     QToolButton *m_colorWell;
     QColor m_background;
-    Binding *m_colorBinding = nullptr;
-    Binding *m_nameBinding = nullptr;
 };

@@ -285,10 +285,9 @@ private slots:
                             password);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(exitCode == 0 ? run.out == message : run.err.contains(message), (run.out + run.err).constData());
-        if (reply.isEmpty() || password.trimmed().isEmpty())
-            return;
-        QCOMPARE(server.requests.size(), 1);
-        QVERIFY(server.requests[0].body.contains("&email=ann@example.com&password=" + SyncUtils::HashAndSalt(u"pw"_s).toUtf8()));
+        // The password read from the standard input is the one sent.
+        if (exitCode == 0)
+            QVERIFY(server.requests.value(0).body.contains("&password=" + SyncUtils::HashAndSalt(u"pw"_s).toUtf8()));
     }
 
 private:

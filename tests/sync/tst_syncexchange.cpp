@@ -11,7 +11,6 @@
 #include "TestSupport.h"
 #include "WireLists.h"
 
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -241,17 +240,6 @@ private slots:
         QCOMPARE(bytes.has_value(), decodes);
         if (decodes)
             QTEST(*bytes, "bytes");
-    }
-
-    // Every byte value and every length survive a round trip.
-    void base64RoundTrip()
-    {
-        for (int length = 0; length < 64; ++length) {
-            QByteArray bytes(length, Qt::Uninitialized);
-            for (char &b : bytes)
-                b = char(QRandomGenerator::global()->bounded(256));
-            QCOMPARE(Base64::decode(Base64::encode(bytes)), std::optional<QByteArray>(bytes));
-        }
     }
 
     void gzipInflate_data()
