@@ -6,7 +6,7 @@
 #include "KeyStore.h"
 
 #include <QMap>
-#include <QStringList>
+#include <QString>
 
 #include <utility>
 
@@ -17,17 +17,14 @@ public:
 
     QMap<std::pair<QString, QString>, QString> items; // (service, account) -> password
     Mode mode = Mode::Available;
-    QStringList calls; // "find <account>", "modify <account>", "add <account>"
 
     void find(const QString &service, const QString &account, FindDone done) override
     {
-        calls << QStringLiteral("find ") + account;
         const auto it = items.constFind({service, account});
         done(mode != Mode::Unavailable && it != items.cend() ? std::optional<QString>(*it) : std::nullopt);
     }
     void modify(const QString &service, const QString &account, const QString &password, WriteDone done) override
     {
-        calls << QStringLiteral("modify ") + account;
         const bool ok = mode != Mode::Unavailable && items.contains({service, account});
         if (ok)
             items[{service, account}] = password;
@@ -35,7 +32,6 @@ public:
     }
     void add(const QString &service, const QString &account, const QString &password, WriteDone done) override
     {
-        calls << QStringLiteral("add ") + account;
         const bool ok = mode == Mode::Available && !items.contains({service, account});
         if (ok)
             items[{service, account}] = password;

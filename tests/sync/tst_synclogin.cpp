@@ -37,13 +37,12 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<FakeKeyStore::Mode>("mode");
         QTest::addColumn<QString>("password");
-        QTest::addColumn<bool>("errorLine");
 
         const auto ok = FakeKeyStore::Mode::Available;
-        QTest::newRow("nothing stored") << QString() << ok << QString() << false;
-        QTest::newRow("found") << Ann << ok << "s3cret" << false;
-        QTest::newRow("no item for the e-mail") << Bob << ok << QString() << true;
-        QTest::newRow("no key store") << Ann << FakeKeyStore::Mode::Unavailable << QString() << true;
+        QTest::newRow("nothing stored") << QString() << ok << QString();
+        QTest::newRow("found") << Ann << ok << "s3cret";
+        QTest::newRow("no item for the e-mail") << Bob << ok << QString();
+        QTest::newRow("no key store") << Ann << FakeKeyStore::Mode::Unavailable << QString();
     }
     void fillOutLogin()
     {
@@ -55,7 +54,7 @@ private slots:
         m_keys.items[{QStringLiteral("Other"), Bob}] = QStringLiteral("not this one");
         m_keys.mode = mode;
         SyncLogin login(m_keys, *m_defaults);
-        LogCapture log("corvane.sync");
+        LogCapture quiet;
 
         int answers = 0;
         login.fillOutLogin([&](const QString &email, const QString &password) {
@@ -64,8 +63,6 @@ private slots:
             QTEST(password, "password");
         });
         QCOMPARE(answers, 1);
-        QTEST(log.contains("ERROR: couldn't produce password for username " + stored), "errorLine");
-        QVERIFY(log.contains("Loaded email = " + stored));
     }
 
     void saveUserEmailPassword_data()
@@ -75,29 +72,16 @@ private slots:
         QTest::addColumn<FakeKeyStore::Mode>("mode");
         QTest::addColumn<bool>("saved");
         QTest::addColumn<QString>("kept"); // the key store's password of the e-mail afterwards
-        QTest::addColumn<QStringList>("calls");
-        QTest::addColumn<QStringList>("lines");
 
         const auto ok = FakeKeyStore::Mode::Available;
-        const QString creating = "Creating new keychain item for user " + Bob;
-        QTest::newRow("existing item modified") << Ann << "new" << ok << true << "new"
-                                                << QStringList{"find " + Ann, "modify " + Ann} << QStringList();
-        QTest::newRow("new item added") << Bob << "pw" << ok << true << "pw"
-                                        << QStringList{"find " + Bob, "add " + Bob} << QStringList{creating};
-        QTest::newRow("add fails") << Bob << "pw" << FakeKeyStore::Mode::AddFails << false << QString()
-                                   << QStringList{"find " + Bob, "add " + Bob}
-                                   << QStringList{creating, "Could not create a new keychain item for user " + Bob,
-                                                  "ERROR: Failed to save password for user " + Bob};
-        QTest::newRow("no key store") << Ann << "new" << FakeKeyStore::Mode::Unavailable << false << "old"
-                                      << QStringList{"find " + Ann, "add " + Ann}
-                                      << QStringList{"Creating new keychain item for user " + Ann,
-                                                     "Could not create a new keychain item for user " + Ann,
-                                                     "ERROR: Failed to save password for user " + Ann};
+        QTest::newRow("existing item modified") << Ann << "new" << ok << true << "new";
+        QTest::newRow("new item added") << Bob << "pw" << ok << true << "pw";
+        QTest::newRow("add fails") << Bob << "pw" << FakeKeyStore::Mode::AddFails << false << QString();
+        QTest::newRow("no key store") << Ann << "new" << FakeKeyStore::Mode::Unavailable << false << "old";
         // The sheet could not read the key store, so its field stayed empty:
         // the remembered password must survive closing the sheet.
-        QTest::newRow("empty password keeps the stored one") << Ann << "" << ok << false << "old"
-                                                             << QStringList() << QStringList();
-        QTest::newRow("empty e-mail") << "" << "pw" << ok << false << QString() << QStringList() << QStringList();
+        QTest::newRow("empty password keeps the stored one") << Ann << "" << ok << false << "old";
+        QTest::newRow("empty e-mail") << "" << "pw" << ok << false << QString();
     }
     void saveUserEmailPassword()
     {
@@ -109,15 +93,13 @@ private slots:
         m_keys.items[{Service, Ann}] = QStringLiteral("old");
         m_keys.mode = mode;
         SyncLogin login(m_keys, *m_defaults);
-        LogCapture log("corvane.sync");
+        LogCapture quiet;
 
         QList<bool> answers;
         login.saveUserEmailPassword(email, password, [&](bool saved) { answers << saved; });
         QCOMPARE(answers.size(), 1);
         QTEST(answers.first(), "saved");
         QTEST(m_keys.items.value({Service, email}), "kept");
-        QTEST(m_keys.calls, "calls");
-        QTEST(log.lines(), "lines");
         // The e-mail is remembered even when its password could not be.
         QCOMPARE(login.getPreviousUsername(), before);
         QCOMPARE(login.getCurrentUsername(), email);
