@@ -65,7 +65,12 @@ public:
         });
         box->open();
     }
-    void warn(const QString &message) override { makeBox(message, QMessageBox::Ok)->open(); }
+    void warn(const QString &message, const QString &informativeText = QString()) override
+    {
+        QMessageBox *box = makeBox(message, QMessageBox::Ok);
+        box->setInformativeText(informativeText);
+        box->open();
+    }
 
 private:
     QMessageBox *makeBox(const QString &message, QMessageBox::StandardButtons buttons)

@@ -53,7 +53,7 @@ public:
     // A warning-style alert with the buttons "OK" and "Cancel".
     virtual void confirm(const QString &message, const QString &informativeText, Answer answer) = 0;
     // A warning-style alert with a single "OK" button.
-    virtual void warn(const QString &message) = 0;
+    virtual void warn(const QString &message, const QString &informativeText = QString()) = 0;
 };
 
 // The calendar that mirrors dated items. Does nothing until calendar sync

@@ -48,7 +48,10 @@ class NullAlerts : public DocumentAlerts
 {
 public:
     void confirm(const QString &, const QString &, Answer answer) override { answer(false); }
-    void warn(const QString &message) override { qCWarning(lcDocument).noquote() << message; }
+    void warn(const QString &message, const QString &informativeText = QString()) override
+    {
+        qCWarning(lcDocument).noquote() << message << informativeText;
+    }
 };
 
 class NullCalendar : public CalendarBridge

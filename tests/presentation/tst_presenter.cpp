@@ -2,10 +2,13 @@
 // filters, the selection, the lists trashed since opening and the undo history.
 #include "DocumentFakes.h"
 #include "DocumentPresenter.h"
+#include "LinkOpener.h"
 #include "PayloadBuilder.h"
 #include "ProjectListModel.h"
 #include "QuadrantItemModel.h"
 #include "ServerDataMerger.h"
+#include "SyncUtils.h"
+#include "TestSupport.h"
 #include "UndoManager.h"
 #include "UndoState.h"
 #include "WireLists.h"
@@ -19,6 +22,8 @@ class TestPresenter : public QObject
     Q_OBJECT
 private slots:
     void survivesAMerge();
+    void links_data();
+    void links();
 };
 
 void TestPresenter::survivesAMerge()
@@ -74,6 +79,73 @@ void TestPresenter::survivesAMerge()
     f.context()->undoManager()->undo(); // the rename back, then the trashing
     f.context()->undoManager()->undo();
     QCOMPARE(old->state(), int(RecordState::Open));
+}
+
+void TestPresenter::links_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<bool>("arrivesLater"); // the list gets its identifier only after the first try
+    QTest::addColumn<QString>("selected");  // the list, then the item selected afterwards
+    QTest::addColumn<QString>("alert");
+    // Filled in with the prefixes of the test's own sync server.
+    const QString project = "{project}";
+    const QString item = "{item}";
+    QTest::newRow("list") << project + "12" << false << "Work" << "";
+    QTest::newRow("list brought in by a sync") << project + "12" << true << "Work" << "";
+    QTest::newRow("unknown list") << project + "99" << false << "Home/Unsent" << "Not found|The project was not found";
+    QTest::newRow("item") << item + "500" << false << "Work/Report" << "";
+    QTest::newRow("item by its local identifier") << item + "7777" << false << "Work/Draft" << "";
+    QTest::newRow("item of a list never uploaded")
+        << item + "600" << false << "Home/Unsent"
+        << "Not found|The item was not found. Maybe you don't own that item, it was already erased or it is being "
+           "filtered by the UI at this moment.";
+}
+
+// A link selects its list or item, also when a sync brings it in before the
+// second try; otherwise the user is told, and the status bar is cleared.
+void TestPresenter::links()
+{
+    QFETCH(QString, link);
+    QFETCH(bool, arrivesLater);
+    QFETCH(QString, alert);
+    DocumentFixture f;
+    link.replace("{project}", SyncUtils::urlPrefixForProjects()).replace("{item}", SyncUtils::urlPrefixForItems());
+    TODOList *home = f.selectedList("Home");
+    f.item(0, "Unsent")->setServerID(600);
+    TODOList *work = f.document->addNewProjectWithName("Work");
+    work->setId_(arrivesLater ? 0 : 12);
+    f.document->newItemForProject(work, 1)->setName("Report");
+    work->contains().first()->setServerID(500);
+    TODOItem *draft = f.document->newItemForProject(work, 2);
+    draft->setName("Draft");
+    draft->setId_(7777);
+    f.document->selectProject(home);
+    f.context()->processPendingChanges();
+    QStringList statuses;
+    connect(f.document.get(), &MyDocument::statusTextChanged, this, [&](const QString &text) {
+        statuses << text;
+        if (arrivesLater)
+            work->setId_(12);
+    });
+    LinkOpener opener(f.document.get(), 1, 1);
+    LogCapture quiet;
+
+    QVERIFY(opener.handleURLEvent(link));
+    QVERIFY(!opener.handleURLEvent(QString(link).replace("corvane://", "corvane://elsewhere.example/")));
+    const auto selection = [&f] {
+        QString shown = f.document->getSelectedProject()->name();
+        for (int q = 0; q < 4; ++q) {
+            for (const TODOItem *item : f.document->selectedItemsInQuadrant(q))
+                shown += "/" + item->name();
+        }
+        return shown;
+    };
+    // Done at the first try (no status message), or after the second (the message, then none).
+    QTRY_VERIFY2(statuses.size() == 2 || (statuses.isEmpty() && !selection().startsWith("Home")), qPrintable(statuses.join(',')));
+    QFETCH(QString, selected);
+    QTRY_COMPARE(selection(), selected);
+    QCOMPARE(f.alerts.warnings, alert.isEmpty() ? QStringList() : QStringList{alert});
+    QCOMPARE(f.document->statusBarMessage(), QString());
 }
 
 QTEST_MAIN(TestPresenter)

@@ -66,7 +66,10 @@ public:
         else
             reply(queued.isEmpty() ? answer : queued.takeFirst());
     }
-    void warn(const QString &message) override { warnings << message; }
+    void warn(const QString &message, const QString &informativeText = QString()) override
+    {
+        warnings << (informativeText.isEmpty() ? message : message + QLatin1Char('|') + informativeText);
+    }
     void answerNext(bool confirmed) { pending.takeFirst()(confirmed); }
 };
 
