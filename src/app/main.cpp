@@ -1,8 +1,11 @@
 #include "AppDelegate.h"
 #include "Clock.h"
+#include "LinkOpener.h"
 #include "Logging.h"
 #include "MainWindow.h"
 #include "MyDocument.h"
+#include "SingleInstance.h"
+#include "StoreFiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -96,6 +99,14 @@ int main(int argc, char *argv[])
 
     quitOnTerminationSignals(app);
 
+    // A second start on the same store hands its links to the running
+    // application and ends before it touches the store.
+    QStringList links = app.arguments().mid(1);
+    links.removeIf([](const QString &argument) { return !argument.startsWith(QLatin1String("corvane:")); });
+    SingleInstance instance(StoreFiles::pathForDataFile());
+    if (instance.claim(links) == SingleInstance::Role::Secondary)
+        return 0;
+
     AppDelegate delegate;
 
     bool opened = false;
@@ -131,6 +142,11 @@ int main(int argc, char *argv[])
     document->setAlerts(&alerts, &window);
     document->setUp();
     document->setAutosaveEnabled(true);
+
+    LinkOpener linkOpener(document);
+    QObject::connect(&instance, &SingleInstance::messageReceived, &linkOpener, &LinkOpener::handleURLEvent);
+    for (const QString &link : std::as_const(links))
+        linkOpener.handleURLEvent(link);
 
     window.show();
     return app.exec();

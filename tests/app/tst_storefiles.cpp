@@ -6,12 +6,16 @@
 #include "ListFiles.h"
 #include "ManagedObject.h"
 #include "ManagedObjectContext.h"
+#include "SingleInstance.h"
 #include "TestSupport.h"
 #include "TODOList.h"
 #include "TodoModel.h"
 
 #include <QDir>
 #include <QPointer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -208,6 +212,31 @@ private slots:
         ManagedObjectContext backup(todoListModel());
         QVERIFY(backup.open(slotPath(0)));
         QCOMPARE(backup.count(TODOList::EntityName), 2);
+    }
+
+    // A second start of the application on the same store hands its link to
+    // the running one and ends without opening, or creating, the store.
+    void secondStartHandsOverItsLink()
+    {
+        const QString store = StoreFiles::pathForDataFile();
+        SingleInstance running(store);
+        QCOMPARE(running.claim({}), SingleInstance::Role::Primary);
+        QSignalSpy received(&running, &SingleInstance::messageReceived);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_base);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp->filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        const QString link = QStringLiteral("corvane://sync.example.com/api/v1/project/12");
+        second.start(QStringLiteral(CORVANE_PATH), {link});
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(received[0][0].toString(), link);
+        QVERIFY(!QFileInfo::exists(store));
     }
 
     void backupGoesToTheCurrentSlot_data()
