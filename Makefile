@@ -1,7 +1,7 @@
 # The two commands of the README: `make run` and `make test`.
 # Both install what is missing, configure and build first.
 
-.PHONY: run test deps configure build asan bench screenshot clean
+.PHONY: run test deps configure build asan bench screenshot install-desktop clean
 
 deps:
 	@bash scripts/install-deps
@@ -29,6 +29,13 @@ bench: build
 # docs/screenshot.png: the window with a sample store, as the GUI test renders it.
 screenshot: build
 	CORVANE_SCREENSHOT=docs/screenshot.png QT_QPA_PLATFORM=offscreen ./build/default/tests/app/tst_mainwindow screenshot
+
+# For this user alone: corvane and corvanectl in ~/.local/bin, the desktop
+# entry (the handler of corvane:// links), icon and metadata in ~/.local/share.
+install-desktop: build
+	cmake --install build/default --prefix $(HOME)/.local
+	-update-desktop-database $(HOME)/.local/share/applications
+	-xdg-mime default com.nuvalto.Corvane.desktop x-scheme-handler/corvane
 
 clean:
 	rm -rf build

@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 #include "Clock.h"
+#include "DesktopIntegration.h"
 #include "LinkOpener.h"
 #include "Logging.h"
 #include "MainWindow.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
 
@@ -96,6 +98,8 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Nuvalto"));
     QApplication::setApplicationName(QStringLiteral("Corvane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvane"));
+    QGuiApplication::setDesktopFileName(QLatin1String(DesktopIntegration::DesktopFileId));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/com.nuvalto.Corvane.svg")));
 
     quitOnTerminationSignals(app);
 
@@ -107,6 +111,7 @@ int main(int argc, char *argv[])
     if (instance.claim(links) == SingleInstance::Role::Secondary)
         return 0;
 
+    DesktopIntegration::registerDefaultHandler();
     AppDelegate delegate;
 
     bool opened = false;

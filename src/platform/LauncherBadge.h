@@ -8,7 +8,7 @@
 class LauncherBadge
 {
 public:
-    explicit LauncherBadge(const QString &desktopFileName = QStringLiteral("corvane.desktop"));
+    explicit LauncherBadge(const QString &desktopFileName = QStringLiteral("com.nuvalto.Corvane.desktop"));
 
     // A count below 1 hides the badge.
     void setCount(int count);
