@@ -56,6 +56,11 @@ bool AppDelegate::reloadFile()
     return m_lastError.isEmpty();
 }
 
+void AppDelegate::updateIconBadge()
+{
+    m_badge.setCount(m_document ? m_document->countOverdueItems() : 0);
+}
+
 MyDocument *AppDelegate::document() const
 {
     return m_document;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LauncherBadge.h"
 #include "MyDocument.h"
 #include "StoreFiles.h"
 
@@ -62,6 +63,9 @@ public:
     bool isMasterListOpen() const override { return false; }
     bool isTerminating() const override { return m_terminating; }
 
+    // Shows the count of overdue open items on the launcher icon.
+    void updateIconBadge();
+
     // The open document; nullptr when none could be opened.
     MyDocument *document() const;
     // Why the last reloadFile() failed, for the user; empty after success.
@@ -81,6 +85,7 @@ private:
     void setDocument(MyDocument *document);
 
     QPointer<MyDocument> m_document;
+    LauncherBadge m_badge;
     bool m_terminating = false;
     QString m_lastError;
 };

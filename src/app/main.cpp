@@ -148,6 +148,11 @@ int main(int argc, char *argv[])
     document->setUp();
     document->setAutosaveEnabled(true);
 
+    // The badge after launch, whenever the application gains or loses the focus, and at the end.
+    delegate.updateIconBadge();
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, &AppDelegate::updateIconBadge);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::updateIconBadge);
+
     LinkOpener linkOpener(document);
     QObject::connect(&instance, &SingleInstance::messageReceived, &linkOpener, &LinkOpener::handleURLEvent);
     for (const QString &link : std::as_const(links))
