@@ -78,10 +78,23 @@ void AppDelegate::requestQuit()
         quit(true);
 }
 
-void AppDelegate::rotateFontTier()
+void AppDelegate::rotateFontTier(FontStep step)
 {
     Defaults &defaults = Defaults::standard();
-    const int next = defaults.contains(kFontTierKey) ? (currentTierNumber() + 1) % kFontTierCount : 0;
+    const int current = currentTierNumber();
+    int next = defaults.contains(kFontTierKey) ? (current + 1) % kFontTierCount : 0;
+    if (step != FontStep::Next) {
+        // The tier whose text size is the nearest above (below) the current one; none: stay.
+        next = current;
+        for (int tier = 0; tier < kFontTierCount; ++tier) {
+            const double size = kFontTiers[tier].fontSize;
+            const double now = kFontTiers[current].fontSize;
+            const double best = kFontTiers[next].fontSize;
+            if (step == FontStep::Larger ? size > now && (next == current || size < best)
+                                         : size < now && (next == current || size > best))
+                next = tier;
+        }
+    }
     defaults.setValue(kFontTierKey, next);
     qCInfo(lcApp).noquote() << QStringLiteral("Rotated to font tier %1, base size %2")
                                    .arg(next)

@@ -57,7 +57,7 @@ public:
 
     // Font tiers ("FONT_TIER", 0 to 5; anything else reads as 0): the text
     // size of the item rows and the height of the quadrant rows.
-    void rotateFontTier() override;
+    void rotateFontTier(FontStep step = FontStep::Next) override;
     double currentFontSize() const override;
     double currentQuadrantRowHeight() const override;
     bool isMasterListOpen() const override { return false; }

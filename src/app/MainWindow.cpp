@@ -216,7 +216,7 @@ void MainWindow::makeToolBar()
                                       tr("Text Size"));
     m_textSizeAction->setObjectName(QStringLiteral("textSize"));
     m_textSizeAction->setToolTip(tr("Switch to the next text size"));
-    connect(m_textSizeAction, &QAction::triggered, m_document, &MyDocument::rotateFontSize);
+    connect(m_textSizeAction, &QAction::triggered, m_document, [this] { m_document->rotateFontSize(); });
 
     auto *spacer = new QWidget(bar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -343,6 +343,11 @@ void MainWindow::makeMenus()
     sidebar->setChecked(!d->isSidebarCollapsed());
     connect(d, &MyDocument::sidebarCollapsedChanged, sidebar, [sidebar](bool collapsed) { sidebar->setChecked(!collapsed); });
     view->addAction(m_textSizeAction);
+    QAction *larger = menuAction(view, QStringLiteral("largerText"), tr("&Larger Text"), QKeySequence::ZoomIn,
+                                 [d] { d->rotateFontSize(DocumentHost::FontStep::Larger); });
+    larger->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    menuAction(view, QStringLiteral("smallerText"), tr("&Smaller Text"), QKeySequence::ZoomOut,
+               [d] { d->rotateFontSize(DocumentHost::FontStep::Smaller); });
     view->addSeparator();
     makeThemeMenu(view->addMenu(tr("Colour &Themes")));
 

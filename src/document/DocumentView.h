@@ -70,8 +70,12 @@ public:
 class DocumentHost
 {
 public:
+    // The text size command goes to the next tier; Ctrl+plus and Ctrl+minus
+    // to the tier with the next larger or smaller text.
+    enum class FontStep { Next, Larger, Smaller };
+
     virtual ~DocumentHost() = default;
-    virtual void rotateFontTier() = 0;
+    virtual void rotateFontTier(FontStep step = FontStep::Next) = 0;
     // Text size of the item rows and height of the quadrant rows, in points.
     virtual double currentFontSize() const = 0;
     virtual double currentQuadrantRowHeight() const = 0;

@@ -64,7 +64,7 @@ public:
 class NullHost : public DocumentHost
 {
 public:
-    void rotateFontTier() override {}
+    void rotateFontTier(FontStep = FontStep::Next) override {}
     double currentFontSize() const override { return 14.0; }
     double currentQuadrantRowHeight() const override { return 22.0; }
     bool isMasterListOpen() const override { return false; }
@@ -416,9 +416,9 @@ void MyDocument::setQuadrantRowHeight(double height)
     emit quadrantRowHeightChanged(height);
 }
 
-void MyDocument::rotateFontSize()
+void MyDocument::rotateFontSize(DocumentHost::FontStep step)
 {
-    host()->rotateFontTier();
+    host()->rotateFontTier(step);
     setQuadrantRowHeight(host()->currentQuadrantRowHeight());
     reloadTableViews();
 }

@@ -111,7 +111,7 @@ public:
     void cleanListCustomCells();
     void setQuadrantRowHeight(double height);
     double quadrantRowHeight() const { return m_rowHeight; }
-    void rotateFontSize();
+    void rotateFontSize(DocumentHost::FontStep step = DocumentHost::FontStep::Next);
     void resizeIfNeeded();
     // The busy overlay over the window while a sync runs.
     void showGrayOverlay();

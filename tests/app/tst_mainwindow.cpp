@@ -275,14 +275,21 @@ private slots:
     void fontTiers_data()
     {
         QTest::addColumn<QVariant>("stored"); // invalid: absent
+        QTest::addColumn<QString>("shortcut"); // empty: the text size command
         QTest::addColumn<double>("fontSize");
         QTest::addColumn<int>("next");
         QTest::addColumn<double>("nextRowHeight");
 
-        QTest::newRow("absent") << QVariant() << 16.0 << 0 << 45.0;
-        QTest::newRow("last tier wraps") << QVariant(5) << 14.0 << 0 << 45.0;
-        QTest::newRow("outside the table") << QVariant(9) << 16.0 << 1 << 50.0;
-        QTest::newRow("negative") << QVariant(-1) << 16.0 << 1 << 50.0;
+        QTest::newRow("absent") << QVariant() << "" << 16.0 << 0 << 45.0;
+        QTest::newRow("last tier wraps") << QVariant(5) << "" << 14.0 << 0 << 45.0;
+        QTest::newRow("outside the table") << QVariant(9) << "" << 16.0 << 1 << 50.0;
+        QTest::newRow("negative") << QVariant(-1) << "" << 16.0 << 1 << 50.0;
+        // Larger and smaller follow the text size, not the tier numbers.
+        QTest::newRow("larger from 12") << QVariant(4) << "Ctrl++" << 12.0 << 5 << 40.0;
+        QTest::newRow("larger from 14") << QVariant(5) << "Ctrl+=" << 14.0 << 0 << 45.0;
+        QTest::newRow("larger at the largest") << QVariant(1) << "Ctrl++" << 18.0 << 1 << 50.0;
+        QTest::newRow("smaller from 16") << QVariant(0) << "Ctrl+-" << 16.0 << 5 << 40.0;
+        QTest::newRow("smaller at the smallest") << QVariant(2) << "Ctrl+-" << 10.0 << 2 << 30.0;
     }
 
     // The text size command cycles through the six tiers; a stored tier
@@ -290,13 +297,24 @@ private slots:
     void fontTiers()
     {
         QFETCH(QVariant, stored);
+        QFETCH(QString, shortcut);
         DocumentFixture f;
         AppDelegate delegate;
+        f.document->setHost(&delegate);
         if (stored.isValid())
             Defaults::standard().setValue(QStringLiteral("FONT_TIER"), stored);
         QTEST(delegate.currentFontSize(), "fontSize");
         LogCapture quiet;
-        delegate.rotateFontTier();
+        if (shortcut.isEmpty()) {
+            delegate.rotateFontTier();
+        } else {
+            MainWindow window(&delegate, f.document.get());
+            window.show();
+            QApplication::setActiveWindow(&window);
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            const QKeySequence keys(shortcut);
+            QTest::keyClick(&window, Qt::Key(keys[0].key()), keys[0].keyboardModifiers());
+        }
         QTEST(Defaults::standard().intValue(QStringLiteral("FONT_TIER"), -1), "next");
         QTEST(delegate.currentQuadrantRowHeight(), "nextRowHeight");
     }

@@ -84,7 +84,7 @@ public:
 class FakeHost : public DocumentHost
 {
 public:
-    void rotateFontTier() override {}
+    void rotateFontTier(FontStep = FontStep::Next) override {}
     double currentFontSize() const override { return 14.0; }
     double currentQuadrantRowHeight() const override { return 24.0; }
     bool isMasterListOpen() const override { return false; }
