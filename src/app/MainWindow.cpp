@@ -378,7 +378,8 @@ void MainWindow::makeThemeMenu(QMenu *menu)
 // The grey overlay with a busy bar over the window while a sync runs.
 void MainWindow::makeOverlay()
 {
-    m_overlay = new QWidget(centralWidget());
+    // A child of the window, not of the splitter, which would take it as a pane.
+    m_overlay = new QWidget(this);
     m_overlay->setObjectName(QStringLiteral("grayOverlay"));
     m_overlay->setAutoFillBackground(true);
     QPalette grey = m_overlay->palette();
@@ -392,7 +393,7 @@ void MainWindow::makeOverlay()
     layout->addWidget(busy, 0, Qt::AlignCenter);
     m_overlay->setVisible(m_document->isShowingGrayOverlay());
     connect(m_document, &MyDocument::grayOverlayChanged, m_overlay, [this](bool shown) {
-        m_overlay->setGeometry(centralWidget()->rect());
+        m_overlay->setGeometry(centralWidget()->geometry());
         m_overlay->raise();
         m_overlay->setVisible(shown);
     });
@@ -499,7 +500,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_splitter && event->type() == QEvent::Resize) {
         limitSidebarWidth();
         if (m_overlay)
-            m_overlay->setGeometry(centralWidget()->rect());
+            m_overlay->setGeometry(centralWidget()->geometry());
     }
     return QMainWindow::eventFilter(watched, event);
 }

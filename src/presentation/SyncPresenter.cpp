@@ -68,8 +68,11 @@ void SyncPresenter::fillOutLogin(std::function<void()> then)
                                                                                         const QString &password) {
         if (!self)
             return;
+        // Without a key store the password typed for this e-mail earlier in
+        // the session is still the one to use.
+        if (!password.isEmpty() || email != self->m_email)
+            self->setPassword(password);
         self->setEmail(email);
-        self->setPassword(password);
         then();
     });
 }
@@ -97,7 +100,12 @@ void SyncPresenter::showSyncWindow(QuickSync quickSync, const QString &initMessa
 void SyncPresenter::syncAfterSave()
 {
     m_sheetShown = true;
-    emit sheetRequested();
+    // The sheet opens with the remembered login, unless one is typed already.
+    if (!m_email.isEmpty()) {
+        emit sheetRequested();
+        return;
+    }
+    fillOutLogin([this] { emit sheetRequested(); });
 }
 
 void SyncPresenter::silentSyncAfterSave()

@@ -137,6 +137,7 @@ private slots:
         s.presenter.showSyncWindow(SyncPresenter::QuickSync(quickSync), QStringLiteral("Syncing on start"));
         QVERIFY(!s.context()->hasChanges());
         QTEST(!sheet.isEmpty(), "sheet");
+        QCOMPARE(s.presenter.email(), QStringLiteral("ann@example.com"));
         QTEST(int(s.transport.bodies.size()), "requests");
         QCOMPARE(s.presenter.label(), s.transport.bodies.isEmpty() ? QStringLiteral("Syncing on start")
                                                                    : QStringLiteral("Preparing lists for syncing..."));
@@ -162,6 +163,20 @@ private slots:
         QCOMPARE(s.document->getSelectedProject(), work);
         // The quick sync closed the sheet, which keeps the login.
         QCOMPARE(s.keyStore.items.value({SyncLogin::Service, QStringLiteral("ann@example.com")}), QStringLiteral("pw"));
+    }
+
+    // Without a key store nothing is remembered across runs, but a quick
+    // sync later in the session still uses the password typed in the sheet.
+    void quickSyncWithoutKeyStore()
+    {
+        Sheet s;
+        s.keyStore.mode = FakeKeyStore::Mode::Unavailable;
+        s.presenter.setEmail(QStringLiteral("ann@example.com"));
+        s.presenter.setPassword(QStringLiteral("pw"));
+        s.presenter.closeSheet();
+        s.presenter.showSyncWindow(SyncPresenter::QuickSync::On);
+        QCOMPARE(s.transport.bodies.size(), 1);
+        QVERIFY(s.transport.bodies[0].contains("&password=" + SyncUtils::HashAndSalt(QStringLiteral("pw")).toUtf8()));
     }
 
     void sheetEnd_data()
