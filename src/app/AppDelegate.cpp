@@ -1,11 +1,14 @@
 #include "AppDelegate.h"
 
+#include "Defaults.h"
+#include "KeyStore.h"
 #include "Logging.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
+#include "SyncController.h"
+#include "SyncLogin.h"
+#include "SyncPresenter.h"
 #include "TodoModel.h"
-
-#include "Defaults.h"
 
 #include <QCoreApplication>
 
@@ -30,6 +33,23 @@ int currentTierNumber()
 }
 
 } // namespace
+
+// What one document's sync is made of, in the order it is built.
+struct AppDelegate::Sync {
+    explicit Sync(MyDocument &document)
+        : store(document)
+        , login(keyStore, Defaults::standard())
+        , controller(&store, &transport)
+        , presenter(&document, &controller, &login)
+    {
+    }
+    HttpSyncTransport transport;
+    DocumentSyncStore store;
+    QtKeyStore keyStore;
+    SyncLogin login;
+    SyncController controller;
+    SyncPresenter presenter;
+};
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent)
@@ -64,6 +84,20 @@ void AppDelegate::updateIconBadge()
 MyDocument *AppDelegate::document() const
 {
     return m_document;
+}
+
+SyncPresenter *AppDelegate::syncPresenter()
+{
+    if (!m_document)
+        return nullptr;
+    if (!m_sync)
+        m_sync = std::make_unique<Sync>(*m_document);
+    return &m_sync->presenter;
+}
+
+SyncTransport *AppDelegate::syncTransport()
+{
+    return syncPresenter() ? &m_sync->transport : nullptr;
 }
 
 void AppDelegate::requestQuit()

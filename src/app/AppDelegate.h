@@ -8,6 +8,11 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
+class SyncPresenter;
+class SyncTransport;
+
 // The application shell's owner of the document: it opens the store (or
 // first creates it) as the application's one document, which then lives
 // until the application quits (a sync merges into it in place). The store files themselves (folder, migration chain of older
@@ -68,6 +73,12 @@ public:
 
     // The open document; nullptr when none could be opened.
     MyDocument *document() const;
+    // The document's sync: the sheet's logic over one exchange at a time,
+    // with the login remembered in the key store. Made on first use;
+    // nullptr without a document.
+    SyncPresenter *syncPresenter();
+    // The HTTP transport the exchanges with the maker's servers share.
+    SyncTransport *syncTransport();
     // Why the last reloadFile() failed, for the user; empty after success.
     QString lastError() const { return m_lastError; }
 
@@ -86,6 +97,8 @@ private:
 
     QPointer<MyDocument> m_document;
     LauncherBadge m_badge;
+    struct Sync;
+    std::unique_ptr<Sync> m_sync; // goes before the document, which is a child
     bool m_terminating = false;
     QString m_lastError;
 };

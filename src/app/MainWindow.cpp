@@ -3,6 +3,7 @@
 #include "AppDelegate.h"
 #include "ArrayController.h"
 #include "ColorTheme.h"
+#include "HelpListController.h"
 #include "Defaults.h"
 #include "DocumentPresenter.h"
 #include "DraggingDestinationButton.h"
@@ -15,6 +16,8 @@
 #include "QuadrantMatrix.h"
 #include "QuadrantPane.h"
 #include "QuadrantView.h"
+#include "SyncPresenter.h"
+#include "SyncWindowController.h"
 #include "TODOList.h"
 #include "UndoManager.h"
 #include "UndoState.h"
@@ -29,6 +32,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -109,6 +113,7 @@ MainWindow::MainWindow(AppDelegate *delegate, MyDocument *document, QWidget *par
     makeToolBar();
     makeMenus();
     makeOverlay();
+    makeSyncActions();
 
     m_status = new QLabel;
     statusBar()->addWidget(m_status, 1);
@@ -352,6 +357,7 @@ void MainWindow::makeMenus()
     makeThemeMenu(view->addMenu(tr("Colour &Themes")));
 
     QMenu *help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
     QAction *about = help->addAction(tr("&About Corvane"));
     about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, this, [this] {
@@ -377,7 +383,8 @@ void MainWindow::makeThemeMenu(QMenu *menu)
 // The grey overlay with a busy bar over the window while a sync runs.
 void MainWindow::makeOverlay()
 {
-    m_overlay = new QWidget(centralWidget());
+    // A child of the window, not of the splitter, which would take it as a pane.
+    m_overlay = new QWidget(this);
     m_overlay->setObjectName(QStringLiteral("grayOverlay"));
     m_overlay->setAutoFillBackground(true);
     QPalette grey = m_overlay->palette();
@@ -391,9 +398,47 @@ void MainWindow::makeOverlay()
     layout->addWidget(busy, 0, Qt::AlignCenter);
     m_overlay->setVisible(m_document->isShowingGrayOverlay());
     connect(m_document, &MyDocument::grayOverlayChanged, m_overlay, [this](bool shown) {
-        m_overlay->setGeometry(centralWidget()->rect());
+        m_overlay->setGeometry(centralWidget()->geometry());
         m_overlay->raise();
         m_overlay->setVisible(shown);
+    });
+}
+
+// --- Sync ------------------------------------------------------------------------------------
+
+void MainWindow::makeSyncActions()
+{
+    SyncPresenter *sync = m_delegate->syncPresenter();
+    if (!sync)
+        return;
+    new SyncWindowController(sync, this); // opens when the presenter asks for the sheet
+    // Before the Help menu.
+    auto *menu = new QMenu(tr("S&ync"), menuBar());
+    menuBar()->insertMenu(findChild<QMenu *>(QStringLiteral("helpMenu"))->menuAction(), menu);
+    menuAction(menu, QStringLiteral("syncWindow"), tr("&Sync..."), QKeySequence(),
+              [sync] { sync->showSyncWindow(SyncPresenter::QuickSync::Off); });
+    // With a remembered login this syncs without showing the sheet.
+    menuAction(menu, QStringLiteral("quickSync"), tr("&Quick Sync"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S),
+              [sync] { sync->showSyncWindow(SyncPresenter::QuickSync::On); });
+    menuAction(findChild<QMenu *>(QStringLiteral("helpMenu")), QStringLiteral("downloadHelpList"),
+               tr("Download the &Help List"), QKeySequence(), [this] { downloadHelpList(); });
+}
+
+// The help list's lists join the sidebar; an alert tells how it went (a
+// connection that failed shows none).
+void MainWindow::downloadHelpList()
+{
+    auto store = std::make_shared<DocumentHelpListStore>(*m_document);
+    auto *controller = new HelpListController(store.get(), m_delegate->syncTransport(), this);
+    controller->downloadHelpList([this, controller, store](HelpListController::Outcome outcome) {
+        controller->deleteLater();
+        const QString text = HelpListController::alertText(outcome);
+        if (text.isEmpty())
+            return;
+        auto *box = new QMessageBox(QMessageBox::Information, tr("Corvane"), text, QMessageBox::Ok, this);
+        box->button(QMessageBox::Ok)->setText(tr("Ok"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
     });
 }
 
@@ -460,7 +505,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_splitter && event->type() == QEvent::Resize) {
         limitSidebarWidth();
         if (m_overlay)
-            m_overlay->setGeometry(centralWidget()->rect());
+            m_overlay->setGeometry(centralWidget()->geometry());
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -67,6 +67,9 @@ private:
     void makeMenus();
     void makeThemeMenu(QMenu *menu);
     void makeOverlay();
+    // The sync menu, the sync sheet and the help list download.
+    void makeSyncActions();
+    void downloadHelpList();
     QAction *menuAction(QMenu *menu, const QString &name, const QString &text, const QKeySequence &shortcut,
                        std::function<void()> slot);
     // The quadrant whose table (or its editor) has the focus; 0 when none has.

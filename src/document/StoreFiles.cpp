@@ -200,10 +200,9 @@ void StoreFiles::backupOnMigrationIfNeeded()
                         QString::fromLatin1(step.backupTo));
 }
 
-void StoreFiles::backupCurrentStore()
+void StoreFiles::backupCurrentStore(const QString &storePath)
 {
-    const QString folder = pathForFolder();
-    if (folder.isEmpty())
+    if (storePath.isEmpty())
         return;
 
     Defaults &defaults = Defaults::standard();
@@ -211,14 +210,15 @@ void StoreFiles::backupCurrentStore()
     // A stray value still lands in one of the ten slots.
     slot = ((slot % backupSlotCount) + backupSlotCount) % backupSlotCount;
 
+    const QFileInfo store(storePath);
     const QString slotPath = QStringLiteral("%1/backup%2_%3")
-                                 .arg(folder, QString::number(slot), currentStoreName());
+                                 .arg(store.absolutePath(), QString::number(slot), store.fileName());
 
     // Copying does not overwrite, so the slot is cleared first.
     if (occupied(slotPath))
         removeFile(slotPath);
 
-    copyFile(folder + currentStoreName(), slotPath);
+    copyFile(storePath, slotPath);
 
     defaults.setValue(kCurrentBackupNumberKey, (slot + 1) % backupSlotCount);
     defaults.synchronize();

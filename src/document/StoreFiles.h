@@ -42,8 +42,10 @@ public:
     static void migrateIfNeeded(const QString &from, const QString &to, const QString &backupTo);
     // Runs the whole chain of older store names, oldest first.
     static void backupOnMigrationIfNeeded();
-    // Copies the current store file into the next rotating backup slot.
-    static void backupCurrentStore();
+    // Copies a store file into the next rotating backup slot, a file beside
+    // it named "backup<slot>_<store file name>"; by default the
+    // application's store. Nothing happens for an empty path.
+    static void backupCurrentStore(const QString &storePath = pathForDataFile());
 
     // The first steps of opening the store: runs the migration chain, then
     // logs and answers the store file's path. Empty, with the reason for the

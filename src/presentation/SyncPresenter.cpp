@@ -1,5 +1,6 @@
 #include "SyncPresenter.h"
 
+#include "Defaults.h"
 #include "Logging.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
@@ -9,6 +10,7 @@
 #include "TODOList.h"
 #include "Utils.h"
 
+#include <QDesktopServices>
 #include <QTimer>
 
 SyncPresenter::SyncPresenter(MyDocument *document, SyncController *controller, SyncLogin *login,
@@ -66,8 +68,11 @@ void SyncPresenter::fillOutLogin(std::function<void()> then)
                                                                                         const QString &password) {
         if (!self)
             return;
+        // Without a key store the password typed for this e-mail earlier in
+        // the session is still the one to use.
+        if (!password.isEmpty() || email != self->m_email)
+            self->setPassword(password);
         self->setEmail(email);
-        self->setPassword(password);
         then();
     });
 }
@@ -86,13 +91,28 @@ void SyncPresenter::showSyncWindow(QuickSync quickSync, const QString &initMessa
     setLabel(initMessage);
     // Every sync starts from a saved store; a failed save is reported and the sync goes on.
     m_document->saveFile();
-    if (quickSync == QuickSync::Off) {
+    if (quickSync == QuickSync::On)
+        silentSyncAfterSave();
+    else
+        syncAfterSave();
+}
+
+void SyncPresenter::syncAfterSave()
+{
+    m_sheetShown = true;
+    // The sheet opens with the remembered login, unless one is typed already.
+    if (!m_email.isEmpty()) {
         emit sheetRequested();
         return;
     }
+    fillOutLogin([this] { emit sheetRequested(); });
+}
+
+void SyncPresenter::silentSyncAfterSave()
+{
     fillOutLogin([this] {
         if (!syncIfPossible())
-            emit sheetRequested(); // no complete login: the user types one
+            syncAfterSave(); // no complete login: the user types one
     });
 }
 
@@ -116,6 +136,56 @@ void SyncPresenter::closeSheet()
 {
     m_login->saveUserEmailPassword(m_email, m_password);
     emit sheetClosed();
+    // Back in the window: the search field has the focus, and what the sync
+    // brought shows through the filters.
+    if (std::exchange(m_sheetShown, false) && m_document) {
+        m_document->view()->focusSearchField();
+        m_document->updateFilters();
+        m_document->refreshController();
+    }
+}
+
+void SyncPresenter::openSignupURL()
+{
+    openAccountPage(QStringLiteral("/sync_create_account"));
+}
+
+void SyncPresenter::resetAccount()
+{
+    openAccountPage(QStringLiteral("/sync_reset_password"));
+}
+
+// The e-mail is percent-encoded, so an address with "&" or "+" arrives whole.
+void SyncPresenter::openAccountPage(const QString &path)
+{
+    QUrl url(QStringLiteral("https://%1%2").arg(SyncSettings::makerWebHost(), path));
+    if (!m_email.isEmpty())
+        url.setQuery(QStringLiteral("email=%1&platform=mac").arg(QString::fromLatin1(QUrl::toPercentEncoding(m_email))));
+    qCInfo(lcSync).noquote() << QStringLiteral("Calling URL: %1").arg(url.toString(QUrl::FullyEncoded));
+    QDesktopServices::openUrl(url);
+}
+
+QString SyncPresenter::serverAddress() const
+{
+    return SyncSettings::syncServerBaseURL().toString();
+}
+
+bool SyncPresenter::setServerAddress(const QString &address)
+{
+    const QString text = address.trimmed();
+    const QUrl url(text, QUrl::StrictMode);
+    const bool web = url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http");
+    if (!text.isEmpty() && (!url.isValid() || !web || url.host().isEmpty())) {
+        setLabel(tr("The sync server's address must begin with https:// (or http://) and name a host"));
+        emit serverAddressChanged(); // the field shows the address in use again
+        return false;
+    }
+    if (text.isEmpty())
+        Defaults::standard().remove(QStringLiteral("syncServerBaseURL"));
+    else
+        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), url.toString());
+    emit serverAddressChanged();
+    return true;
 }
 
 // --- The exchange ------------------------------------------------------------------------

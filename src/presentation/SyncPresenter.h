@@ -23,6 +23,7 @@ class SyncPresenter : public QObject
     Q_PROPERTY(QString label READ label NOTIFY labelChanged)
     Q_PROPERTY(bool buttonsEnabled READ buttonsEnabled NOTIFY buttonsEnabledChanged)
     Q_PROPERTY(bool syncing READ isSyncing NOTIFY syncingChanged)
+    Q_PROPERTY(QString serverAddress READ serverAddress NOTIFY serverAddressChanged)
 public:
     enum class QuickSync { Off, On };
     static constexpr int TrackingPauseMilliseconds = 1000;
@@ -37,11 +38,16 @@ public:
     bool buttonsEnabled() const { return m_buttonsEnabled; }
     bool isSyncing() const;
 
-    // Saves the document, then syncs at once when quick sync is on and the
-    // stored login is complete, or asks for the sheet (sheetRequested).
-    // `after` runs once the exchange has ended, successful or not.
+    // Saves the document, then goes on with silentSyncAfterSave() when quick
+    // sync is on, else with syncAfterSave(). `after` runs once the exchange
+    // has ended, successful or not.
     void showSyncWindow(QuickSync quickSync, const QString &initMessage = {}, std::function<void()> after = {});
-    // Starts an exchange with the stored login when it is complete.
+    // Shows the sheet (sheetRequested); when it ends, the search field takes
+    // the focus and the quadrants are filtered again.
+    void syncAfterSave();
+    // Syncs with the stored login; without a complete one, shows the sheet.
+    void silentSyncAfterSave();
+    // Starts an exchange with the login in the fields when it is complete.
     bool syncIfPossible();
     // The sheet's sync button.
     void beginSync();
@@ -50,12 +56,23 @@ public:
     // The sheet became the active window.
     void sheetActivated();
 
+    // The maker's account pages in the browser, with the e-mail when one is typed.
+    void openSignupURL();
+    void resetAccount();
+
+    // The sync server's base address ("syncServerBaseURL"). An address that
+    // is not http or https with a host is refused (no, and the label says
+    // so); an empty one goes back to the default.
+    QString serverAddress() const;
+    bool setServerAddress(const QString &address);
+
 signals:
     void emailChanged();
     void passwordChanged();
     void labelChanged();
     void buttonsEnabledChanged();
     void syncingChanged();
+    void serverAddressChanged();
     void sheetRequested();
     void sheetClosed();
 
@@ -67,6 +84,7 @@ private:
     void syncFailedWithMessage(const QString &message);
     void afterExchange();
     void fillOutLogin(std::function<void()> then);
+    void openAccountPage(const QString &path);
 
     QPointer<MyDocument> m_document;
     SyncController *m_controller;
@@ -77,6 +95,7 @@ private:
     QString m_initSyncingMessage;
     bool m_buttonsEnabled = true;
     QuickSync m_quickSync = QuickSync::Off;
+    bool m_sheetShown = false; // by syncAfterSave, until closeSheet
     std::function<void()> m_onDidSync;
     QUrl m_origSelectedList; // selected again after a successful sync
 };

@@ -40,7 +40,7 @@ void PingController::sendNext()
         if (reply.body)
             qCInfo(lcSync) << "Ping was successful";
         else
-            qCWarning(lcSync) << "Ping connection failed with this error: the connection failed";
+            qCWarning(lcSync).noquote() << QStringLiteral("Ping connection failed with this error: %1").arg(reply.error);
         self->sendNext();
     });
 }

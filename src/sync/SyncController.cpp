@@ -4,6 +4,7 @@
 #include "Defaults.h"
 #include "Gzip.h"
 #include "Logging.h"
+#include "ManagedObjectContext.h"
 #include "MyDocument.h"
 #include "PayloadBuilder.h"
 #include "ServerDataMerger.h"
@@ -20,9 +21,11 @@ DocumentSyncStore::DocumentSyncStore(MyDocument &document)
 {
 }
 
+// The file the document has open, which is not always the application's
+// store (corvanectl --store); a store without a file has nothing to back up.
 void DocumentSyncStore::backup()
 {
-    StoreFiles::backupCurrentStore();
+    StoreFiles::backupCurrentStore(m_document.managedObjectContext()->storePath());
 }
 
 QByteArray DocumentSyncStore::payload()
@@ -55,9 +58,12 @@ void HttpSyncTransport::post(const QNetworkRequest &request, const QByteArray &b
     QNetworkRequest sent = request;
     sent.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     QNetworkReply *reply = m_network->post(sent, body);
-    // A redirect is followed as proposed, except from HTTPS to plain HTTP.
-    connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl &target) {
-        if (reply->url().scheme() == QLatin1String("https") && target.scheme() != QLatin1String("https")) {
+    // A redirect is followed as proposed, except away from HTTPS once a
+    // request went out over it. (The reply's own URL already names the
+    // target when this signal comes, so it cannot tell where it came from.)
+    const bool secure = sent.url().scheme() == QLatin1String("https");
+    connect(reply, &QNetworkReply::redirected, reply, [reply, secure](const QUrl &target) {
+        if (secure && target.scheme() != QLatin1String("https")) {
             qCWarning(lcSync).noquote() << QStringLiteral("Refusing a redirect from HTTPS to %1").arg(target.toString());
             reply->abort();
             return;
@@ -66,10 +72,13 @@ void HttpSyncTransport::post(const QNetworkRequest &request, const QByteArray &b
     });
     connect(reply, &QNetworkReply::finished, this, [reply, done = std::move(done)] {
         reply->deleteLater();
+        // An error status still brings a body to read; a refused redirect or
+        // a time-out (both cancel the reply) brings none.
         if (reply->error() != QNetworkReply::NoError
-            && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull()) {
+            && (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isNull()
+                || reply->error() == QNetworkReply::OperationCanceledError)) {
             qCWarning(lcSync).noquote() << reply->errorString();
-            done({std::nullopt});
+            done({std::nullopt, reply->errorString()});
             return;
         }
         QByteArray body = reply->readAll();

@@ -50,6 +50,7 @@ class SyncTransport
 public:
     struct Reply {
         std::optional<QByteArray> body; // none: the connection failed
+        QString error = {};             // why it failed, in Qt's words
     };
     using Done = std::function<void(const Reply &)>;
     virtual ~SyncTransport() = default;

@@ -8,6 +8,7 @@
 #include "TodoModel.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -288,6 +289,12 @@ private slots:
         // The password read from the standard input is the one sent.
         if (exitCode == 0)
             QVERIFY(server.requests.value(0).body.contains("&password=" + SyncUtils::HashAndSalt(u"pw"_s).toUtf8()));
+        // Whatever the reply, an upload backs up the file synced, beside it; the application's store is left alone.
+        const bool uploaded = password != "\n";
+        QCOMPARE(QFileInfo::exists(path(u"backup0_store.sqlite"_s)), uploaded);
+        if (uploaded)
+            QCOMPARE(namesOf(dump(path(u"backup0_store.sqlite"_s))["lists"_L1]), QStringList{u"Mine"_s});
+        QCOMPARE(folderEntries(path(u"xdg-data/Nuvalto/Corvane"_s)).filter(u"backup"_s), QStringList());
     }
 
 private:

@@ -1,10 +1,12 @@
 // The sync sheet's logic without widgets: what the label, the buttons, the
 // status bar and change tracking do around one exchange.
+#include "ArrayController.h"
 #include "DocumentFakes.h"
 #include "FakeKeyStore.h"
 #include "SyncController.h"
 #include "SyncLogin.h"
 #include "SyncPresenter.h"
+#include "SyncUtils.h"
 #include "TestSupport.h"
 
 #include <QSignalSpy>
@@ -135,6 +137,7 @@ private slots:
         s.presenter.showSyncWindow(SyncPresenter::QuickSync(quickSync), QStringLiteral("Syncing on start"));
         QVERIFY(!s.context()->hasChanges());
         QTEST(!sheet.isEmpty(), "sheet");
+        QCOMPARE(s.presenter.email(), QStringLiteral("ann@example.com"));
         QTEST(int(s.transport.bodies.size()), "requests");
         QCOMPARE(s.presenter.label(), s.transport.bodies.isEmpty() ? QStringLiteral("Syncing on start")
                                                                    : QStringLiteral("Preparing lists for syncing..."));
@@ -160,6 +163,70 @@ private slots:
         QCOMPARE(s.document->getSelectedProject(), work);
         // The quick sync closed the sheet, which keeps the login.
         QCOMPARE(s.keyStore.items.value({SyncLogin::Service, QStringLiteral("ann@example.com")}), QStringLiteral("pw"));
+    }
+
+    // Without a key store nothing is remembered across runs, but a quick
+    // sync later in the session still uses the password typed in the sheet.
+    void quickSyncWithoutKeyStore()
+    {
+        Sheet s;
+        s.keyStore.mode = FakeKeyStore::Mode::Unavailable;
+        s.presenter.setEmail(QStringLiteral("ann@example.com"));
+        s.presenter.setPassword(QStringLiteral("pw"));
+        s.presenter.closeSheet();
+        s.presenter.showSyncWindow(SyncPresenter::QuickSync::On);
+        QCOMPARE(s.transport.bodies.size(), 1);
+        QVERIFY(s.transport.bodies[0].contains("&password=" + SyncUtils::HashAndSalt(QStringLiteral("pw")).toUtf8()));
+    }
+
+    void sheetEnd_data()
+    {
+        QTest::addColumn<int>("quickSync");
+        QTest::addColumn<QStringList>("window"); // what the window is asked to do
+        QTest::newRow("sheet closed") << int(SyncPresenter::QuickSync::Off) << QStringList{"focusSearchField"};
+        QTest::newRow("quick sync, no sheet") << int(SyncPresenter::QuickSync::On) << QStringList();
+    }
+
+    // Once the sheet ends the user is back in the search field, with the
+    // quadrants filtered again; a quick sync without the sheet leaves the focus.
+    void sheetEnd()
+    {
+        QFETCH(int, quickSync);
+        Sheet s;
+        s.storeLogin(QStringLiteral("ann@example.com"), QStringLiteral("pw"));
+        s.selectedList();
+        s.item(0, QStringLiteral("Milk"));
+        s.document->filters().setSearchText(QStringLiteral("Bread"));
+        s.view.calls.clear();
+        s.presenter.showSyncWindow(SyncPresenter::QuickSync(quickSync));
+        if (quickSync == int(SyncPresenter::QuickSync::Off))
+            s.presenter.closeSheet();
+        QTRY_VERIFY(!s.presenter.isSyncing());
+        QTEST(s.view.calls.filter(QStringLiteral("focus")), "window");
+        QCOMPARE(s.document->controllerForQuadrant(0)->arrangedObjects().size(), 0);
+    }
+
+    void serverAddress_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("used");
+        QTest::newRow("https") << " https://sync.mine.org:8443 " << true << "https://sync.mine.org:8443";
+        QTest::newRow("no scheme") << "sync.mine.org" << false << "https://old.example.org";
+        QTest::newRow("another scheme") << "ftp://sync.mine.org" << false << "https://old.example.org";
+        QTest::newRow("empty: the default") << "" << true << "https://sync.example.com";
+    }
+
+    // The sheet's server field changes where syncs go; a mistyped address
+    // is refused rather than breaking every later sync.
+    void serverAddress()
+    {
+        QFETCH(QString, typed);
+        Sheet s;
+        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), QStringLiteral("https://old.example.org"));
+        QTEST(s.presenter.setServerAddress(typed), "accepted");
+        QTEST(SyncSettings::syncServerBaseURL().toString(), "used");
+        QTEST(s.presenter.serverAddress(), "used");
     }
 };
 

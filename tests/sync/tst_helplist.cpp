@@ -9,6 +9,7 @@
 #include "TODOItem.h"
 #include "TestSupport.h"
 
+#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -158,6 +159,23 @@ private slots:
         QVERIFY(server.requests[0].head.contains("Content-Type: application/x-www-form-urlencoded"));
         QCOMPARE(server.requests[0].body, "uid=" + SyncUtils::getDeviceUID().toUtf8()
                                               + "&version=linux 1.6.7.20130219-pcw&event=startapp&iosversion=Not collected");
+    }
+
+    // A ping that cannot reach the web host says why, in Qt's words.
+    void pingFailure()
+    {
+        QTemporaryDir dir;
+        Defaults::useFileForTesting(dir.filePath(QStringLiteral("defaults.ini")));
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        Defaults::standard().setValue(QStringLiteral("makerWebHost"), QStringLiteral("127.0.0.1:%1").arg(closed.serverPort()));
+        closed.close();
+        HttpSyncTransport transport;
+        PingController ping(&transport);
+        LogCapture log;
+        ping.pingServer(QStringLiteral("endapp"));
+        QTRY_VERIFY(log.contains(QStringLiteral("Ping connection failed with this error: Connection refused")));
+        Defaults::useFileForTesting(QString());
     }
 
     // Pings go one at a time and in order; a failed one does not hold up the next.

@@ -11,7 +11,14 @@
 #include "TestSupport.h"
 #include "WireLists.h"
 
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTest>
 
@@ -52,6 +59,67 @@ QByteArray gzip(const QByteArray &bytes)
     deflateEnd(&stream);
     return out;
 }
+
+// An HTTPS server on 127.0.0.1 with a self-signed certificate made for the
+// test: the first request is redirected to `location`, later ones get "<>".
+class TlsRedirectServer : public QObject
+{
+public:
+    QList<QByteArray> heads;
+    QByteArray location;
+
+    bool start(const QString &folder)
+    {
+        const QString cert = folder + QStringLiteral("/cert.pem"), key = folder + QStringLiteral("/key.pem");
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"), {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                                                  "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                                                  key, "-out", cert});
+        openssl.waitForFinished();
+        const QList<QSslCertificate> certificates = QSslCertificate::fromPath(cert);
+        if (openssl.exitCode() != 0 || certificates.isEmpty())
+            return false;
+        QSslConfiguration server = QSslConfiguration::defaultConfiguration();
+        server.setLocalCertificate(certificates.first());
+        server.setPrivateKey(QSslKey(readBytes(key), QSsl::Rsa));
+        m_server.setSslConfiguration(server);
+        // Only this test's client trusts the certificate.
+        QSslConfiguration client = QSslConfiguration::defaultConfiguration();
+        client.addCaCertificates(certificates);
+        QSslConfiguration::setDefaultConfiguration(client);
+        connect(&m_server, &QTcpServer::pendingConnectionAvailable, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        });
+        return m_server.listen(QHostAddress::LocalHost);
+    }
+    QString base() const { return QStringLiteral("https://127.0.0.1:%1").arg(m_server.serverPort()); }
+
+private:
+    void read(QTcpSocket *socket)
+    {
+        QByteArray &buffer = m_buffers[socket];
+        buffer += socket->readAll();
+        const qsizetype end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        qsizetype length = 0;
+        for (const QByteArray &line : buffer.left(end).split('\n')) {
+            if (line.toLower().startsWith("content-length:"))
+                length = line.mid(15).trimmed().toLongLong();
+        }
+        if (buffer.size() < end + 4 + length)
+            return;
+        heads << buffer.left(end);
+        const QByteArray answer = heads.size() == 1 ? "HTTP/1.1 307 X\r\nLocation: " + location + "\r\nContent-Length: 0\r\n"
+                                                    : QByteArray("HTTP/1.1 200 X\r\nContent-Length: 2\r\n");
+        socket->write(answer + "Connection: close\r\n\r\n" + (heads.size() == 1 ? "" : "<>"));
+        socket->disconnectFromHost();
+    }
+
+    QSslServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+};
 
 } // namespace
 
@@ -175,6 +243,37 @@ private slots:
         QTRY_COMPARE(finished.size(), 2);
         QCOMPARE(finished[1][0].value<SyncController::Outcome>(), SyncController::Outcome::ConnectionFailed);
         QCOMPARE(finished[1][1].toString(), QStringLiteral("Connection failed. Check your internet connectivity."));
+    }
+
+    void redirectFromHttps_data()
+    {
+        QTest::addColumn<bool>("toPlainHttp");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("to HTTPS: followed") << false << int(SyncController::Outcome::Succeeded);
+        QTest::newRow("to plain HTTP: refused") << true << int(SyncController::Outcome::ConnectionFailed);
+    }
+
+    // The body carries the login: it never follows a redirect to plain HTTP.
+    void redirectFromHttps()
+    {
+        QFETCH(bool, toPlainHttp);
+        const QSslConfiguration trusted = QSslConfiguration::defaultConfiguration();
+        const auto restore = qScopeGuard([&trusted] { QSslConfiguration::setDefaultConfiguration(trusted); });
+        ScriptedHttpServer plain;
+        TlsRedirectServer tls;
+        QVERIFY(tls.start(m_dir.path()));
+        tls.location = ((toPlainHttp ? plain.base().toString() : tls.base()) + QStringLiteral("/sync/moved")).toUtf8();
+        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), tls.base());
+        FakeStore store;
+        HttpSyncTransport transport;
+        SyncController sync(&store, &transport);
+        QSignalSpy finished(&sync, &SyncController::finished);
+        LogCapture quiet;
+        QVERIFY(sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
+        QTRY_COMPARE(finished.size(), 1);
+        QTEST(int(finished[0][0].value<SyncController::Outcome>()), "outcome");
+        QCOMPARE(tls.heads.size(), toPlainHttp ? 1 : 2);
+        QVERIFY(plain.requests.isEmpty());
     }
 
     // The first sync of a store sends everything; after a merge, only what changed.
