@@ -8,6 +8,7 @@
 #include "TODOItem.h"
 #include "TODOList.h"
 #include "TodoModel.h"
+#include "UndoManager.h"
 
 #include <QSet>
 
@@ -242,11 +243,17 @@ void MasterListDataSource::storeChanged(const ObjectsChange &change)
 void MasterListDataSource::asUndoStep(const QString &name, const std::function<void()> &change)
 {
     ManagedObjectContext *context = m_document->managedObjectContext();
-    // Changes made before are their own step; announcing closes this one.
-    context->processPendingChanges();
+    // Announcing the changes and closing the group at once, rather than at the
+    // end of the turn, keeps what came before and what comes after out of this step.
+    const auto closeStep = [context]() {
+        context->processPendingChanges();
+        if (UndoManager *undo = context->undoManager())
+            undo->closeAutomaticGroup();
+    };
+    closeStep();
     change();
     context->setUndoActionName(name);
-    context->processPendingChanges();
+    closeStep();
 }
 
 void MasterListDataSource::changeQuadrant(int quadrant)
