@@ -379,6 +379,7 @@ private slots:
         QTest::newRow("an item deleted") << u"delete ant"_s << QStringList{"removed 1-1", "changed 0-0"} << u"First:|cat|Second:|bee"_s;
         QTest::newRow("the last item of a group deleted")
             << u"delete bee"_s << QStringList{"removed 3-4"} << u"First:|ant|cat"_s;
+        QTest::newRow("a list deleted") << u"delete Second"_s << QStringList{"removed 3-4"} << u"First:|ant|cat"_s;
         QTest::newRow("a search narrows")
             << u"search"_s << QStringList{"removed 3-4", "removed 1-1"} << u"First:|cat"_s;
     }
@@ -414,6 +415,8 @@ private slots:
             f->context()->deleteObject(ant);
         else if (change == "delete bee"_L1)
             f->context()->deleteObject(bee);
+        else if (change == "delete Second"_L1)
+            f->context()->deleteObject(second);
         else
             source.setSearchString(u"ca"_s);
         f->context()->processPendingChanges();
