@@ -15,13 +15,19 @@ namespace {
 QString rowsText(const MasterListDataSource &source)
 {
     QStringList rows;
-    for (int row = 0; row < source.rows().size(); ++row) {
-        if (const TODOList *list = source.groupListAt(row))
-            rows << list->name() + u':';
-        else
-            rows << source.itemAt(row)->name();
-    }
+    for (int row = 0; row < source.rows().size(); ++row)
+        rows << (source.groupListAt(row) ? source.groupListAt(row)->name() + u':' : source.itemAt(row)->name());
     return rows.join(u'|');
+}
+
+// "item|list|quadrant title|colour text|icon", empty for no item.
+QString detailText(const MasterListDetail &detail)
+{
+    if (!detail.item)
+        return {};
+    return QStringList{detail.item->name(), detail.list->name(), detail.quadrantTitles.value(detail.quadrant),
+                       detail.colorText, detail.item->icon()}
+        .join(u'|');
 }
 
 } // namespace
@@ -45,15 +51,27 @@ private:
         TODOItem *made = f->document->newItemForProject(in, quadrant);
         made->setName(name);
         made->setIndex(index);
-        f->context()->processPendingChanges();
         return made;
     }
 
-private slots:
-    void init()
+    // "First:|ant|cat|Second:|bee" in every view but the dated ones.
+    void twoLists()
     {
-        f = std::make_unique<DocumentFixture>();
+        TODOList *first = list(u"First"_s, 2), *second = list(u"Second"_s, 1);
+        first->setTextFirstQuadrant(u"Now"_s);
+        first->setColorFirstQuadrant(u"{0, 0, 1, 1}"_s);
+        second->setTextThirdQuadrant(u"Soon"_s);
+        second->setColorThirdQuadrant(u"{0, 1, 0, 1}"_s);
+        second->setTextFourthQuadrant(u"Later"_s);
+        second->setColorFourthQuadrant(u"{1, 0, 0, 1}"_s);
+        item(first, u"ant"_s, 200);
+        item(first, u"cat"_s, 100);
+        item(second, u"bee"_s, 0, 3);
+        f->context()->processPendingChanges();
     }
+
+private slots:
+    void init() { f = std::make_unique<DocumentFixture>(); }
     void cleanup() { f.reset(); }
 
     void views_data()
@@ -115,18 +133,18 @@ private slots:
         QTest::addColumn<QString>("login");
         QTest::addColumn<QString>("rows");
 
-        const QString all = u"Home:|Milk|Crème brûlée|Work:|Report|50% done"_s;
+        const QString all = u"Home:|Milk|Crème brûlée|Work:|Report|50% done"_s, ann = u"Home:|Milk|Work:|Report"_s;
         QTest::newRow("no search") << QString() << QList<int>{} << QString() << all;
         QTest::newRow("one character filters nothing") << u"m"_s << QList<int>{} << QString() << all;
-        QTest::newRow("the second one does, in notes too") << u"mi"_s << QList<int>{} << QString() << u"Home:|Milk|Work:|Report"_s;
+        QTest::newRow("the second one does, in notes too") << u"mi"_s << QList<int>{} << QString() << ann;
         QTest::newRow("case and accents ignored") << u"CREME"_s << QList<int>{} << QString() << u"Home:|Crème brûlée"_s;
         QTest::newRow("taken literally") << u"0%"_s << QList<int>{} << QString() << u"Work:|50% done"_s;
         QTest::newRow("nothing found") << u"zz"_s << QList<int>{} << QString() << QString();
-        QTest::newRow("me only, exact name") << QString() << QList<int>{1} << u"ann"_s << u"Home:|Milk|Work:|Report"_s;
+        QTest::newRow("me only, exact name") << QString() << QList<int>{1} << u"ann"_s << ann;
         QTest::newRow("me only without a login") << QString() << QList<int>{1} << QString() << all;
         QTest::newRow("me only and a search") << u"rep"_s << QList<int>{1} << u"bob"_s << QString();
         QTest::newRow("everyone again") << QString() << QList<int>{1, 0} << u"ann"_s << all;
-        QTest::newRow("an unknown choice keeps the owner") << QString() << QList<int>{1, 2} << u"ann"_s << u"Home:|Milk|Work:|Report"_s;
+        QTest::newRow("an unknown choice keeps the owner") << QString() << QList<int>{1, 2} << u"ann"_s << ann;
     }
 
     void searchAndOwner()
@@ -139,11 +157,8 @@ private slots:
             Defaults::standard().setValue(u"cv-login"_s, login);
         TODOList *home = list(u"Home"_s, 2), *work = list(u"Work"_s, 1);
         const QList<std::tuple<TODOList *, QString, QString, QString>> items{
-            {home, u"Milk"_s, u"ann"_s, QString()},
-            {home, u"Crème brûlée"_s, u"bob"_s, u"dessert"_s},
-            {work, u"Report"_s, u"ann"_s, u"milk figures"_s},
-            {work, u"50% done"_s, u"Ann"_s, QString()},
-        };
+            {home, u"Milk"_s, u"ann"_s, QString()}, {home, u"Crème brûlée"_s, u"bob"_s, u"dessert"_s},
+            {work, u"Report"_s, u"ann"_s, u"milk figures"_s}, {work, u"50% done"_s, u"Ann"_s, QString()}};
         int index = 100;
         for (const auto &[in, name, owner, notes] : items) {
             TODOItem *made = item(in, name, index--);
@@ -166,8 +181,7 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("rows");
 
-        const QVariant absent;
-        QTest::newRow("nothing stored") << absent << absent << 0 << u"Overdue Items"_s << QString();
+        QTest::newRow("nothing stored") << QVariant() << QVariant() << 0 << u"Overdue Items"_s << QString();
         QTest::newRow("by index, descending") << QVariant(0) << QVariant(7) << 0 << u"All Items"_s
                                               << u"beta:|b|Gamma:|g|Alpha:|x2|x1"_s;
         QTest::newRow("by index, ascending") << QVariant(1) << QVariant(3) << 0 << u"First Quadrant's Items"_s
@@ -237,7 +251,6 @@ private slots:
         TODOItem *x = item(l, u"X"_s);
         x->setDueDate(localTime(2024, 6, 11, 9));
         x->setFrequency(frequency);
-        f->context()->processPendingChanges();
         MasterListDataSource source(f->document.get());
         source.setViewMode(MasterView::Overdue);
         MasterListModel model(&source);
@@ -258,114 +271,64 @@ private slots:
             QVERIFY(undo->canUndo());
             undo->undo();
         }
-        f->context()->processPendingChanges();
         QCOMPARE(x->state(), 0);
         QCOMPARE(l->contains().size(), 1);
     }
 
-    void itemActions_data()
+    void selectionAndActions_data()
     {
+        QTest::addColumn<int>("row"); // selected in the view; -1: as the rebuild left it
         QTest::addColumn<QString>("action");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<int>("quadrant");
-        QTest::addColumn<QString>("icon");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<bool>("undoable");
 
-        QTest::newRow("to the third quadrant") << u"quadrant"_s << QVariant(2) << 2 << u"empty_orange128.png"_s;
-        QTest::newRow("no fifth quadrant") << u"quadrant"_s << QVariant(4) << 1 << u"empty_orange128.png"_s;
-        QTest::newRow("icon") << u"icon"_s << QVariant(u"star128.png"_s) << 1 << u"star128.png"_s;
+        const QString bee = u"bee|Second|Later|{1, 0, 0, 1}|empty_orange128.png"_s;
+        QTest::newRow("after a rebuild: the first item") << -1 << QString() << u"ant|First|Now|{0, 0, 1, 1}|empty_orange128.png"_s << false;
+        QTest::newRow("an item of the second group") << 4 << QString() << bee << false;
+        QTest::newRow("a group row shows nothing") << 3 << QString() << QString() << false;
+        QTest::newRow("to the third quadrant") << 4 << u"quadrant 2"_s << u"bee|Second|Soon|{0, 1, 0, 1}|empty_orange128.png"_s << true;
+        QTest::newRow("no fifth quadrant") << 4 << u"quadrant 4"_s << bee << false;
+        QTest::newRow("icon") << 4 << u"icon star128.png"_s << u"bee|Second|Later|{1, 0, 0, 1}|star128.png"_s << true;
+        QTest::newRow("to the item in the main window") << 4 << u"jump"_s << bee << false;
     }
 
-    // Quadrant and icon changes reach the item and the detail, one undo step each.
-    void itemActions()
-    {
-        QFETCH(QString, action);
-        QFETCH(QVariant, value);
-        QFETCH(int, quadrant);
-        QFETCH(QString, icon);
-        TODOList *l = list(u"L"_s, 0);
-        l->setColorThirdQuadrant(u"{0.1, 0.2, 0.3, 1}"_s);
-        TODOItem *x = item(l, u"X"_s, 0, 1);
-        MasterListDataSource source(f->document.get());
-        source.setViewMode(MasterView::All);
-        f->context()->undoManager()->removeAllActions();
-        QSignalSpy detailChanged(&source, &MasterListDataSource::detailChanged);
-
-        if (action == "quadrant"_L1)
-            source.changeQuadrant(value.toInt());
-        else
-            source.setIcon(value.toString());
-        QCOMPARE(x->quadrant(), quadrant);
-        QCOMPARE(x->icon(), icon);
-        QCOMPARE(source.detail().quadrant, quadrant);
-        QCOMPARE(source.detail().colorText, quadrant == 2 ? l->colorThirdQuadrant() : l->colorSecondQuadrant());
-        const bool changed = quadrant != 1 || icon != "empty_orange128.png"_L1;
-        QCOMPARE(detailChanged.isEmpty(), !changed);
-        QCOMPARE(f->context()->undoManager()->canUndo(), changed);
-        if (changed) {
-            f->context()->undoManager()->undo();
-            QCOMPARE(x->quadrant(), 1);
-            QCOMPARE(x->icon(), u"empty_orange128.png"_s);
-        }
-    }
-
-    // Going to the selected item selects its list and the item in the main window.
-    void goToItemInMainWindow()
-    {
-        f->document->setUp();
-        TODOList *first = list(u"First"_s, 2), *second = list(u"Second"_s, 1);
-        item(first, u"a"_s);
-        TODOItem *b = item(second, u"b"_s, 0, 3);
-        f->document->selectProject(first);
-        MasterListDataSource source(f->document.get());
-        source.setViewMode(MasterView::All);
-        QSignalSpy requested(&source, &MasterListDataSource::mainWindowRequested);
-        source.rowController()->setSelectionIndexes({3});
-        QVERIFY(source.goToSelectedItemInMainWindow());
-        QCOMPARE(f->document->getSelectedProject(), second);
-        QCOMPARE(f->document->selectedItemsInQuadrant(3), QList<TODOItem *>{b});
-        QCOMPARE(requested.size(), 1);
-
-        source.rowController()->setSelectionIndexes({2});  // a group row
-        QVERIFY(!source.goToSelectedItemInMainWindow());
-        QCOMPARE(requested.size(), 1);
-    }
-
-    void detailFollowsSelection_data()
-    {
-        QTest::addColumn<int>("row"); // -1: as the rebuild left it
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QString>("title");
-
-        QTest::newRow("after a rebuild: the first item") << -1 << u"a"_s << u"First"_s << u"Now"_s;
-        QTest::newRow("an item of the second group") << 3 << u"b"_s << u"Second"_s << u"Later"_s;
-        QTest::newRow("a group row shows nothing") << 2 << QString() << QString() << QString();
-    }
-
-    void detailFollowsSelection()
+    // The detail follows the selection and the item's changes, each change one undo step.
+    void selectionAndActions()
     {
         QFETCH(int, row);
-        QFETCH(QString, item);
-        QFETCH(QString, list);
-        QFETCH(QString, title);
-        TODOList *first = this->list(u"First"_s, 2), *second = this->list(u"Second"_s, 1);
-        first->setTextFirstQuadrant(u"Now"_s);
-        second->setTextFourthQuadrant(u"Later"_s);
-        second->setColorFourthQuadrant(u"{1, 0, 0, 1}"_s);
-        this->item(first, u"a"_s);
-        this->item(second, u"b"_s, 0, 3);
+        QFETCH(QString, action);
+        QFETCH(QString, detail);
+        QFETCH(bool, undoable);
+        f->document->setUp();
+        twoLists();
         MasterListDataSource source(f->document.get());
         source.setViewMode(MasterView::All);
         MasterListModel model(&source);
+        QVERIFY(!(model.flags(model.index(3)) & Qt::ItemIsSelectable));
         if (row >= 0)
             model.selectionModel()->select(model.index(row), QItemSelectionModel::ClearAndSelect);
-        const MasterListDetail &detail = source.detail();
-        QCOMPARE(detail.item ? detail.item->name() : QString(), item);
-        QCOMPARE(detail.list ? detail.list->name() : QString(), list);
-        QCOMPARE(detail.quadrant >= 0 ? detail.quadrantTitles.value(detail.quadrant) : QString(), title);
-        QCOMPARE(detail.colorText, detail.list ? (detail.list == second ? u"{1, 0, 0, 1}"_s : first->colorFirstQuadrant()) : QString());
-        // Group rows cannot be selected in a view.
-        QVERIFY(!(model.flags(model.index(0)) & Qt::ItemIsSelectable));
+        UndoManager *undo = f->context()->undoManager();
+        undo->removeAllActions();
+        const QString before = detailText(source.detail());
+
+        const QString value = action.section(u' ', 1);
+        if (action.startsWith("quadrant"_L1)) {
+            source.changeQuadrant(value.toInt());
+        } else if (action.startsWith("icon"_L1)) {
+            source.setIcon(value);
+        } else if (action == "jump"_L1) {
+            QSignalSpy requested(&source, &MasterListDataSource::mainWindowRequested);
+            QVERIFY(source.goToSelectedItemInMainWindow());
+            QCOMPARE(requested.size(), 1);
+            QCOMPARE(f->document->getSelectedProject()->name(), u"Second"_s);
+            QCOMPARE(f->document->selectedItemsInQuadrant(3).value(0), source.selectedItem());
+        }
+        QCOMPARE(detailText(source.detail()), detail);
+        QCOMPARE(undo->canUndo(), undoable);
+        if (undoable) {
+            undo->undo();
+            QCOMPARE(detailText(source.detail()), before);
+        }
     }
 
     void modelRowChanges_data()
@@ -374,14 +337,13 @@ private slots:
         QTest::addColumn<QStringList>("emitted");
         QTest::addColumn<QString>("rows");
 
-        QTest::newRow("an item completed") << u"complete bee"_s << QStringList{"changed 4-4"} << u"First:|ant|cat|Second:|bee"_s;
+        QTest::newRow("an item completed") << u"complete"_s << QStringList{"changed 4-4"} << u"First:|ant|cat|Second:|bee"_s;
         QTest::newRow("a list renamed") << u"rename"_s << QStringList{"changed 0-0"} << u"Renamed:|ant|cat|Second:|bee"_s;
-        QTest::newRow("an item deleted") << u"delete ant"_s << QStringList{"removed 1-1", "changed 0-0"} << u"First:|cat|Second:|bee"_s;
-        QTest::newRow("the last item of a group deleted")
-            << u"delete bee"_s << QStringList{"removed 3-4"} << u"First:|ant|cat"_s;
-        QTest::newRow("a list deleted") << u"delete Second"_s << QStringList{"removed 3-4"} << u"First:|ant|cat"_s;
-        QTest::newRow("a search narrows")
-            << u"search"_s << QStringList{"removed 3-4", "removed 1-1"} << u"First:|cat"_s;
+        QTest::newRow("an item deleted") << u"delete row 1"_s << QStringList{"removed 1-1", "changed 0-0"}
+                                         << u"First:|cat|Second:|bee"_s;
+        QTest::newRow("the last item of a group deleted") << u"delete row 4"_s << QStringList{"removed 3-4"} << u"First:|ant|cat"_s;
+        QTest::newRow("a list deleted") << u"delete row 3"_s << QStringList{"removed 3-4"} << u"First:|ant|cat"_s;
+        QTest::newRow("a search narrows") << u"search"_s << QStringList{"removed 3-4", "removed 1-1"} << u"First:|cat"_s;
     }
 
     // Edits and rebuilds reach views as row-level changes, never as a reset.
@@ -390,10 +352,7 @@ private slots:
         QFETCH(QString, change);
         QFETCH(QStringList, emitted);
         QFETCH(QString, rows);
-        TODOList *first = list(u"First"_s, 2), *second = list(u"Second"_s, 1);
-        TODOItem *ant = item(first, u"ant"_s, 200);
-        item(first, u"cat"_s, 100);
-        TODOItem *bee = item(second, u"bee"_s);
+        twoLists();
         MasterListDataSource source(f->document.get());
         source.setViewMode(MasterView::All);
         MasterListModel model(&source);
@@ -403,20 +362,15 @@ private slots:
                 [&](const QModelIndex &, int from, int to) { log << u"removed %1-%2"_s.arg(from).arg(to); });
         connect(&model, &QAbstractItemModel::rowsInserted, this,
                 [&](const QModelIndex &, int from, int to) { log << u"inserted %1-%2"_s.arg(from).arg(to); });
-        connect(&model, &QAbstractItemModel::dataChanged, this, [&](const QModelIndex &from, const QModelIndex &to) {
-            log << u"changed %1-%2"_s.arg(from.row()).arg(to.row());
-        });
+        connect(&model, &QAbstractItemModel::dataChanged, this,
+                [&](const QModelIndex &from, const QModelIndex &to) { log << u"changed %1-%2"_s.arg(from.row()).arg(to.row()); });
 
-        if (change == "complete bee"_L1)
+        if (change == "complete"_L1)
             source.markAsDoneItemInRow(4);
         else if (change == "rename"_L1)
-            first->setName(u"Renamed"_s);
-        else if (change == "delete ant"_L1)
-            f->context()->deleteObject(ant);
-        else if (change == "delete bee"_L1)
-            f->context()->deleteObject(bee);
-        else if (change == "delete Second"_L1)
-            f->context()->deleteObject(second);
+            source.groupListAt(0)->setName(u"Renamed"_s);
+        else if (change.startsWith("delete"_L1))
+            f->context()->deleteObject(source.rows().value(change.mid(11).toInt()));
         else
             source.setSearchString(u"ca"_s);
         f->context()->processPendingChanges();
