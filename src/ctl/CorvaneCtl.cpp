@@ -5,6 +5,7 @@
 #include "KeyStore.h"
 #include "ListFiles.h"
 #include "ManagedObjectContext.h"
+#include "MasterListDataSource.h"
 #include "MyDocument.h"
 #include "ObjectModel.h"
 #include "StoreFiles.h"
@@ -47,6 +48,7 @@ constexpr CommandInfo kCommands[] = {
     {"add-item", "Add an item to a list."},
     {"help-list", "Download the help list from the sync server and add its lists."},
     {"sync", "Sync the store with the sync server."},
+    {"master", "Print the master list: the open items of every list, grouped by list."},
 };
 
 bool isCommand(const QString &name)
@@ -201,6 +203,64 @@ private:
     QList<Saved> m_saved;
 };
 
+// --- master ----------------------------------------------------------------------------
+
+// The views of --view, in the order of the master list's view modes.
+const QStringList kMasterViews = {QStringLiteral("overdue"), QStringLiteral("today"), QStringLiteral("week"),
+                                  QStringLiteral("q1"), QStringLiteral("q2"), QStringLiteral("q3"),
+                                  QStringLiteral("q4"), QStringLiteral("all")};
+
+// The rows as groups: [{"name": list, "items": [{"name", "quadrant", "dueDate", "allDay"}]}],
+// due dates in whole seconds since the epoch.
+QJsonArray masterGroups(const MasterListDataSource &source)
+{
+    QJsonArray groups;
+    QJsonObject group;
+    QJsonArray items;
+    const auto finishGroup = [&]() {
+        if (group.isEmpty())
+            return;
+        group.insert(QStringLiteral("items"), items);
+        groups.append(group);
+        items = QJsonArray();
+    };
+    for (int row = 0; row < source.rows().size(); ++row) {
+        if (const TODOList *list = source.groupListAt(row)) {
+            finishGroup();
+            group = QJsonObject{{QStringLiteral("name"), list->name()}};
+            continue;
+        }
+        const TODOItem *item = source.itemAt(row);
+        const QDateTime due = item->dueDate();
+        items.append(QJsonObject{
+            {QStringLiteral("name"), item->name()},
+            {QStringLiteral("quadrant"), item->quadrant()},
+            {QStringLiteral("dueDate"), due.isValid() ? QJsonValue(due.toSecsSinceEpoch()) : QJsonValue(QJsonValue::Null)},
+            {QStringLiteral("allDay"), item->allDay()},
+        });
+    }
+    finishGroup();
+    return groups;
+}
+
+// A group name per line, its items indented below with their due dates in local time.
+void writeMasterText(QTextStream &out, const QJsonArray &groups)
+{
+    for (const QJsonValue &group : groups) {
+        out << group[QLatin1String("name")].toString() << '\n';
+        for (const QJsonValue &item : group[QLatin1String("items")].toArray()) {
+            out << "    " << item[QLatin1String("name")].toString();
+            if (!item[QLatin1String("dueDate")].isNull()) {
+                const QDateTime due = QDateTime::fromSecsSinceEpoch(item[QLatin1String("dueDate")].toInteger());
+                const QString format = item[QLatin1String("allDay")].toBool() ? QStringLiteral("yyyy-MM-dd")
+                                                                              : QStringLiteral("yyyy-MM-dd HH:mm");
+                out << "  due " << due.toLocalTime().toString(format);
+            }
+            out << '\n';
+        }
+    }
+}
+
 } // namespace
 
 QString CorvaneCtl::parseDue(const QString &text, QDateTime *due, bool *allDay)
@@ -347,6 +407,8 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
         parser.addOption(serverOption);
         parser.addOption(emailOption);
         parser.addOption(passwordOption);
+    } else if (command == QLatin1String("master")) {
+        addMasterOptions(parser);
     }
 
     if (!parser.parse(QStringList{m_program} + arguments))
@@ -370,6 +432,9 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
 
     // Everything on the command line is checked before the store is opened.
     const QStringList positional = parser.positionalArguments();
+
+    if (command == QLatin1String("master"))
+        return master(parser, storePath);
 
     if (command == QLatin1String("dump")) {
         if (!positional.isEmpty())
@@ -737,6 +802,54 @@ int CorvaneCtl::sync(MyDocument &document, const SyncRequest &request)
 }
 
 // --- Messages ------------------------------------------------------------------------------
+
+// --- master ------------------------------------------------------------------------------------
+
+void CorvaneCtl::addMasterOptions(QCommandLineParser &parser)
+{
+    parser.addOption(QCommandLineOption(QStringLiteral("view"),
+                                        QStringLiteral("The view: %1. Default: the one the master list showed last.")
+                                            .arg(kMasterViews.join(QStringLiteral(", "))),
+                                        QStringLiteral("VIEW")));
+    parser.addOption(QCommandLineOption(QStringLiteral("search"),
+                                        QStringLiteral("Only items whose name or notes contain TEXT (two characters or more)."),
+                                        QStringLiteral("TEXT")));
+    parser.addOption(QCommandLineOption(QStringLiteral("json"), QStringLiteral("Print the groups as JSON.")));
+}
+
+int CorvaneCtl::master(const QCommandLineParser &parser, const QString &storePath)
+{
+    const QString command = QStringLiteral("master");
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(command, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+    for (const QString &option : {QStringLiteral("view"), QStringLiteral("search")}) {
+        if (parser.values(option).size() > 1)
+            return usageError(command, QStringLiteral("--%1 is given more than once").arg(option));
+    }
+    const qsizetype view = parser.isSet(QStringLiteral("view")) ? kMasterViews.indexOf(parser.value(QStringLiteral("view"))) : -1;
+    if (parser.isSet(QStringLiteral("view")) && view < 0)
+        return usageError(command, QStringLiteral("the view must be one of %1, not '%2'")
+                                       .arg(kMasterViews.join(QStringLiteral(", ")), parser.value(QStringLiteral("view"))));
+
+    std::unique_ptr<MyDocument> document = openDocument(storePath, false, StoreAccess::Read);
+    if (!document)
+        return Failure;
+    // Items inside a group come in the order chosen for the quadrants.
+    document->loadPreferences();
+    MasterListDataSource source(document.get());
+    source.setSearchString(parser.value(QStringLiteral("search")));
+    if (view < 0)
+        source.reloadData();
+    else
+        source.setViewMode(int(view));
+
+    const QJsonArray groups = masterGroups(source);
+    if (parser.isSet(QStringLiteral("json")))
+        m_out << QJsonDocument(groups).toJson(QJsonDocument::Indented);
+    else
+        writeMasterText(m_out, groups);
+    return Success;
+}
 
 int CorvaneCtl::usageError(const QString &command, const QString &message)
 {

@@ -297,6 +297,77 @@ private slots:
         QCOMPARE(folderEntries(path(u"xdg-data/Nuvalto/Corvane"_s)).filter(u"backup"_s), QStringList());
     }
 
+    void master_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("output"); // {dN}: the date N days from today
+
+        const QByteArray all = "One\n    Late  due {d-1}\n    Now  due {d0} 09:30\nTwo\n    Soon  due {d6}\n    Later  due {d7}\n    Undated\n";
+        QTest::newRow("stored view: none, overdue") << QStringList{} << 0 << QByteArray("One\n    Late  due {d-1}\n");
+        QTest::newRow("today") << QStringList{"--view", "today"} << 0 << QByteArray("One\n    Now  due {d0} 09:30\n");
+        QTest::newRow("this week") << QStringList{"--view", "week"} << 0
+                                   << QByteArray("One\n    Now  due {d0} 09:30\nTwo\n    Soon  due {d6}\n");
+        QTest::newRow("fourth quadrant") << QStringList{"--view", "q4"} << 0 << QByteArray("Two\n    Later  due {d7}\n    Undated\n");
+        QTest::newRow("all") << QStringList{"--view", "all"} << 0 << all;
+        QTest::newRow("one character filters nothing") << QStringList{"--view", "all", "--search", "l"} << 0 << all;
+        QTest::newRow("search") << QStringList{"--view", "all", "--search", "LA"} << 0
+                                << QByteArray("One\n    Late  due {d-1}\nTwo\n    Later  due {d7}\n");
+        QTest::newRow("json") << QStringList{"--view", "all", "--search", "undated", "--json"} << 0
+                              << QJsonDocument::fromJson(R"([{"name": "Two", "items": [{"name": "Undated", "quadrant": 3,
+                                                             "dueDate": null, "allDay": false}]}])")
+                                     .toJson();
+        QTest::newRow("unknown view") << QStringList{"--view", "q5"} << 2 << QByteArray();
+    }
+
+    // The master list's groups and rows of a store with items due around today; only open items show.
+    void master()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, output);
+        const QString store = path(u"store.sqlite"_s);
+        const QDate today = QDate::currentDate();
+        {
+            ManagedObjectContext context(todoListModel());
+            // name, list, quadrant, due date (local), all day, state
+            const QList<std::tuple<QString, int, int, QDateTime, bool, int>> items{
+                {u"Late"_s, 0, 0, today.addDays(-1).startOfDay(), true, RecordState::Open},
+                {u"Now"_s, 0, 1, QDateTime(today, QTime(9, 30)), false, RecordState::Open},
+                {u"Soon"_s, 1, 2, today.addDays(6).startOfDay(), true, RecordState::Open},
+                {u"Later"_s, 1, 3, today.addDays(7).startOfDay(), true, RecordState::Open},
+                {u"Undated"_s, 1, 3, QDateTime(), false, RecordState::Open},
+                {u"Done"_s, 1, 0, QDateTime(), false, RecordState::Completed},
+                {u"Trashed"_s, 0, 0, today.startOfDay(), true, RecordState::Trashed},
+            };
+            QList<TODOList *> lists;
+            for (const QString &name : {u"One"_s, u"Two"_s}) {
+                lists << context.insert<TODOList>(TODOList::EntityName);
+                lists.last()->setName(name);
+            }
+            int index = 0;
+            for (const auto &[name, list, quadrant, due, allDay, state] : items) {
+                auto *item = context.insert<TODOItem>(TODOItem::EntityName);
+                item->setName(name);
+                item->setList(lists[list]);
+                item->setQuadrant(quadrant);
+                item->setDueDate(due);
+                item->setAllDay(allDay);
+                item->setState(state);
+                item->setIndex(--index);
+            }
+            QVERIFY(context.create(store));
+        }
+        const QByteArray hash = fileHash(store);
+        for (int days : {-1, 0, 6, 7})
+            output.replace(u"{d%1}"_s.arg(days).toUtf8(), today.addDays(days).toString(Qt::ISODate).toUtf8());
+
+        const Run run = ctl(QStringList{u"--store"_s, store, u"master"_s} + arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.out, output);
+        QCOMPARE(fileHash(store), hash);  // only read
+    }
+
 private:
     QString path(const QString &name) const { return m_tmp->filePath(name); }
 
