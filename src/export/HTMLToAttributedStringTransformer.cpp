@@ -49,7 +49,8 @@ QString HTMLToAttributedStringTransformer::htmlForAttributedString(const QTextDo
                                          .arg(text.toPlainText(), QStringLiteral("no body in the written HTML"));
         return QString();
     }
-    return page.mid(start + 1, end - start - 1);
+    // The writer starts the body's content on a new line.
+    return page.mid(start + 1, end - start - 1).trimmed();
 }
 
 bool HTMLToAttributedStringTransformer::isHTML(const QString &text)

@@ -10,9 +10,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
-#include <cmath>
 
 namespace {
 
@@ -26,6 +27,39 @@ void drawPageDecorations(QPainter &painter, const QRectF &page, const QString &t
     painter.drawText(QRectF(m, m / 3, page.width() - 2 * m, m / 3), Qt::AlignLeft | Qt::AlignVCenter, title);
     painter.drawText(QRectF(m, page.height() - 2 * m / 3, page.width() - 2 * m, m / 3), Qt::AlignRight | Qt::AlignVCenter,
                      QStringLiteral("Page %1 of %2").arg(number).arg(count));
+}
+
+// Where each page starts, in layout units: a page ends above the first text
+// line it would cut (lines of neighbouring cells included), unless a single
+// line is taller than the page.
+QList<double> pageTops(const QTextDocument &text, double pageHeight)
+{
+    QList<std::pair<double, double>> lines; // top and bottom of every line
+    for (QTextBlock block = text.begin(); block != text.end(); block = block.next()) {
+        const double blockTop = text.documentLayout()->blockBoundingRect(block).top();
+        const QTextLayout *layout = block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QRectF line = layout->lineAt(i).rect();
+            lines.append({blockTop + line.top(), blockTop + line.bottom()});
+        }
+    }
+    QList<double> tops{0};
+    const double height = text.size().height();
+    while (tops.last() + pageHeight < height) {
+        const double top = tops.last();
+        double end = top + pageHeight;
+        for (bool moved = true; moved;) {
+            moved = false;
+            for (const auto &[lineTop, lineBottom] : std::as_const(lines)) {
+                if (lineTop < end && lineBottom > end && lineTop > top) {
+                    end = lineTop;
+                    moved = true;
+                }
+            }
+        }
+        tops.append(end);
+    }
+    return tops;
 }
 
 } // namespace
@@ -58,8 +92,10 @@ int PdfExport::writePdf(const MyDocument &document, const TODOList *list, const 
     const double scale = content.width() / layoutWidth;
     QTextDocument text;
     text.setHtml(HtmlExport(document).listToHtml(list));
-    text.setPageSize(QSizeF(layoutWidth, content.height() / scale));
-    const int pages = std::max(1, text.pageCount());
+    text.setTextWidth(layoutWidth);
+    const double pageHeight = content.height() / scale;
+    const QList<double> tops = pageTops(text, pageHeight);
+    const int pages = int(tops.size());
 
     QPainter painter(&writer);
     for (int i = 0; i < pages; ++i) {
@@ -67,13 +103,15 @@ int PdfExport::writePdf(const MyDocument &document, const TODOList *list, const 
             writer.newPage();
         if (options.pageNumbering)
             drawPageDecorations(painter, page, list ? list->name() : QString(), i + 1, pages);
+        const double bottom = i + 1 < pages ? tops[i + 1] : tops[i] + pageHeight;
+        const QRectF slice(0, tops[i], layoutWidth, bottom - tops[i]);
         painter.save();
         painter.translate(MarginPoints, MarginPoints);
         painter.scale(scale, scale);
-        const QRectF slice(0, i * text.pageSize().height(), layoutWidth, text.pageSize().height());
         painter.translate(0, -slice.top());
         painter.setClipRect(slice);
-        text.drawContents(&painter, slice);
+        // Lines that only touch the slice belong to the neighbouring page.
+        text.drawContents(&painter, slice.adjusted(0, 0.5, 0, -0.5));
         painter.restore();
     }
     if (!painter.end() || !file.commit()) {
