@@ -45,14 +45,16 @@ ImportedFile importFile(MyDocument &document, const QString &path)
 
 QList<ImportedFile> importFromExcel(MyDocument &document, const QStringList &paths)
 {
-    UndoManager *undo = document.managedObjectContext()->undoManager();
-    if (undo) {
+    ManagedObjectContext *context = document.managedObjectContext();
+    UndoManager *undo = context->undoManager();
+    if (undo)
         undo->beginGrouping();
-        undo->setActionName(QStringLiteral("Import CSV"));
-    }
+    context->setUndoActionName(QStringLiteral("Import CSV"));
     QList<ImportedFile> imported;
     for (const QString &path : paths)
         imported.append(importFile(document, path));
+    // What observers change in answer (change marks, order) joins the same step.
+    context->processPendingChanges();
     if (undo)
         undo->endGrouping();
     return imported;

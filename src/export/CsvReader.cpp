@@ -91,6 +91,11 @@ std::optional<QString> decode(const QByteArray &bytes, const Detected &detected)
     const QByteArray text = bytes.mid(detected.bomLength);
     if (!detected.unicode)
         return decodeEightBit(text, detected.eight);
+    // A last code unit cut off: UTF-16 and UTF-32 come in two and four bytes.
+    using E = QStringConverter::Encoding;
+    const int unit = *detected.unicode == E::Utf8 ? 1 : (*detected.unicode == E::Utf16LE || *detected.unicode == E::Utf16BE) ? 2 : 4;
+    if (text.size() % unit != 0)
+        return std::nullopt;
     // Stateless: a character cut off at the end is an error too. A second
     // byte-order mark is text.
     QStringDecoder decoder(*detected.unicode,
