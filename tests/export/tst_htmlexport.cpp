@@ -65,7 +65,7 @@ private slots:
     {
         DocumentFixture f;
         f.document->setUp();
-        TODOList *list = f.selectedList(u"A & <B>"_s);
+        TODOList *list = f.selectedList(u"A & <B> %1"_s);
         list->setColorFirstQuadrant(u"{1, 0, 0, 1}"_s);
         list->setColorSecondQuadrant(u"{0, 0, 1, 1}"_s);
         list->setColorThirdQuadrant(u"not a colour"_s);
@@ -73,12 +73,12 @@ private slots:
         list->setTextSecondQuadrant(u"Q&A"_s);
         const QString cell = u"<td class=\"cvsuperquadrant\" valign=\"top\" id=\"q%1\"><b>%2</b><br>\n<table class=\"cvquadrant\"></table></td>"_s;
         const QString expected =
-            u"<html><head>    <meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />    <title >A &amp; &lt;B&gt;</title>\n"
+            u"<html><head>    <meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />    <title >A &amp; &lt;B&gt; %1</title>\n"
             "    <style type=\"text/css\">\n    <!--\n    .cvitem { background: rgba(50, 70, 50, .1); }\n    .cvquadrant { }\n"
             "    .cvquadrantheader{ font-weight: bold; }\n    .cvsuperquadrant { text-align: center; padding: 5px; }\n"
             "    #q1 { background:#ff0000; }\n    #q2 { background:#0000ff; }\n    #q3 { background:#ffffff; }\n"
             "    #q4 { background:#ffffff; }\n    -->\n    </style>\n    </head>\n"
-            "<body ><h2>A &amp; &lt;B&gt;</h2><table><tr >"_s
+            "<body ><h2>A &amp; &lt;B&gt; %1</h2><table><tr >"_s
             + cell.arg(1).arg(u"Critical and Immediate"_s) + u"\n\n"_s + cell.arg(2).arg(u"Q&amp;A"_s) + u"</tr>\n\n<tr >"_s
             + cell.arg(3).arg(u"Not Critical but Immediate"_s) + u"\n\n"_s + cell.arg(4).arg(u"Uncategorized"_s)
             + u"</tr></table><br>Generated with <a href=\"http://www.example.com/\">Corvane</a>, by Nuvalto</body></html>\n"_s;
