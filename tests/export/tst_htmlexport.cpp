@@ -1,4 +1,5 @@
 #include "DocumentFakes.h"
+#include "EmailComposer.h"
 #include "HTMLToAttributedStringTransformer.h"
 #include "HtmlExport.h"
 #include "PdfExport.h"
@@ -10,6 +11,7 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QUrlQuery>
 
 using namespace Qt::StringLiterals;
 
@@ -185,6 +187,69 @@ private slots:
             cursor.setPosition(int(text.indexOf(boldWord)) + 1);
             QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Bold));
         }
+    }
+
+    void mailFragments_data()
+    {
+        QTest::addColumn<int>("percentage");
+        QTest::addColumn<QDateTime>("due");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("inQuadrant");  // the item's part of the quadrant fragment
+        QTest::addColumn<QString>("single");      // the item fragment
+        const QDateTime none;
+        const QString due = u"<li>Due Friday, 17 May 2024"_s;
+        QTest::newRow("name only") << 0 << none << QString() << u"<li><b>R&amp;D</b>"_s << u"<b>R&amp;D</b>"_s;
+        QTest::newRow("complete") << 100 << none << QString() << u"<li><b>R&amp;D</b> (100% complete)"_s
+                                  << u"<b>R&amp;D</b> (100% complete)"_s;
+        QTest::newRow("due and two lines") << 40 << localTime(2024, 5, 17) << u"a<b\n%1 é"_s
+                                           << u"<li><b>R&amp;D</b> (40% complete)<ul>\n"_s + due + u"<li>Description: a&lt;b<br>%1 &eacute;</ul>\n"_s
+                                           << u"<b>R&amp;D</b> (40% complete)<ul>\n"_s + due + u"\n<li>Description: a&lt;b<br>%1 &eacute;</ul>\n"_s;
+    }
+
+    // Mails carry the quadrant's items, escaped, with their percentage, due date and notes.
+    void mailFragments()
+    {
+        QFETCH(int, percentage);
+        QFETCH(QDateTime, due);
+        QFETCH(QString, description);
+        QFETCH(QString, inQuadrant);
+        QFETCH(QString, single);
+        DocumentFixture f;
+        f.document->setUp();
+        TODOList *list = f.selectedList(u"R&D"_s);
+        TODOItem *item = f.item(1, u"R&D"_s);
+        item->setCompletionPercentage(percentage);
+        item->setDueDate(due);
+        item->setDescriptionText(description);
+        f.document->updateFilters();
+        const EmailComposer composer(*f.document);
+        const QString heading = u"<br><b>%1:</b>\n<ol>\n"_s;
+        QCOMPARE(composer.emailBodyFromList(list),
+                 heading.arg(u"Critical and Immediate"_s) + u"</ol>\n"_s + heading.arg(u"Critical but Not Immediate"_s) + inQuadrant
+                     + u"</ol>\n"_s + heading.arg(u"Not Critical but Immediate"_s) + u"</ol>\n"_s + heading.arg(u"Uncategorized"_s)
+                     + u"</ol>\n"_s);
+        QCOMPARE(EmailComposer::emailBodyFromItem(item), single);
+        QCOMPARE(EmailComposer::emailBodyFromItems({item, item}), u"<ol><li> %1<li> %1</ol>"_s.arg(single));
+    }
+
+    void mailSubjectsAndLinks()
+    {
+        DocumentFixture f;
+        TODOList *list = f.selectedList(u"R&D"_s);
+        const QList<TODOItem *> items{f.item(0, u"Milk & honey"_s), f.item(0, u"b"_s), f.item(0, u"c"_s)};
+        QCOMPARE(EmailComposer::listSubject(list), u"R&amp;D"_s);
+        QCOMPARE(EmailComposer::itemSubject(items[0]), u"Milk &amp; honey"_s);
+        QCOMPARE(EmailComposer::quadrantSubject(list, u"Q&A"_s), u"R&D: Q&A"_s);
+        QCOMPARE(EmailComposer::selectedItemsSubject(list, items.mid(0, 1)), u"R&amp;D: Milk & honey"_s);
+        QCOMPARE(EmailComposer::selectedItemsSubject(list, items), u"R&amp;D: 3 items"_s);
+        // A user name with "&" or "=" stays whole in the subject.
+        const QUrl feedback = EmailComposer::feedbackLink(u"Corvane"_s, u"1.0"_s, u"Ann & Bob=1 Ünal"_s);
+        QCOMPARE(feedback.scheme(), u"mailto"_s);
+        QCOMPARE(feedback.path(), u"support@example.com"_s);
+        QCOMPARE(QUrlQuery(feedback).queryItemValue(u"subject"_s, QUrl::FullyDecoded), u"Feedback for Corvane v1.0 From Ann & Bob=1 Ünal"_s);
+        const QUrl recommendation = EmailComposer::recommendationLink();
+        QVERIFY(QUrlQuery(recommendation).queryItemValue(u"body"_s, QUrl::FullyDecoded).endsWith(u"Mac. http://www.example.com/macr"_s));
+        QVERIFY(EmailComposer::includeEmailPrefix(u"<b>x</b>"_s).contains(u"<body><b>x</b><p><br><br><i>Composed in "_s));
     }
 
     void pdf_data()
