@@ -265,7 +265,7 @@ int CorvaneCtl::run(const QStringList &arguments)
     QCommandLineParser parser;
     QString description = QStringLiteral("Reads and changes the Corvane store from the command line.\n\nCommands:\n");
     for (const CommandInfo &info : kCommands)
-        description += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(info.name).leftJustified(9), QString::fromLatin1(info.summary));
+        description += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(info.name).leftJustified(11), QString::fromLatin1(info.summary));
     description += QStringLiteral("\n'%1 COMMAND --help' describes a command.\n"
                                   "Without --store the application's own store is used; it must not be open in Corvane.\n"
                                   "Exit status: 0 done, 1 the store or a file could not be used, 2 bad command line.")
