@@ -19,7 +19,7 @@ ImportedFile importFile(MyDocument &document, const QString &path)
     ImportedFile imported;
     imported.path = path;
     qCInfo(lcDocument).noquote() << QStringLiteral("Importing CSV file: %1").arg(path);
-    const CsvReader::Result result = CsvReader().readFile(path);
+    const CsvReader::Result result = CsvReader::readFile(path);
     if (result.error != CsvReader::NoError) {
         imported.error = result.errorText;
         qCWarning(lcDocument).noquote() << result.errorText;

@@ -175,19 +175,7 @@ struct ParseState {
 
 } // namespace
 
-bool CsvReader::setDelimiter(const QString &delimiter, QString *error)
-{
-    const bool usable = delimiter.size() == 1 && !isLineBreak(delimiter.at(0))
-        && !QStringLiteral("#\"\\").contains(delimiter.at(0));
-    if (!usable) {
-        *error = QStringLiteral("%1 cannot be used as a delimiter").arg(delimiter);
-        return false;
-    }
-    m_delimiter = delimiter;
-    return true;
-}
-
-CsvReader::Result CsvReader::readFile(const QString &path) const
+CsvReader::Result CsvReader::readFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -198,7 +186,7 @@ CsvReader::Result CsvReader::readFile(const QString &path) const
     return read(bytes);
 }
 
-CsvReader::Result CsvReader::read(const QByteArray &bytes) const
+CsvReader::Result CsvReader::read(const QByteArray &bytes)
 {
     const std::optional<QString> text = decode(bytes, detectEncoding(bytes.left(ChunkSize)));
     if (!text)
@@ -206,7 +194,7 @@ CsvReader::Result CsvReader::read(const QByteArray &bytes) const
     return parse(*text);
 }
 
-CsvReader::Result CsvReader::parse(const QString &text) const
+CsvReader::Result CsvReader::parse(const QString &text)
 {
     ParseState state;
     QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
@@ -238,7 +226,7 @@ CsvReader::Result CsvReader::parse(const QString &text) const
         }
         const bool quote = c == QLatin1String("\"");
         const bool backslash = c == QLatin1String("\\");
-        const bool delimiter = c == m_delimiter;
+        const bool delimiter = c == QLatin1String(",");
         if (state.justClosed && !(delimiter || lineBreak || quote || backslash)) {
             const QString message = QStringLiteral("Invalid CSV format on line #%1 immediately after \"%2\"")
                                         .arg(state.recordNumber)

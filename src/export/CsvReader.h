@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-// The CSV reader of the import: its own dialect (quotes that toggle, backslash
+// The CSV reader of the import: comma-separated, with its own dialect (quotes that toggle, backslash
 // escapes, "#" comment lines, any Unicode line break, blank lines skipped)
 // and text-encoding detection from the first 2048 bytes. Characters are taken
 // as grapheme clusters, so a delimiter or quote carrying a combining mark is
@@ -27,16 +27,10 @@ public:
     // The size in which input is read and examined for its encoding.
     static constexpr int ChunkSize = 2048;
 
-    // One character that is no line break, "#", double quote or backslash;
-    // otherwise the delimiter stays and `error` says "%1 cannot be used as a delimiter".
-    bool setDelimiter(const QString &delimiter, QString *error);
-
-    Result readFile(const QString &path) const;
+    static Result readFile(const QString &path);
     // The bytes of a whole file; their encoding is detected.
-    Result read(const QByteArray &bytes) const;
+    static Result read(const QByteArray &bytes);
 
 private:
-    Result parse(const QString &text) const;
-
-    QString m_delimiter = QStringLiteral(",");
+    static Result parse(const QString &text);
 };

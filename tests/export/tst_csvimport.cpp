@@ -88,7 +88,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, records);
         QFETCH(QString, error);
-        const CsvReader::Result result = CsvReader().read(bytes);
+        const CsvReader::Result result = CsvReader::read(bytes);
         QCOMPARE(flattened(result.records), records);
         QCOMPARE(result.errorText, error);
         QCOMPARE(result.error == CsvReader::NoError, error.isEmpty());
@@ -113,38 +113,11 @@ private slots:
                 default: bytes.truncate(at); bytes.append(c); break;
                 }
             }
-            const CsvReader::Result result = CsvReader().read(bytes);
+            const CsvReader::Result result = CsvReader::read(bytes);
             QVERIFY2(result.error == CsvReader::NoError || result.records.isEmpty(), bytes.toHex().constData());
             for (const QStringList &record : result.records)
                 QVERIFY2(!record.isEmpty(), bytes.toHex().constData());
         }
-    }
-
-    void delimiter_data()
-    {
-        QTest::addColumn<QString>("delimiter");
-        QTest::addColumn<bool>("usable");
-        QTest::newRow("semicolon") << u";"_s << true;
-        QTest::newRow("tab") << u"\t"_s << true;
-        QTest::newRow("hash") << u"#"_s << false;
-        QTest::newRow("quote") << u"\""_s << false;
-        QTest::newRow("backslash") << u"\\"_s << false;
-        QTest::newRow("line separator") << u"\u2028"_s << false;
-        QTest::newRow("two characters") << u";;"_s << false;
-        QTest::newRow("none") << QString() << false;
-    }
-
-    void delimiter()
-    {
-        QFETCH(QString, delimiter);
-        QFETCH(bool, usable);
-        CsvReader reader;
-        QString error;
-        QCOMPARE(reader.setDelimiter(delimiter, &error), usable);
-        QCOMPARE(error, usable ? QString() : delimiter + u" cannot be used as a delimiter"_s);
-        // A refused delimiter leaves the comma.
-        const QString text = usable ? u"a%1b,c"_s.arg(delimiter) : u"a;b,c"_s;
-        QCOMPARE(flattened(reader.read(text.toUtf8()).records), QStringList{usable ? u"a|b,c"_s : u"a;b|c"_s});
     }
 
     void import_data()
