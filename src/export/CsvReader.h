@@ -4,11 +4,12 @@
 #include <QString>
 #include <QStringList>
 
-// The CSV reader of the import: comma-separated, with its own dialect (quotes that toggle, backslash
-// escapes, "#" comment lines, any Unicode line break, blank lines skipped)
-// and text-encoding detection from the first 2048 bytes. Characters are taken
-// as grapheme clusters, so a delimiter or quote carrying a combining mark is
-// ordinary text. A parse either gives every record or, on any error, none.
+// The CSV reader of the import: comma-separated, with its own dialect
+// (quotes that toggle, backslash escapes, "#" comment lines, any Unicode line
+// break, blank lines skipped) and text-encoding detection from the first
+// 2048 bytes. Characters are taken as grapheme clusters, so a comma or quote
+// carrying a combining mark is ordinary text. A parse either gives every
+// record or, on any error, none.
 class CsvReader
 {
 public:
