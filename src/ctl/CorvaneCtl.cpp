@@ -1,13 +1,16 @@
 #include "CorvaneCtl.h"
 
+#include "CsvImport.h"
 #include "Defaults.h"
 #include "HelpListController.h"
+#include "HtmlExport.h"
 #include "KeyStore.h"
 #include "ListFiles.h"
 #include "ManagedObjectContext.h"
 #include "MasterListDataSource.h"
 #include "MyDocument.h"
 #include "ObjectModel.h"
+#include "PdfExport.h"
 #include "StoreFiles.h"
 #include "SyncController.h"
 #include "SyncLogin.h"
@@ -49,6 +52,9 @@ constexpr CommandInfo kCommands[] = {
     {"help-list", "Download the help list from the sync server and add its lists."},
     {"sync", "Sync the store with the sync server."},
     {"master", "Print the master list: the open items of every list, grouped by list."},
+    {"export-html", "Write a list as an HTML page, as its quadrants show it."},
+    {"export-pdf", "Write a list as a PDF, as its quadrants show it."},
+    {"import-csv", "Import CSV files, each as a new list."},
 };
 
 bool isCommand(const QString &name)
@@ -319,7 +325,7 @@ int CorvaneCtl::run(const QStringList &arguments)
     QCommandLineParser parser;
     QString description = QStringLiteral("Reads and changes the Corvane store from the command line.\n\nCommands:\n");
     for (const CommandInfo &info : kCommands)
-        description += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(info.name).leftJustified(9), QString::fromLatin1(info.summary));
+        description += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(info.name).leftJustified(11), QString::fromLatin1(info.summary));
     description += QStringLiteral("\n'%1 COMMAND --help' describes a command.\n"
                                   "Without --store the application's own store is used; it must not be open in Corvane.\n"
                                   "Exit status: 0 done, 1 the store or a file could not be used, 2 bad command line.")
@@ -409,6 +415,8 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
         parser.addOption(passwordOption);
     } else if (command == QLatin1String("master")) {
         addMasterOptions(parser);
+    } else if (isSharingCommand(command)) {
+        addSharingOptions(command, parser);
     }
 
     if (!parser.parse(QStringList{m_program} + arguments))
@@ -432,6 +440,8 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
 
     // Everything on the command line is checked before the store is opened.
     const QStringList positional = parser.positionalArguments();
+    if (isSharingCommand(command))
+        return runSharingCommand(command, parser, storePath);
 
     if (command == QLatin1String("master"))
         return master(parser, storePath);
@@ -799,6 +809,102 @@ int CorvaneCtl::sync(MyDocument &document, const SyncRequest &request)
         return failure(message);
     m_out << SyncController::successMessage() << '\n';
     return Success;
+}
+
+// --- Pages and CSV files ----------------------------------------------------------------
+
+bool CorvaneCtl::isSharingCommand(const QString &command)
+{
+    return command == QLatin1String("export-html") || command == QLatin1String("export-pdf")
+        || command == QLatin1String("import-csv");
+}
+
+void CorvaneCtl::addSharingOptions(const QString &command, QCommandLineParser &parser)
+{
+    if (command == QLatin1String("import-csv")) {
+        parser.addPositionalArgument(QStringLiteral("FILE"),
+                                     QStringLiteral("CSV files, in order: each becomes a list named after the file, with an "
+                                                    "item per line (first field the name, second the notes)."),
+                                     QStringLiteral("FILE..."));
+        return;
+    }
+    parser.addOption({{QStringLiteral("l"), QStringLiteral("list")},
+                      QStringLiteral("The list to write (the first of that name in sidebar order)."), QStringLiteral("NAME")});
+    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
+                      QStringLiteral("The file to write (replaced when it exists)."), QStringLiteral("FILE")});
+}
+
+int CorvaneCtl::runSharingCommand(const QString &command, const QCommandLineParser &parser, const QString &storePath)
+{
+    const QStringList positional = parser.positionalArguments();
+    if (command == QLatin1String("import-csv")) {
+        if (positional.isEmpty())
+            return usageError(command, QStringLiteral("no CSV file given"));
+        // A file that is not there would still give an empty list: refuse before anything is made.
+        for (const QString &file : positional) {
+            const QFileInfo info(file);
+            if (!info.isFile() || !info.isReadable())
+                return failure(QStringLiteral("cannot read %1").arg(file));
+        }
+        std::unique_ptr<MyDocument> document = openDocument(storePath, true);
+        return document ? importCsv(*document, positional) : int(Failure);
+    }
+
+    if (!positional.isEmpty())
+        return usageError(command, QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
+    if (parser.values(QStringLiteral("list")).size() != 1)
+        return usageError(command, parser.isSet(QStringLiteral("list")) ? QStringLiteral("--list is given more than once")
+                                                                          : QStringLiteral("--list NAME is required"));
+    const QString output = parser.value(QStringLiteral("output"));
+    if (output.isEmpty())
+        return usageError(command, QStringLiteral("-o FILE is required"));
+    std::unique_ptr<MyDocument> document = openDocument(storePath, false, StoreAccess::Read);
+    const PageFormat format = command == QLatin1String("export-pdf") ? PageFormat::Pdf : PageFormat::Html;
+    return document ? exportPage(*document, parser.value(QStringLiteral("list")), output, format) : int(Failure);
+}
+
+int CorvaneCtl::exportPage(MyDocument &document, const QString &listName, const QString &output, PageFormat format)
+{
+    TODOList *list = shownListNamed(document, listName);
+    if (!list)
+        return failure(QStringLiteral("there is no list named '%1'").arg(listName));
+    QString error;
+    bool written = false;
+    {
+        // The quadrants as the window shows them: the saved filter choices,
+        // with this list selected. Corvane still starts as the user left it.
+        const PreferenceKeeper keeper({QStringLiteral("lastSelectedProjectRow"), QStringLiteral("showingComboBox"),
+                                       QStringLiteral("sortingComboBox")});
+        document.loadPreferences();
+        document.configViews();
+        if (document.selectProject(list) < 0)
+            return failure(QStringLiteral("the list '%1' could not be selected").arg(listName));
+        if (format == PageFormat::Html)
+            written = HtmlExport::writeFile(output, HtmlExport(document).listToHtml(list).toUtf8(), &error);
+        else
+            written = PdfExport::writePdf(document, list, PdfExport::optionsFromDefaults(), output, &error) > 0;
+    }
+    if (!written)
+        return failure(error);
+    m_out << QStringLiteral("Exported '%1' to %2\n").arg(listName, output);
+    return Success;
+}
+
+int CorvaneCtl::importCsv(MyDocument &document, const QStringList &files)
+{
+    // The new lists and items are marked for upload, as in the application.
+    document.enableDidChangeContextNotifications();
+    bool allRead = true;
+    for (const CsvImport::ImportedFile &file : CsvImport::importFromExcel(document, files)) {
+        if (!file.error.isEmpty()) {
+            allRead = false;
+            failure(QStringLiteral("%1: %2").arg(file.path, file.error));
+        }
+        m_out << QStringLiteral("Imported %1 item(s) from %2\n").arg(file.items).arg(file.path);
+    }
+    if (!save(document))
+        return Failure;
+    return allRead ? Success : Failure;
 }
 
 // --- Messages ------------------------------------------------------------------------------

@@ -23,6 +23,9 @@ class TODOList;
 //   corvanectl [--store PATH] add-item --list NAME [--quadrant N] [--due DATE] [--notes TEXT] NAME
 //   corvanectl [--store PATH] help-list
 //   corvanectl [--store PATH] master [--view overdue|today|week|q1|q2|q3|q4|all] [--search TEXT] [--json]
+//   corvanectl [--store PATH] export-html --list NAME -o FILE
+//   corvanectl [--store PATH] export-pdf --list NAME -o FILE
+//   corvanectl [--store PATH] import-csv FILE...
 //
 // Without --store the application's own store is opened the way the
 // application opens it at launch (store folder, older names carried forward,
@@ -91,6 +94,14 @@ private:
     bool save(MyDocument &document);
     // The first shown list of that name, in sidebar order.
     static TODOList *shownListNamed(MyDocument &document, const QString &name);
+
+    // export-html, export-pdf and import-csv: their options, and running them.
+    static bool isSharingCommand(const QString &command);
+    static void addSharingOptions(const QString &command, QCommandLineParser &parser);
+    int runSharingCommand(const QString &command, const QCommandLineParser &parser, const QString &storePath);
+    enum class PageFormat { Html, Pdf };
+    int exportPage(MyDocument &document, const QString &listName, const QString &output, PageFormat format);
+    int importCsv(MyDocument &document, const QStringList &files);
 
     int usageError(const QString &command, const QString &message);
     int failure(const QString &message);

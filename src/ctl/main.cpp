@@ -1,16 +1,26 @@
 #include "Clock.h"
 #include "CorvaneCtl.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
     Clock::cacheSystemTimeZone();
-    QCoreApplication app(argc, argv);
+    // A PDF is laid out with fonts, which need the GUI application; the tool
+    // shows no window, so it needs no display. Other commands stay without it.
+    const bool laysOutText = std::any_of(argv + 1, argv + argc, [](const char *argument) {
+        return qstrcmp(argument, "export-pdf") == 0;
+    });
+    if (laysOutText && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        laysOutText ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Nuvalto"));
     QCoreApplication::setApplicationName(QStringLiteral("corvanectl"));
 

@@ -162,6 +162,13 @@ private slots:
                                                << "no store at {missing}";
         QTest::newRow("add-item, missing store") << QStringList{"--store", "{missing}", "add-item", "--list", "One", "X"} << Holder::Nobody << 1
                                                  << "no store at {missing}";
+        QTest::newRow("export-html, unknown list") << QStringList{"export-html", "--list", "Nope", "-o", "{dir}/p.html"} << Holder::Nobody << 1
+                                                   << "no list named 'Nope'";
+        QTest::newRow("export-pdf without a list") << QStringList{"export-pdf", "-o", "{dir}/p.pdf"} << Holder::Nobody << 2
+                                                   << "--list NAME is required";
+        // A missing file would still make an empty list: nothing is made.
+        QTest::newRow("import-csv, missing file") << QStringList{"import-csv", "{dir}/bad.corvx", "{dir}/none.csv"} << Holder::Nobody << 1
+                                                  << "cannot read {dir}/none.csv";
         QTest::newRow("store in use") << QStringList{"add-list", "More"} << Holder::Corvane << 1 << "{store} is in use by another Corvane process";
         // A reader (a backup tool, the sqlite3 shell) keeps the save from writing: the tool says so.
         QTest::newRow("save fails") << QStringList{"add-list", "More"} << Holder::Reader << 1 << "could not be saved";
@@ -366,6 +373,57 @@ private slots:
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.out, output);
         QCOMPARE(fileHash(store), hash);  // only read
+    }
+
+    // A CSV file becomes a list; its page and PDF show what the quadrants
+    // show with the saved filters, escaped, and leave store and preferences alone.
+    void csvPageAndPdf()
+    {
+        QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
+        settings.setValue(u"lastSelectedProjectRow"_s, 7);
+        settings.setValue(u"showingComboBox"_s, 1);  // open items only
+        settings.setValue(u"NumberPagesWhenPrinting"_s, true);
+        settings.sync();
+        const QString store = path(u"store.sqlite"_s), csv = path(u"Shop & <b>.csv"_s);
+        QVERIFY(writeBytes(csv, "Milk,\"2 l, fresh\"\nDone item,x\n"));
+        Run run = ctl({u"--store"_s, store, u"import-csv"_s, csv});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(run.out), u"Imported 2 item(s) from %1\n"_s.arg(csv));
+        const QJsonValue list = dump(store)["lists"_L1][0];
+        QCOMPARE(list["name"_L1].toString(), u"Shop & <b>.csv"_s);
+        QCOMPARE(namesOf(list["items"_L1], true), (QStringList{"Done item", "Milk"}));
+        QCOMPARE(list["items"_L1][0]["edited_since"_L1].toInt(), 1);
+        {
+            ManagedObjectContext context(todoListModel());
+            QVERIFY(context.open(store));
+            for (ManagedObject *object : context.objects(TODOItem::EntityName)) {
+                if (auto *item = static_cast<TODOItem *>(object); item->name() == u"Done item"_s) {
+                    item->setState(RecordState::Completed);
+                    item->setCompletionPercentage(100);
+                }
+            }
+            QVERIFY(context.save());
+        }
+        const QByteArray hash = fileHash(store);
+        const QString page = path(u"page.html"_s), pdf = path(u"page.pdf"_s);
+        QVERIFY(writeBytes(page, "an older page"));
+        for (const QString &command : {u"export-html"_s, u"export-pdf"_s}) {
+            run = ctl({u"--store"_s, store, command, u"--list"_s, u"Shop & <b>.csv"_s, u"-o"_s, command.endsWith(u"pdf"_s) ? pdf : page});
+            QVERIFY2(run.exitCode == 0, run.err.constData());
+        }
+        const QByteArray html = readBytes(page);
+        QVERIFY(html.contains("<title >Shop &amp; &lt;b&gt;.csv</title>"));
+        QVERIFY(html.contains("<b>Milk</b><br>\n<i>&nbsp;2 l, fresh</i>"));
+        QVERIFY(!html.contains("Done item"));
+        QProcess pdftotext;
+        pdftotext.start(u"pdftotext"_s, {pdf, u"-"_s});
+        QVERIFY(pdftotext.waitForFinished());
+        const QByteArray text = pdftotext.readAllStandardOutput();
+        QVERIFY2(text.contains("Milk") && text.contains("Page 1 of 1") && !text.contains("Done item"), text.constData());
+        QCOMPARE(fileHash(store), hash);
+        settings.sync();
+        QCOMPARE(settings.value(u"lastSelectedProjectRow"_s).toInt(), 7);
+        QCOMPARE(folderEntries(m_tmp->path()).filter(u"page"_s), (QStringList{"page.html", "page.pdf"}));
     }
 
 private:

@@ -1,0 +1,306 @@
+#include "DocumentFakes.h"
+#include "EmailComposer.h"
+#include "HTMLToAttributedStringTransformer.h"
+#include "HtmlExport.h"
+#include "PdfExport.h"
+#include "TestSupport.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString itemRow(const QString &name, const QString &notePart = {})
+{
+    return u"<tr><td class=\"cvitem\"><b>%1</b>%2</td></tr>\n"_s.arg(name, notePart);
+}
+
+QString notePart(const QString &escaped)
+{
+    return u"<br>\n<i>&nbsp;%1</i>"_s.arg(escaped);
+}
+
+// The PDF's text as pdftotext reads it; pages end with a form feed. With
+// `bbox`, one line per word: "in <word>" inside the pages' text area,
+// "cut <word>" across its edge, "out <word>" in the margins (clipped text,
+// header and footer).
+QString pdfText(const QString &path, bool bbox = false)
+{
+    const QString tool = QStandardPaths::findExecutable(u"pdftotext"_s);
+    if (tool.isEmpty())
+        return u"pdftotext (poppler-utils) is missing"_s;
+    QProcess process;
+    process.start(tool, {bbox ? u"-bbox"_s : u"-layout"_s, path, u"-"_s});
+    process.waitForFinished();
+    const QString text = QString::fromUtf8(process.readAllStandardOutput());
+    if (!bbox)
+        return text;
+    static const QRegularExpression word(u"yMin=\"([0-9.]+)\" xMax=\"[0-9.]+\" yMax=\"([0-9.]+)\">([^<]*)</word>"_s);
+    const double top = PdfExport::MarginPoints - 0.5, bottom = 842 - PdfExport::MarginPoints + 0.5;
+    QString words;
+    for (const QRegularExpressionMatch &m : word.globalMatch(text)) {
+        const double yMin = m.captured(1).toDouble(), yMax = m.captured(2).toDouble();
+        const bool inside = yMin >= top && yMax <= bottom;
+        const bool outside = yMax <= top + 1 || yMin >= bottom - 1;
+        words += (inside ? u"in "_s : outside ? u"out "_s : u"cut "_s) + m.captured(3) + u'\n';
+    }
+    return words;
+}
+
+} // namespace
+
+class tst_HtmlExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The page of an empty list, byte for byte: every store text escaped,
+    // colours as the quadrants show them (white when there is none).
+    void emptyListPage()
+    {
+        DocumentFixture f;
+        f.document->setUp();
+        TODOList *list = f.selectedList(u"A & <B> %1"_s);
+        list->setColorFirstQuadrant(u"{1, 0, 0, 1}"_s);
+        list->setColorSecondQuadrant(u"{0, 0, 1, 1}"_s);
+        list->setColorThirdQuadrant(u"not a colour"_s);
+        list->setColorFourthQuadrant(QString());
+        list->setTextSecondQuadrant(u"Q&A"_s);
+        const QString cell = u"<td class=\"cvsuperquadrant\" valign=\"top\" id=\"q%1\"><b>%2</b><br>\n<table class=\"cvquadrant\"></table></td>"_s;
+        const QString expected =
+            u"<html><head>    <meta http-equiv=\"content-type\" content=\"text/html; charset=utf-8\" />    <title >A &amp; &lt;B&gt; %1</title>\n"
+            "    <style type=\"text/css\">\n    <!--\n    .cvitem { background: rgba(50, 70, 50, .1); }\n    .cvquadrant { }\n"
+            "    .cvquadrantheader{ font-weight: bold; }\n    .cvsuperquadrant { text-align: center; padding: 5px; }\n"
+            "    #q1 { background:#ff0000; }\n    #q2 { background:#0000ff; }\n    #q3 { background:#ffffff; }\n"
+            "    #q4 { background:#ffffff; }\n    -->\n    </style>\n    </head>\n"
+            "<body ><h2>A &amp; &lt;B&gt; %1</h2><table><tr >"_s
+            + cell.arg(1).arg(u"Critical and Immediate"_s) + u"\n\n"_s + cell.arg(2).arg(u"Q&amp;A"_s) + u"</tr>\n\n<tr >"_s
+            + cell.arg(3).arg(u"Not Critical but Immediate"_s) + u"\n\n"_s + cell.arg(4).arg(u"Uncategorized"_s)
+            + u"</tr></table><br>Generated with <a href=\"http://www.example.com/\">Corvane</a>, by Nuvalto</body></html>\n"_s;
+        QCOMPARE(HtmlExport(*f.document).listToHtml(list), expected);
+    }
+
+    void itemRows_data()
+    {
+        QTest::addColumn<QStringList>("names");  // added in this order to the first quadrant
+        QTest::addColumn<QVariant>("notes");     // every item's description text; invalid: none
+        QTest::addColumn<int>("showing");        // the state filter
+        QTest::addColumn<int>("sorting");        // the order choice
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("rows");       // the first quadrant's table rows
+
+        const QVariant none;
+        QTest::newRow("display order") << QStringList{"Pears", "Apples", "Figs"} << none << 1 << 1 << QString()
+                                       << itemRow(u"Apples"_s) + itemRow(u"Figs"_s) + itemRow(u"Pears"_s);
+        QTest::newRow("markup in a name") << QStringList{"<img src=x onerror=alert(1)>"} << none << 1 << 0 << QString()
+                                          << itemRow(u"&lt;img src=x onerror=alert(1)&gt;"_s);
+        QTest::newRow("placeholders kept") << QStringList{"50%1 %2 off"} << QVariant(u"%1"_s) << 1 << 0 << QString()
+                                           << itemRow(u"50%1 %2 off"_s, notePart(u"%1"_s));
+        QTest::newRow("escaped notes") << QStringList{"a<b"} << QVariant(u"a<b \"it's\" & more"_s) << 1 << 0 << QString()
+                                       << itemRow(u"a&lt;b"_s, notePart(u"a&lt;b &quot;it&apos;s&quot; &amp; more"_s));
+        QTest::newRow("empty notes") << QStringList{"x"} << QVariant(QString(u""_s)) << 1 << 0 << QString() << itemRow(u"x"_s, notePart({}));
+        QTest::newRow("named entities") << QStringList{"é"} << QVariant(u"\u00a0ÿ€α∑♦"_s) << 1 << 0 << QString()
+                                        << itemRow(u"&eacute;"_s, notePart(u"&nbsp;&yuml;&euro;&alpha;&sum;&diams;"_s));
+        QTest::newRow("numeric references") << QStringList{"ā"} << QVariant(u"😀\u0080"_s) << 1 << 0 << QString()
+                                            << itemRow(u"&#257;"_s, notePart(u"&#55357;&#56832;&#128;"_s));
+        QTest::newRow("completed item, open shown") << QStringList{"Done", "Open"} << none << 1 << 0 << QString() << itemRow(u"Open"_s);
+        QTest::newRow("completed item, all shown") << QStringList{"Done", "Open"} << none << 0 << 0 << QString()
+                                                   << itemRow(u"Done"_s) + itemRow(u"Open"_s);
+        QTest::newRow("search hides") << QStringList{"Milk", "Bread"} << none << 1 << 0 << u"mil"_s << itemRow(u"Milk"_s);
+    }
+
+    // The page shows what the quadrant shows: its items, in its order, as its filters let them through.
+    void itemRows()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QVariant, notes);
+        QFETCH(int, showing);
+        QFETCH(int, sorting);
+        QFETCH(QString, search);
+        QFETCH(QString, rows);
+        DocumentFixture f;
+        f.document->setUp();
+        TODOList *list = f.selectedList();
+        for (const QString &name : names) {
+            TODOItem *item = f.item(0, name);
+            if (notes.isValid())
+                item->setDescriptionText(notes.toString());
+            if (name == u"Done"_s)
+                f.document->markTODOItem(item, list, f.document->controllerForQuadrant(0), 100);
+        }
+        f.document->filters().setShowingChoice(showing);
+        f.document->filters().setSearchText(search);
+        f.document->filters().setSortingChoice(sorting);
+        f.document->updateFilters();
+        f.document->updateSortDescriptors();
+        QCOMPARE(HtmlExport(*f.document).quadrant(0, list),
+                 u"<b>Critical and Immediate</b><br>\n<table class=\"cvquadrant\">%1</table>"_s.arg(rows));
+    }
+
+    void notes_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("html");
+        QTest::addColumn<QString>("text");      // what the drawer shows
+        QTest::addColumn<QString>("boldWord");  // a word shown bold, if any
+        QTest::newRow("plain text") << u"a<b & c"_s << false << u"a<b & c"_s << QString();
+        QTest::newRow("html") << u"<p>Hello <b>bold</b> caf&eacute;</p>"_s << true << u"Hello bold café"_s << u"bold"_s;
+        QTest::newRow("html and a line break") << u"<p>One</p><p><b>Two</b></p>\n"_s << true << u"One\nTwo "_s << u"Two"_s;
+        QTest::newRow("two characters after the tag") << u"<p>x</p>\n\n"_s << false << u"<p>x</p>\n\n"_s << QString();
+        QTest::newRow("lines and symbols") << u"1 < 2\n€ 😀"_s << false << u"1 < 2\n€ 😀"_s << QString();
+    }
+
+    // Stored notes show in the drawer, and what the drawer writes back reads as the same notes.
+    void notes()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, html);
+        QFETCH(QString, text);
+        QFETCH(QString, boldWord);
+        QCOMPARE(HTMLToAttributedStringTransformer::isHTML(stored), html);
+        const HTMLToAttributedStringTransformer transformer;
+        const auto shown = transformer.transformedValue(stored).value<QTextDocumentFragment>();
+        QCOMPARE(shown.toPlainText(), text);
+
+        const QString written = transformer.reverseTransformedValue(QVariant::fromValue(shown)).toString();
+        for (const char *element : {"<!DOCTYPE", "<html", "<head", "<body", "<meta"})
+            QVERIFY2(!written.contains(QLatin1String(element), Qt::CaseInsensitive), qPrintable(written));
+        QVERIFY2(HTMLToAttributedStringTransformer::isHTML(written), qPrintable(written));
+        const auto reread = transformer.transformedValue(written).value<QTextDocumentFragment>();
+        QCOMPARE(reread.toPlainText(), text);
+
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        cursor.insertFragment(reread);
+        if (!html) {
+            cursor.setPosition(1);
+            QCOMPARE(cursor.charFormat().font().pointSizeF(), 11.0);
+        }
+        if (!boldWord.isEmpty()) {
+            cursor.setPosition(int(text.indexOf(boldWord)) + 1);
+            QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Bold));
+        }
+    }
+
+    void mailFragments_data()
+    {
+        QTest::addColumn<int>("percentage");
+        QTest::addColumn<QDateTime>("due");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("inQuadrant");  // the item's part of the quadrant fragment
+        QTest::addColumn<QString>("single");      // the item fragment
+        const QDateTime none;
+        const QString due = u"<li>Due Friday, 17 May 2024"_s;
+        QTest::newRow("name only") << 0 << none << QString() << u"<li><b>R&amp;D</b>"_s << u"<b>R&amp;D</b>"_s;
+        QTest::newRow("complete") << 100 << none << QString() << u"<li><b>R&amp;D</b> (100% complete)"_s
+                                  << u"<b>R&amp;D</b> (100% complete)"_s;
+        QTest::newRow("due and two lines") << 40 << localTime(2024, 5, 17) << u"a<b\n%1 é"_s
+                                           << u"<li><b>R&amp;D</b> (40% complete)<ul>\n"_s + due + u"<li>Description: a&lt;b<br>%1 &eacute;</ul>\n"_s
+                                           << u"<b>R&amp;D</b> (40% complete)<ul>\n"_s + due + u"\n<li>Description: a&lt;b<br>%1 &eacute;</ul>\n"_s;
+    }
+
+    // Mails carry the quadrant's items, escaped, with their percentage, due date and notes.
+    void mailFragments()
+    {
+        QFETCH(int, percentage);
+        QFETCH(QDateTime, due);
+        QFETCH(QString, description);
+        QFETCH(QString, inQuadrant);
+        QFETCH(QString, single);
+        DocumentFixture f;
+        f.document->setUp();
+        TODOList *list = f.selectedList(u"R&D"_s);
+        TODOItem *item = f.item(1, u"R&D"_s);
+        item->setCompletionPercentage(percentage);
+        item->setDueDate(due);
+        item->setDescriptionText(description);
+        f.document->updateFilters();
+        const EmailComposer composer(*f.document);
+        const QString heading = u"<br><b>%1:</b>\n<ol>\n"_s;
+        QCOMPARE(composer.emailBodyFromList(list),
+                 heading.arg(u"Critical and Immediate"_s) + u"</ol>\n"_s + heading.arg(u"Critical but Not Immediate"_s) + inQuadrant
+                     + u"</ol>\n"_s + heading.arg(u"Not Critical but Immediate"_s) + u"</ol>\n"_s + heading.arg(u"Uncategorized"_s)
+                     + u"</ol>\n"_s);
+        QCOMPARE(EmailComposer::emailBodyFromItem(item), single);
+        QCOMPARE(EmailComposer::emailBodyFromItems({item, item}), u"<ol><li> %1<li> %1</ol>"_s.arg(single));
+    }
+
+    void mailSubjectsAndLinks()
+    {
+        DocumentFixture f;
+        TODOList *list = f.selectedList(u"R&D"_s);
+        const QList<TODOItem *> items{f.item(0, u"Milk & honey"_s), f.item(0, u"b"_s), f.item(0, u"c"_s)};
+        QCOMPARE(EmailComposer::listSubject(list), u"R&amp;D"_s);
+        QCOMPARE(EmailComposer::itemSubject(items[0]), u"Milk &amp; honey"_s);
+        QCOMPARE(EmailComposer::quadrantSubject(list, u"Q&A"_s), u"R&D: Q&A"_s);
+        QCOMPARE(EmailComposer::selectedItemsSubject(list, items.mid(0, 1)), u"R&amp;D: Milk & honey"_s);
+        QCOMPARE(EmailComposer::selectedItemsSubject(list, items), u"R&amp;D: 3 items"_s);
+        // A user name with "&" or "=" stays whole in the subject.
+        const QUrl feedback = EmailComposer::feedbackLink(u"Corvane"_s, u"1.0"_s, u"Ann & Bob=1 Ünal"_s);
+        QCOMPARE(feedback.scheme(), u"mailto"_s);
+        QCOMPARE(feedback.path(), u"support@example.com"_s);
+        QCOMPARE(QUrlQuery(feedback).queryItemValue(u"subject"_s, QUrl::FullyDecoded), u"Feedback for Corvane v1.0 From Ann & Bob=1 Ünal"_s);
+        const QUrl recommendation = EmailComposer::recommendationLink();
+        QVERIFY(QUrlQuery(recommendation).queryItemValue(u"body"_s, QUrl::FullyDecoded).endsWith(u"Mac. http://www.example.com/macr"_s));
+        QVERIFY(EmailComposer::includeEmailPrefix(u"<b>x</b>"_s).contains(u"<body><b>x</b><p><br><br><i>Composed in "_s));
+    }
+
+    void pdf_data()
+    {
+        QTest::addColumn<int>("items");
+        QTest::addColumn<bool>("wrap");
+        QTest::addColumn<bool>("numbering");
+        QTest::addColumn<int>("minPages");
+        QTest::addColumn<int>("maxPages");
+        QTest::newRow("short list") << 3 << false << false << 1 << 1;
+        QTest::newRow("numbered") << 3 << false << true << 1 << 1;
+        QTest::newRow("long list") << 150 << false << true << 2 << 20;
+        QTest::newRow("long list, rewrapped") << 150 << true << false << 2 << 30;
+    }
+
+    // Every item reaches the PDF once, whatever the page breaks; page numbers only when asked.
+    void pdf()
+    {
+        QFETCH(int, items);
+        QFETCH(bool, wrap);
+        QFETCH(bool, numbering);
+        QFETCH(int, minPages);
+        QFETCH(int, maxPages);
+        DocumentFixture f;
+        f.document->setUp();
+        TODOList *list = f.selectedList(u"Groceries"_s);
+        QStringList names;
+        for (int i = 0; i < items; ++i) {
+            names << u"Item%1x"_s.arg(i, 3, 10, QLatin1Char('0'));
+            f.item(i % 2 == 0 ? 0 : 3, names.last())->setDescriptionText(u"note %1"_s.arg(i));
+        }
+        const QString path = f.dir.filePath(u"list.pdf"_s);
+        QString error;
+        const int pages = PdfExport::writePdf(*f.document, list, {numbering, wrap}, path, &error);
+        QVERIFY2(pages >= minPages && pages <= maxPages, qPrintable(u"%1 pages %2"_s.arg(pages).arg(error)));
+
+        const QString text = pdfText(path);
+        QCOMPARE(text.count(QLatin1Char('\f')), pages);
+        QVERIFY2(text.contains(u"Groceries"_s), qPrintable(text));
+        // No line is cut at a page break; each item is seen once.
+        const QString words = pdfText(path, true);
+        QVERIFY2(!words.contains(u"cut "_s), qPrintable(words));
+        for (const QString &name : std::as_const(names))
+            QVERIFY2(words.count(u"in "_s + name + u'\n') == 1, qPrintable(name));
+        QCOMPARE(text.contains(u"Page %1 of %1"_s.arg(pages)), numbering);
+        if (wrap) {
+            // Rewrapped to the page, the text is not scaled down: it takes more pages.
+            QVERIFY(pages > PdfExport::writePdf(*f.document, list, {numbering, false}, path, &error));
+        }
+    }
+};
+
+QTEST_MAIN(tst_HtmlExport)
+#include "tst_htmlexport.moc"
