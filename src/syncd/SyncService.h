@@ -29,6 +29,7 @@ class SyncService
 {
 public:
     enum class Registration { Closed, Open }; // Open: an unknown e-mail makes its account on its first sync
+    // Needs sodium_init() first.
     SyncService(SyncStorage &storage, Registration registration);
 
     struct Reply {
@@ -55,6 +56,7 @@ public:
 
 private:
     std::optional<qint64> authenticate(const QString &email, const QByteArray &clientHash);
+    QByteArray fastHash(const QByteArray &bytes) const;
     std::optional<QByteArray> exchange(qint64 account, const QString &device, corvane::wire::Alllists &upload);
     std::optional<qint64> storeList(qint64 account, const corvane::wire::Todolist &list);
     bool storeItem(qint64 account, qint64 list, const QString &device, const corvane::wire::Todolist_Todoitems &item);
@@ -62,4 +64,6 @@ private:
 
     SyncStorage &m_storage;
     Registration m_registration;
+    QByteArray m_verifiedKey;           // random per process
+    QHash<qint64, QByteArray> m_verified; // account -> fastHash of the last login that passed
 };
