@@ -156,8 +156,9 @@ SyncStorage::AccountWrite SqliteSyncStorage::writeAccount(const QString &email, 
     return exists ? AccountWrite::Changed : AccountWrite::Added;
 }
 
-bool SqliteSyncStorage::begin()
+bool SqliteSyncStorage::begin(qint64)
 {
+    // One writer at a time for the whole file, whichever the account.
     return execute("BEGIN IMMEDIATE");
 }
 

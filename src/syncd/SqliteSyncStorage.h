@@ -20,7 +20,7 @@ public:
 
     std::optional<Account> account(const QString &email) override;
     AccountWrite writeAccount(const QString &email, const QByteArray &passwordHash) override;
-    bool begin() override;
+    bool begin(qint64 account) override;
     bool commit() override;
     void rollback() override;
     std::optional<Record> list(qint64 account, qint64 id) override;

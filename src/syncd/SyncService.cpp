@@ -130,7 +130,7 @@ std::optional<qint64> SyncService::authenticate(const QString &email, const QByt
 // The upload is stored and the reply read in one transaction.
 std::optional<QByteArray> SyncService::exchange(qint64 account, const QString &device, Alllists &upload)
 {
-    if (!m_storage.begin())
+    if (!m_storage.begin(account))
         return std::nullopt;
     auto undo = qScopeGuard([this] { m_storage.rollback(); });
     for (Todolist &list : *upload.mutable_todolist()) {

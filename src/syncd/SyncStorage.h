@@ -12,8 +12,9 @@
 // server does not know survive. Identifiers are shared by all accounts and
 // never reused; every write of a record adds one to its version.
 //
-// A sync runs between begin() and commit(); on any failure the caller calls
-// rollback(), and nothing of that sync is kept.
+// A sync of an account runs between begin() and commit(), one after another
+// for the same account; on any failure the caller calls rollback(), and
+// nothing of that sync is kept.
 class SyncStorage
 {
 public:
@@ -36,7 +37,7 @@ public:
     // Adds the account, or gives an existing one this password hash.
     virtual AccountWrite writeAccount(const QString &email, const QByteArray &passwordHash) = 0;
 
-    virtual bool begin() = 0;
+    virtual bool begin(qint64 account) = 0;
     virtual bool commit() = 0;
     virtual void rollback() = 0;
 

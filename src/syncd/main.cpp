@@ -1,3 +1,4 @@
+#include "PostgresSyncStorage.h"
 #include "SqliteSyncStorage.h"
 #include "SyncHttpServer.h"
 #include "SyncService.h"
@@ -14,7 +15,7 @@ Q_LOGGING_CATEGORY(lcSyncd, "corvane.syncd")
 
 // corvane-syncd: a sync server for Corvane.
 //
-//   corvane-syncd --db sqlite:PATH [--listen ADDRESS:PORT] [--open-registration]
+//   corvane-syncd --db sqlite:PATH|postgresql://... [--listen ADDRESS:PORT] [--open-registration]
 //   corvane-syncd --db sqlite:PATH add-user EMAIL      (password on standard input)
 namespace {
 
@@ -24,15 +25,14 @@ int fail(const QString &message)
     return 1;
 }
 
-// "sqlite:PATH" opens that file; PostgreSQL is not supported yet.
+// "sqlite:PATH" opens that file, "postgresql://..." that database.
 std::unique_ptr<SyncStorage> openStorage(const QString &db, QString *error)
 {
     if (db.startsWith(QLatin1String("sqlite:")) && db.size() > 7)
         return SqliteSyncStorage::open(db.mid(7), error);
-    if (db.startsWith(QLatin1String("postgresql:")) || db.startsWith(QLatin1String("postgres:")))
-        *error = QStringLiteral("PostgreSQL is not supported by this version; use sqlite:PATH");
-    else
-        *error = QStringLiteral("'%1' is no database: use sqlite:PATH").arg(db);
+    if (db.startsWith(QLatin1String("postgresql://")) || db.startsWith(QLatin1String("postgres://")))
+        return PostgresSyncStorage::open(db, error);
+    *error = QStringLiteral("'%1' is no database: use sqlite:PATH or postgresql://...").arg(db);
     return nullptr;
 }
 
@@ -83,7 +83,7 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("A sync server for Corvane."));
     parser.addHelpOption();
-    const QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("The database: sqlite:PATH."), QStringLiteral("DB"));
+    const QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("The database: sqlite:PATH or postgresql://[USER@]HOST[:PORT]/NAME."), QStringLiteral("DB"));
     const QCommandLineOption listenOption(QStringLiteral("listen"),
                                           QStringLiteral("Address and port to answer on (port 0: a free one). "
                                                          "Default 127.0.0.1:8080."),

@@ -21,12 +21,15 @@
 #include <memory>
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 using Fields = QHash<QByteArray, QByteArray>;
+
+enum class Backend { SQLite, PostgreSQL };
 
 struct Run {
     int exitCode = -1; // also when it crashed
@@ -97,11 +100,21 @@ QString shown(const QJsonObject &dump, bool identifiers)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Backend)
+
 class tst_Syncd : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { m_postgresMissing = startPostgres(); }
+
+    void cleanupTestCase()
+    {
+        if (m_postgresMissing.isEmpty())
+            postgresTool(u"pg_ctl"_s, {u"-D"_s, m_postgres->filePath(u"data"_s), u"-m"_s, u"immediate"_s, u"stop"_s});
+    }
+
     void init()
     {
         m_tmp = std::make_unique<QTemporaryDir>();
@@ -112,7 +125,6 @@ private slots:
             QString error;
             QVERIFY2(QDir().mkpath(m_tmp->filePath(client)) && context.create(storeOf(client), &error), qPrintable(error));
         }
-        QCOMPARE(syncd({u"add-user"_s, u"ann@example.com"_s}, "secret\n").exitCode, 0);
     }
 
     void cleanup()
@@ -130,47 +142,58 @@ private slots:
         // and what the application would store: rename OLD NEW, trash NAME, move NAME QUADRANT;
         // trash-list NAME: trashed in the application, which sends it with state 2 on its next sync.
         // sync-lost: a sync whose reply never arrives (the store stays as before it).
+        QTest::addColumn<Backend>("backend");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("expected"); // both stores, once a, b and a synced again
-        QTest::newRow("lists from both sides")
+        for (const Backend backend : {Backend::SQLite, Backend::PostgreSQL}) {
+        const auto newRow = [backend](const char *name) -> QTestData & {
+            return QTest::addRow("%s%s", name, backend == Backend::PostgreSQL ? ", PostgreSQL" : "") << backend;
+        };
+        newRow("lists from both sides")
             << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "b|add-list|Work", "b|add-item|Work|Report", "a|sync", "b|sync"}
             << u"Home[Milk] Work[Report]"_s;
-        QTest::newRow("edits on both sides")
+        newRow("edits on both sides")
             << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|add-item|Home|Bread", "a|sync", "b|sync",
                            "a|rename|Bread|Rye bread", "b|rename|Milk|Oat milk", "b|move|Oat milk|2", "b|add-item|Home|Eggs"}
             << u"Home[Eggs, Oat milk, Rye bread]"_s;
-        QTest::newRow("trashed on one side, added on the other")
+        newRow("trashed on one side, added on the other")
             << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "b|trash|Milk", "b|sync",
                            "a|add-item|Home|Eggs"}
             << u"Home[Eggs, Milk(2)]"_s;
-        QTest::newRow("the later upload wins an edit")
+        newRow("the later upload wins an edit")
             << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|rename|Milk|Oat milk",
                            "b|rename|Milk|Soy milk", "a|sync", "b|sync"}
             << u"Home[Soy milk]"_s;
-        QTest::newRow("an edit after a trash brings the item back")
+        newRow("an edit after a trash brings the item back")
             << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|trash|Milk", "a|sync",
                            "b|rename|Milk|Oat milk", "b|sync"}
             << u"Home[Oat milk]"_s;
-        QTest::newRow("a trashed list leaves both")
+        newRow("a trashed list leaves both")
             << QStringList{"a|add-list|Home", "a|add-list|Work", "a|add-item|Home|Milk", "a|sync", "b|sync",
                            "a|trash-list|Home", "b|add-item|Work|Report"}
             << u"Work[Report]"_s;
-        QTest::newRow("an edit keeps a list trashed elsewhere")
+        newRow("an edit keeps a list trashed elsewhere")
             << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|trash-list|Home",
                            "b|rename|Milk|Oat milk", "b|sync"}
             << u"Home[Oat milk]"_s;
-        QTest::newRow("a lost reply adds nothing twice")
+        newRow("a lost reply adds nothing twice")
             << QStringList{"a|add-list|Home", "a|sync", "a|add-item|Home|Milk", "a|sync-lost", "b|sync", "a|sync"}
             << u"Home[Milk]"_s;
+        }
     }
 
     // Two stores syncing in turn through the server end with the same lists,
     // items and identifiers.
     void converge()
     {
+        QFETCH(Backend, backend);
         QFETCH(QStringList, steps);
         QFETCH(QString, expected);
-        startServer({});
+        if (backend == Backend::PostgreSQL && !m_postgresMissing.isEmpty())
+            QSKIP(qPrintable(m_postgresMissing));
+        startServer(backend, {});
+        if (QTest::currentTestFailed())
+            return;
         for (const QString &step : std::as_const(steps)) {
             const QStringList part = step.split(u'|');
             const QString store = storeOf(part[0]);
@@ -205,27 +228,38 @@ private slots:
 
     void login_data()
     {
+        QTest::addColumn<Backend>("backend");
         QTest::addColumn<QStringList>("serverOptions");
         QTest::addColumn<QString>("email");
         QTest::addColumn<QByteArray>("password");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("wrong password") << QStringList{} << u"ann@example.com"_s << QByteArray("Secret\n") << 1;
-        QTest::newRow("e-mail in other case") << QStringList{} << u"Ann@Example.com"_s << QByteArray("secret\n") << 0;
-        QTest::newRow("unknown e-mail, closed server") << QStringList{} << u"bob@example.com"_s << QByteArray("secret\n") << 1;
-        QTest::newRow("unknown e-mail, open server") << QStringList{u"--open-registration"_s} << u"bob@example.com"_s
+        for (const Backend backend : {Backend::SQLite, Backend::PostgreSQL}) {
+        const auto newRow = [backend](const char *name) -> QTestData & {
+            return QTest::addRow("%s%s", name, backend == Backend::PostgreSQL ? ", PostgreSQL" : "") << backend;
+        };
+        newRow("wrong password") << QStringList{} << u"ann@example.com"_s << QByteArray("Secret\n") << 1;
+        newRow("e-mail in other case") << QStringList{} << u"Ann@Example.com"_s << QByteArray("secret\n") << 0;
+        newRow("unknown e-mail, closed server") << QStringList{} << u"bob@example.com"_s << QByteArray("secret\n") << 1;
+        newRow("unknown e-mail, open server") << QStringList{u"--open-registration"_s} << u"bob@example.com"_s
                                                      << QByteArray("other\n") << 0;
-        QTest::newRow("open server, wrong password") << QStringList{u"--open-registration"_s} << u"ann@example.com"_s
+        newRow("open server, wrong password") << QStringList{u"--open-registration"_s} << u"ann@example.com"_s
                                                      << QByteArray("other\n") << 1;
+        }
     }
 
     // A refused login leaves the store as it was and shows the client's login text.
     void login()
     {
+        QFETCH(Backend, backend);
         QFETCH(QStringList, serverOptions);
         QFETCH(QString, email);
         QFETCH(QByteArray, password);
         QFETCH(int, exitCode);
-        startServer(serverOptions);
+        if (backend == Backend::PostgreSQL && !m_postgresMissing.isEmpty())
+            QSKIP(qPrintable(m_postgresMissing));
+        startServer(backend, serverOptions);
+        if (QTest::currentTestFailed())
+            return;
         // A login that passed before does not let another password pass.
         QCOMPARE(sync(u"b"_s).exitCode, 0);
         QCOMPARE(ctl(u"a"_s, {u"add-list"_s, u"Home"_s}).exitCode, 0);
@@ -245,7 +279,9 @@ private slots:
     // The help list merges into a client as a new list with the usual quadrant titles.
     void helpList()
     {
-        startServer({});
+        startServer(Backend::SQLite, {});
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(ctl(u"a"_s, {u"add-list"_s, u"Home"_s}).exitCode, 0);
         QSettings settings(m_tmp->filePath(u"a/xdg-config-home/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
         settings.setValue(u"syncServerBaseURL"_s, m_base);
@@ -282,7 +318,9 @@ private slots:
     // Pings are counted per event and day; nothing of the sender is kept.
     void ping()
     {
-        startServer({});
+        startServer(Backend::SQLite, {});
+        if (QTest::currentTestFailed())
+            return;
         QNetworkAccessManager network;
         for (const QByteArray event : {"startapp", "startapp", "endapp"}) {
             QNetworkRequest request(QUrl(m_base + u"/corvane/ping2.php"_s));
@@ -312,8 +350,47 @@ private:
     std::unique_ptr<QTemporaryDir> m_tmp;
     std::unique_ptr<QProcess> m_server;
     QString m_base;
+    QString m_database;
+    std::unique_ptr<QTemporaryDir> m_postgres; // the cluster, its socket and its log
+    QString m_postgresBin;
+    QString m_postgresMissing; // why the PostgreSQL rows are skipped
 
-    QString database() const { return u"sqlite:"_s + m_tmp->filePath(u"sync.sqlite"_s); }
+    QString postgresAddress(const QString &database) const
+    {
+        return u"postgresql:///%1?host=%2&port=5432&user=postgres"_s.arg(database, m_postgres->path());
+    }
+
+    // PostgreSQL refuses to run as root: then it runs as the postgres user.
+    Run postgresTool(const QString &tool, const QStringList &arguments) const
+    {
+        const QString program = u"%1/%2"_s.arg(m_postgresBin, tool);
+        const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (geteuid() != 0)
+            return runProgram(program, arguments, environment);
+        return runProgram(u"runuser"_s, QStringList{u"-u"_s, u"postgres"_s, u"--"_s, program} + arguments, environment);
+    }
+
+    // A temporary cluster answering only on a socket in its own folder; empty, or why it cannot run.
+    QString startPostgres()
+    {
+        const QStringList versions =
+            QDir(u"/usr/lib/postgresql"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
+        if (versions.isEmpty())
+            return u"PostgreSQL is not installed (no /usr/lib/postgresql/VERSION/bin)"_s;
+        m_postgresBin = u"/usr/lib/postgresql/%1/bin"_s.arg(versions.constFirst());
+        m_postgres = std::make_unique<QTemporaryDir>();
+        if (geteuid() == 0
+            && runProgram(u"chown"_s, {u"postgres"_s, m_postgres->path()}, QProcessEnvironment::systemEnvironment()).exitCode != 0)
+            return u"there is no postgres user to run PostgreSQL as"_s;
+        const QString data = m_postgres->filePath(u"data"_s);
+        Run run = postgresTool(u"initdb"_s, {u"-D"_s, data, u"-A"_s, u"trust"_s, u"-U"_s, u"postgres"_s});
+        if (run.exitCode == 0)
+            run = postgresTool(u"pg_ctl"_s, {u"-D"_s, data, u"-l"_s, m_postgres->filePath(u"log"_s), u"-w"_s, u"-o"_s,
+                                             u"-p 5432 -k %1 -c listen_addresses=''"_s.arg(m_postgres->path()), u"start"_s});
+        if (run.exitCode != 0)
+            return u"PostgreSQL could not start: "_s + QString::fromLocal8Bit(run.out + run.err).trimmed();
+        return {};
+    }
     QString storeOf(const QString &client) const { return m_tmp->filePath(client + u"/store.sqlite"_s); }
 
     // The application's upload of a list trashed since it opened its store
@@ -340,19 +417,25 @@ private:
         return upload.todolist_size() == 1 && finished.wait() && reply->error() == QNetworkReply::NoError;
     }
 
-    Run syncd(const QStringList &arguments, const QByteArray &input)
+    // The server on an empty database with the account ann@example.com
+    // ("secret"), on a free port of 127.0.0.1, as it says on its first line.
+    void startServer(Backend backend, const QStringList &options)
     {
-        return runProgram(QStringLiteral(CORVANE_SYNCD_PATH), QStringList{u"--db"_s, database()} + arguments,
-                          QProcessEnvironment::systemEnvironment(), input);
-    }
-
-    // The server on a free port of 127.0.0.1, as it says on its first line.
-    void startServer(const QStringList &options)
-    {
+        const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        m_database = u"sqlite:"_s + m_tmp->filePath(u"sync.sqlite"_s);
+        if (backend == Backend::PostgreSQL) {
+            m_database = postgresAddress(u"syncd"_s);
+            const Run run = runProgram(u"psql"_s, {u"-q"_s, postgresAddress(u"postgres"_s), u"-c"_s, u"DROP DATABASE IF EXISTS syncd"_s,
+                                                   u"-c"_s, u"CREATE DATABASE syncd"_s}, environment);
+            QVERIFY2(run.exitCode == 0, run.err.constData());
+        }
+        const Run added = runProgram(QStringLiteral(CORVANE_SYNCD_PATH), {u"--db"_s, m_database, u"add-user"_s, u"ann@example.com"_s},
+                                     environment, "secret\n");
+        QVERIFY2(added.exitCode == 0, added.err.constData());
         m_server = std::make_unique<QProcess>();
         m_server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_server->start(QStringLiteral(CORVANE_SYNCD_PATH),
-                        QStringList{u"--db"_s, database(), u"--listen"_s, u"127.0.0.1:0"_s} + options);
+                        QStringList{u"--db"_s, m_database, u"--listen"_s, u"127.0.0.1:0"_s} + options);
         QTRY_VERIFY_WITH_TIMEOUT(m_server->canReadLine(), 20000);
         const QByteArray line = m_server->readLine().trimmed();
         QVERIFY2(line.startsWith("corvane-syncd listening on 127.0.0.1:"), line.constData());
