@@ -1,0 +1,470 @@
+#include "FormFields.h"
+#include "ManagedObjectContext.h"
+#include "SyncUtils.h"
+#include "TestSupport.h"
+#include "TodoModel.h"
+#include "corvane_wire.pb.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Fields = QHash<QByteArray, QByteArray>;
+
+enum class Backend { SQLite, PostgreSQL };
+
+struct Run {
+    int exitCode = -1; // also when it crashed
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runProgram(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
+               const QByteArray &input = {})
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000))
+        process.kill();
+    Run run;
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+bool execute(const QString &store, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    const auto close = qScopeGuard([&db] { sqlite3_close(db); });
+    return sqlite3_open(qPrintable(store), &db) == SQLITE_OK
+        && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK && sqlite3_changes(db) > 0;
+}
+
+QString quoted(const QString &text)
+{
+    return u"'"_s + QString(text).replace(u"'"_s, u"''"_s) + u"'"_s;
+}
+
+// The shown lists of a dump by name: "Home[Milk, Rye bread(2)]", states other
+// than open in brackets. With identifiers, each list and item also shows the
+// identifiers the server gave, and items their quadrant.
+QString shown(const QJsonObject &dump, bool identifiers)
+{
+    QStringList lists;
+    for (const QJsonValue &list : dump["lists"_L1].toArray()) {
+        if (list["state"_L1].toInt() != 0)
+            continue;
+        QStringList items;
+        for (const QJsonValue &item : list["items"_L1].toArray()) {
+            if (item["state"_L1].toInt() == 3)
+                continue;
+            QString text = item["name"_L1].toString();
+            if (item["state"_L1].toInt() != 0)
+                text += u"(%1)"_s.arg(item["state"_L1].toInt());
+            if (identifiers)
+                text += u" #%1/%2 q%3"_s.arg(item["serverID"_L1].toInteger()).arg(item["id_"_L1].toInteger()).arg(item["quadrant"_L1].toInt());
+            items << text;
+        }
+        items.sort();
+        QString name = list["name"_L1].toString();
+        if (identifiers)
+            name += u" #%1"_s.arg(list["id_"_L1].toInteger());
+        lists << name + u"["_s + items.join(u", "_s) + u"]"_s;
+    }
+    lists.sort();
+    return lists.join(u" "_s);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Backend)
+
+class tst_Syncd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { m_postgresMissing = startPostgres(); }
+
+    void cleanupTestCase()
+    {
+        if (m_postgresMissing.isEmpty())
+            postgresTool(u"pg_ctl"_s, {u"-D"_s, m_postgres->filePath(u"data"_s), u"-m"_s, u"immediate"_s, u"stop"_s});
+    }
+
+    void init()
+    {
+        m_tmp = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_tmp->isValid());
+        // Two clients with empty stores.
+        for (const QString &client : {u"a"_s, u"b"_s}) {
+            ManagedObjectContext context(todoListModel());
+            QString error;
+            QVERIFY2(QDir().mkpath(m_tmp->filePath(client)) && context.create(storeOf(client), &error), qPrintable(error));
+        }
+    }
+
+    void cleanup()
+    {
+        if (m_server) {
+            m_server->kill();
+            m_server->waitForFinished();
+        }
+        m_server.reset();
+    }
+
+    void converge_data()
+    {
+        // Steps "client|command|arguments": add-list NAME, add-item LIST NAME, sync,
+        // and what the application would store: rename OLD NEW, trash NAME, move NAME QUADRANT;
+        // trash-list NAME: trashed in the application, which sends it with state 2 on its next sync.
+        // sync-lost: a sync whose reply never arrives (the store stays as before it).
+        QTest::addColumn<Backend>("backend");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("expected"); // both stores, once a, b and a synced again
+        for (const Backend backend : {Backend::SQLite, Backend::PostgreSQL}) {
+        const auto newRow = [backend](const char *name) -> QTestData & {
+            return QTest::addRow("%s%s", name, backend == Backend::PostgreSQL ? ", PostgreSQL" : "") << backend;
+        };
+        newRow("lists from both sides")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "b|add-list|Work", "b|add-item|Work|Report", "a|sync", "b|sync"}
+            << u"Home[Milk] Work[Report]"_s;
+        newRow("edits on both sides")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|add-item|Home|Bread", "a|sync", "b|sync",
+                           "a|rename|Bread|Rye bread", "b|rename|Milk|Oat milk", "b|move|Oat milk|2", "b|add-item|Home|Eggs"}
+            << u"Home[Eggs, Oat milk, Rye bread]"_s;
+        newRow("trashed on one side, added on the other")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "b|trash|Milk", "b|sync",
+                           "a|add-item|Home|Eggs"}
+            << u"Home[Eggs, Milk(2)]"_s;
+        newRow("the later upload wins an edit")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|rename|Milk|Oat milk",
+                           "b|rename|Milk|Soy milk", "a|sync", "b|sync"}
+            << u"Home[Soy milk]"_s;
+        newRow("an edit after a trash brings the item back")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|trash|Milk", "a|sync",
+                           "b|rename|Milk|Oat milk", "b|sync"}
+            << u"Home[Oat milk]"_s;
+        newRow("a trashed list leaves both")
+            << QStringList{"a|add-list|Home", "a|add-list|Work", "a|add-item|Home|Milk", "a|sync", "b|sync",
+                           "a|trash-list|Home", "b|add-item|Work|Report"}
+            << u"Work[Report]"_s;
+        newRow("an edit keeps a list trashed elsewhere")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|trash-list|Home",
+                           "b|rename|Milk|Oat milk", "b|sync"}
+            << u"Home[Oat milk]"_s;
+        newRow("a lost reply adds nothing twice")
+            << QStringList{"a|add-list|Home", "a|sync", "a|add-item|Home|Milk", "a|sync-lost", "b|sync", "a|sync"}
+            << u"Home[Milk]"_s;
+        }
+    }
+
+    // Two stores syncing in turn through the server end with the same lists,
+    // items and identifiers.
+    void converge()
+    {
+        QFETCH(Backend, backend);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, expected);
+        if (backend == Backend::PostgreSQL && !m_postgresMissing.isEmpty())
+            QSKIP(qPrintable(m_postgresMissing));
+        startServer(backend, {});
+        if (QTest::currentTestFailed())
+            return;
+        for (const QString &step : std::as_const(steps)) {
+            const QStringList part = step.split(u'|');
+            const QString store = storeOf(part[0]);
+            const QString command = part[1];
+            bool done = false;
+            if (command == "add-list"_L1)
+                done = ctl(part[0], {u"add-list"_s, part[2]}).exitCode == 0;
+            else if (command == "add-item"_L1)
+                done = ctl(part[0], {u"add-item"_s, u"--list"_s, part[2], part[3]}).exitCode == 0;
+            else if (command == "sync"_L1)
+                done = sync(part[0]).exitCode == 0;
+            else if (command == "sync-lost"_L1)
+                done = QFile::copy(store, store + u".before"_s) && sync(part[0]).exitCode == 0 && QFile::remove(store)
+                    && QFile::rename(store + u".before"_s, store);
+            else if (command == "rename"_L1)
+                done = execute(store, u"UPDATE TODOItem SET name = %1, edited_since = 1 WHERE name = %2 AND state <> 3"_s.arg(quoted(part[3]), quoted(part[2])));
+            else if (command == "trash"_L1)
+                done = execute(store, u"UPDATE TODOItem SET state = 2, edited_since = 1 WHERE name = %1 AND state <> 3"_s.arg(quoted(part[2])));
+            else if (command == "trash-list"_L1)
+                done = uploadTrashedList(part[0], part[2])
+                    && execute(store, u"UPDATE TODOList SET state = 2, edited_since = 1 WHERE name = %1 AND state = 0"_s.arg(quoted(part[2])));
+            else if (command == "move"_L1)
+                done = execute(store, u"UPDATE TODOItem SET quadrant = %1, edited_since = 1 WHERE name = %2 AND state <> 3"_s.arg(part[3].toInt()).arg(quoted(part[2])));
+            QVERIFY2(done, qPrintable(step));
+        }
+        for (const char *client : {"a", "b", "a"})
+            QCOMPARE(sync(QLatin1String(client)).exitCode, 0);
+        const QJsonObject a = dump(u"a"_s), b = dump(u"b"_s);
+        QCOMPARE(shown(a, false), expected);
+        QCOMPARE(shown(a, true), shown(b, true));
+    }
+
+    void login_data()
+    {
+        QTest::addColumn<Backend>("backend");
+        QTest::addColumn<QStringList>("serverOptions");
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<int>("exitCode");
+        for (const Backend backend : {Backend::SQLite, Backend::PostgreSQL}) {
+        const auto newRow = [backend](const char *name) -> QTestData & {
+            return QTest::addRow("%s%s", name, backend == Backend::PostgreSQL ? ", PostgreSQL" : "") << backend;
+        };
+        newRow("wrong password") << QStringList{} << u"ann@example.com"_s << QByteArray("Secret\n") << 1;
+        newRow("e-mail in other case") << QStringList{} << u"Ann@Example.com"_s << QByteArray("secret\n") << 0;
+        newRow("unknown e-mail, closed server") << QStringList{} << u"bob@example.com"_s << QByteArray("secret\n") << 1;
+        newRow("unknown e-mail, open server") << QStringList{u"--open-registration"_s} << u"bob@example.com"_s
+                                                     << QByteArray("other\n") << 0;
+        newRow("open server, wrong password") << QStringList{u"--open-registration"_s} << u"ann@example.com"_s
+                                                     << QByteArray("other\n") << 1;
+        }
+    }
+
+    // A refused login leaves the store as it was and shows the client's login text.
+    void login()
+    {
+        QFETCH(Backend, backend);
+        QFETCH(QStringList, serverOptions);
+        QFETCH(QString, email);
+        QFETCH(QByteArray, password);
+        QFETCH(int, exitCode);
+        if (backend == Backend::PostgreSQL && !m_postgresMissing.isEmpty())
+            QSKIP(qPrintable(m_postgresMissing));
+        startServer(backend, serverOptions);
+        if (QTest::currentTestFailed())
+            return;
+        // A login that passed before does not let another password pass.
+        QCOMPARE(sync(u"b"_s).exitCode, 0);
+        QCOMPARE(ctl(u"a"_s, {u"add-list"_s, u"Home"_s}).exitCode, 0);
+        const QByteArray before = fileHash(storeOf(u"a"_s));
+        const Run run = sync(u"a"_s, email, password);
+        QCOMPARE(run.exitCode, exitCode);
+        if (exitCode != 0) {
+            QVERIFY2(run.err.contains("Please check your login and password"), run.err.constData());
+            QCOMPARE(fileHash(storeOf(u"a"_s)), before);
+            return;
+        }
+        // The account now holds the list: the second store gets it under the same login.
+        QCOMPARE(sync(u"b"_s, email, password).exitCode, 0);
+        QCOMPARE(shown(dump(u"b"_s), false), u"Home[]"_s);
+    }
+
+    // The help list merges into a client as a new list with the usual quadrant titles.
+    void helpList()
+    {
+        startServer(Backend::SQLite, {});
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(ctl(u"a"_s, {u"add-list"_s, u"Home"_s}).exitCode, 0);
+        QSettings settings(m_tmp->filePath(u"a/xdg-config-home/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
+        settings.setValue(u"syncServerBaseURL"_s, m_base);
+        settings.sync();
+        const Run run = ctl(u"a"_s, {u"help-list"_s});
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        const QJsonArray lists = dump(u"a"_s)["lists"_L1].toArray();
+        const auto welcome = std::find_if(lists.begin(), lists.end(), [](const QJsonValue &list) {
+            return list["name"_L1].toString() == "Welcome to Corvane"_L1;
+        });
+        QVERIFY(welcome != lists.end());
+        QCOMPARE((*welcome)["textFirstQuadrant"_L1].toString(), u"Critical and Immediate"_s);
+        QCOMPARE((*welcome)["items"_L1].toArray().size(), 6);
+    }
+
+    void formFields_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<Fields>("fields");
+        QTest::newRow("Base64 keeps + and =") << QByteArray("uid=ab&message=wr+/Aw==&force=1")
+                                              << Fields{{"uid", "ab"}, {"message", "wr+/Aw=="}, {"force", "1"}};
+        QTest::newRow("e-mail with + and no percent-decoding") << QByteArray("email=ann+x@example.com&password=a%20b")
+                                                               << Fields{{"email", "ann+x@example.com"}, {"password", "a%20b"}};
+        QTest::newRow("empty and missing values") << QByteArray("email=&force&&=x") << Fields{{"email", ""}, {"force", ""}};
+    }
+
+    void formFields()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(Fields, fields);
+        QCOMPARE(FormFields::parse(body), fields);
+    }
+
+    // Pings are counted per event and day; nothing of the sender is kept.
+    void ping()
+    {
+        startServer(Backend::SQLite, {});
+        if (QTest::currentTestFailed())
+            return;
+        QNetworkAccessManager network;
+        for (const QByteArray event : {"startapp", "startapp", "endapp"}) {
+            QNetworkRequest request(QUrl(m_base + u"/corvane/ping2.php"_s));
+            request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+            QNetworkReply *reply = network.post(request, "uid=0123abcd&version=linux 1.6.7.20130219-pcw&event=" + event
+                                                    + "&iosversion=Not collected");
+            QSignalSpy finished(reply, &QNetworkReply::finished);
+            QVERIFY(finished.wait());
+            QCOMPARE(reply->error(), QNetworkReply::NoError);
+            reply->deleteLater();
+        }
+        const QByteArray database = readBytes(m_tmp->filePath(u"sync.sqlite"_s))
+            + readBytes(m_tmp->filePath(u"sync.sqlite-wal"_s));
+        QVERIFY(!database.contains("0123abcd"));
+        sqlite3 *db = nullptr;
+        const auto close = qScopeGuard([&db] { sqlite3_close(db); });
+        QCOMPARE(sqlite3_open(qPrintable(m_tmp->filePath(u"sync.sqlite"_s)), &db), SQLITE_OK);
+        sqlite3_stmt *statement = nullptr;
+        QCOMPARE(sqlite3_prepare_v2(db, "SELECT group_concat(event || '=' || count, ' ') FROM (SELECT * FROM pings ORDER BY event)", -1, &statement, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_step(statement), SQLITE_ROW);
+        const QString counts = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)));
+        sqlite3_finalize(statement);
+        QCOMPARE(counts, u"endapp=1 startapp=2"_s);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_tmp;
+    std::unique_ptr<QProcess> m_server;
+    QString m_base;
+    QString m_database;
+    std::unique_ptr<QTemporaryDir> m_postgres; // the cluster, its socket and its log
+    QString m_postgresBin;
+    QString m_postgresMissing; // why the PostgreSQL rows are skipped
+
+    QString postgresAddress(const QString &database) const
+    {
+        return u"postgresql:///%1?host=%2&port=5432&user=postgres"_s.arg(database, m_postgres->path());
+    }
+
+    // PostgreSQL refuses to run as root: then it runs as the postgres user.
+    Run postgresTool(const QString &tool, const QStringList &arguments) const
+    {
+        const QString program = u"%1/%2"_s.arg(m_postgresBin, tool);
+        const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (geteuid() != 0)
+            return runProgram(program, arguments, environment);
+        return runProgram(u"runuser"_s, QStringList{u"-u"_s, u"postgres"_s, u"--"_s, program} + arguments, environment);
+    }
+
+    // A temporary cluster answering only on a socket in its own folder; empty, or why it cannot run.
+    QString startPostgres()
+    {
+        const QStringList versions =
+            QDir(u"/usr/lib/postgresql"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
+        if (versions.isEmpty())
+            return u"PostgreSQL is not installed (no /usr/lib/postgresql/VERSION/bin)"_s;
+        m_postgresBin = u"/usr/lib/postgresql/%1/bin"_s.arg(versions.constFirst());
+        m_postgres = std::make_unique<QTemporaryDir>();
+        if (geteuid() == 0
+            && runProgram(u"chown"_s, {u"postgres"_s, m_postgres->path()}, QProcessEnvironment::systemEnvironment()).exitCode != 0)
+            return u"there is no postgres user to run PostgreSQL as"_s;
+        const QString data = m_postgres->filePath(u"data"_s);
+        Run run = postgresTool(u"initdb"_s, {u"-D"_s, data, u"-A"_s, u"trust"_s, u"-U"_s, u"postgres"_s});
+        if (run.exitCode == 0)
+            run = postgresTool(u"pg_ctl"_s, {u"-D"_s, data, u"-l"_s, m_postgres->filePath(u"log"_s), u"-w"_s, u"-o"_s,
+                                             u"-p 5432 -k %1 -c listen_addresses=''"_s.arg(m_postgres->path()), u"start"_s});
+        if (run.exitCode != 0)
+            return u"PostgreSQL could not start: "_s + QString::fromLocal8Bit(run.out + run.err).trimmed();
+        return {};
+    }
+    QString storeOf(const QString &client) const { return m_tmp->filePath(client + u"/store.sqlite"_s); }
+
+    // The application's upload of a list trashed since it opened its store
+    // (corvanectl opens the store anew each time and so never sends one).
+    bool uploadTrashedList(const QString &client, const QString &name)
+    {
+        corvane::wire::Alllists upload;
+        for (const QJsonValue &list : dump(client)["lists"_L1].toArray()) {
+            if (list["name"_L1].toString() == name && list["state"_L1].toInt() == 0) {
+                corvane::wire::Todolist *trashed = upload.add_todolist();
+                trashed->set_idd(list["id_"_L1].toInteger());
+                trashed->set_name(name.toStdString());
+                trashed->set_state(2);
+            }
+        }
+        const std::string bytes = upload.SerializeAsString();
+        const QByteArray body = "uid=test&email=ann@example.com&password=" + SyncUtils::HashAndSalt(u"secret"_s).toLatin1()
+            + "&message=" + QByteArray::fromStdString(bytes).toBase64() + "&force=1";
+        QNetworkAccessManager network;
+        QNetworkRequest request(QUrl(m_base + u"/sync/fullSyncV2"_s));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+        std::unique_ptr<QNetworkReply> reply(network.post(request, body));
+        QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+        return upload.todolist_size() == 1 && finished.wait() && reply->error() == QNetworkReply::NoError;
+    }
+
+    // The server on an empty database with the account ann@example.com
+    // ("secret"), on a free port of 127.0.0.1, as it says on its first line.
+    void startServer(Backend backend, const QStringList &options)
+    {
+        const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        m_database = u"sqlite:"_s + m_tmp->filePath(u"sync.sqlite"_s);
+        if (backend == Backend::PostgreSQL) {
+            m_database = postgresAddress(u"syncd"_s);
+            const Run run = runProgram(u"psql"_s, {u"-q"_s, postgresAddress(u"postgres"_s), u"-c"_s, u"DROP DATABASE IF EXISTS syncd"_s,
+                                                   u"-c"_s, u"CREATE DATABASE syncd"_s}, environment);
+            QVERIFY2(run.exitCode == 0, run.err.constData());
+        }
+        const Run added = runProgram(QStringLiteral(CORVANE_SYNCD_PATH), {u"--db"_s, m_database, u"add-user"_s, u"ann@example.com"_s},
+                                     environment, "secret\n");
+        QVERIFY2(added.exitCode == 0, added.err.constData());
+        m_server = std::make_unique<QProcess>();
+        m_server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_server->start(QStringLiteral(CORVANE_SYNCD_PATH),
+                        QStringList{u"--db"_s, m_database, u"--listen"_s, u"127.0.0.1:0"_s} + options);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->canReadLine(), 20000);
+        const QByteArray line = m_server->readLine().trimmed();
+        QVERIFY2(line.startsWith("corvane-syncd listening on 127.0.0.1:"), line.constData());
+        m_base = u"http://"_s + QString::fromLatin1(line.mid(line.lastIndexOf(' ') + 1));
+    }
+
+    // corvanectl for one client: its own store, preferences and home.
+    Run ctl(const QString &client, const QStringList &arguments, const QByteArray &input = {}) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+            const QString folder = m_tmp->filePath(client + u"/"_s + QString::fromLatin1(name).toLower().replace(u'_', u'-'));
+            QDir().mkpath(folder);
+            environment.insert(QString::fromLatin1(name), folder);
+        }
+        return runProgram(QStringLiteral(CORVANECTL_PATH), QStringList{u"--store"_s, storeOf(client)} + arguments,
+                          environment, input);
+    }
+
+    Run sync(const QString &client, const QString &email = u"ann@example.com"_s, const QByteArray &password = "secret\n") const
+    {
+        return ctl(client, {u"sync"_s, u"--server"_s, m_base, u"--email"_s, email, u"--password-stdin"_s}, password);
+    }
+
+    QJsonObject dump(const QString &client) const
+    {
+        return QJsonDocument::fromJson(ctl(client, {u"dump"_s}).out).object();
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_Syncd)
+#include "tst_syncd.moc"
