@@ -9,6 +9,7 @@
 #include "Logging.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
+#include "MyDrawerController.h"
 #include "NSTableProjects.h"
 #include "ProjectListModel.h"
 #include "QuadrantItemModel.h"
@@ -109,6 +110,7 @@ MainWindow::MainWindow(AppDelegate *delegate, MyDocument *document, QWidget *par
     makeToolBar();
     makeMenus();
     makeOverlay();
+    makeDrawer();
 
     m_status = new QLabel;
     statusBar()->addWidget(m_status, 1);
@@ -390,6 +392,22 @@ void MainWindow::makeOverlay()
         m_overlay->raise();
         m_overlay->setVisible(shown);
     });
+}
+
+void MainWindow::makeDrawer()
+{
+    m_drawer = new MyDrawerController(m_document, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_drawer);
+    QAction *toggle = new QAction(tr("Show Item &Details"), this);
+    toggle->setObjectName(QStringLiteral("toggleDrawer"));
+    toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    toggle->setCheckable(true);
+    toggle->setChecked(m_drawer->isDrawerShown());
+    connect(toggle, &QAction::toggled, m_drawer, &MyDrawerController::setDrawerShown);
+    for (QAction *menu : menuBar()->actions()) {
+        if (menu->menu() && menu->text() == tr("&View"))
+            menu->menu()->insertAction(m_textSizeAction, toggle);
+    }
 }
 
 // --- Following the document ------------------------------------------------------------------
