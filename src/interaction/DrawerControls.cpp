@@ -74,8 +74,10 @@ void OptionalDateEdit::setEditable(bool editable)
 void OptionalDateEdit::setTextColor(const QColor &color)
 {
     m_textColor = color;
+    // The disabled look of an absent date stays.
     QPalette colors = m_edit->palette();
-    colors.setColor(QPalette::Text, color.isValid() ? color : palette().color(QPalette::Text));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        colors.setColor(group, QPalette::Text, color.isValid() ? color : palette().color(group, QPalette::Text));
     m_edit->setPalette(colors);
 }
 
