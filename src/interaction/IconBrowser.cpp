@@ -77,14 +77,14 @@ void IconBrowser::showWindow()
     open();
 }
 
-// Every word of the filter must be part of the name; the first icon left is current.
+// Every word of the filter must be part of the shown name; the first icon left is current.
 void IconBrowser::applyFilter(const QString &text)
 {
     const QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     QListWidgetItem *first = nullptr;
     for (int row = 0; row < m_grid->count(); ++row) {
         QListWidgetItem *entry = m_grid->item(row);
-        const QString name = entry->data(Qt::UserRole).toString();
+        const QString name = entry->text();
         const bool shown = std::all_of(words.begin(), words.end(),
                                        [&name](const QString &word) { return name.contains(word, Qt::CaseInsensitive); });
         entry->setHidden(!shown);

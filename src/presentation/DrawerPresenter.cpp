@@ -171,11 +171,13 @@ bool DrawerPresenter::bundleContainsFileNamed(const QString &name)
 }
 
 // The repaired name keeps its ".png": the rows and the icon button load icons by file name.
+// A repair is no undo step of the user's.
 bool DrawerPresenter::modifyIconNameIfNeededForItem(TODOItem *item)
 {
     const QString name = item->icon();
     if (bundleContainsFileNamed(name))
         return false;
+    ManagedObjectContext::WithoutUndo noUndo(*item->context());
     if (name.isEmpty()) {
         item->setIcon(ImageFactoryForMac::defaultIconName());
         return true;
