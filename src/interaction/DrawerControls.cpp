@@ -63,7 +63,7 @@ void OptionalDateEdit::setHasDate(bool hasDate)
 
 bool OptionalDateEdit::isEditable() const
 {
-    return m_edit->isEnabled();
+    return m_edit->isEnabledTo(this);
 }
 
 void OptionalDateEdit::setEditable(bool editable)

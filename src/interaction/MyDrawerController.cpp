@@ -198,13 +198,14 @@ void MyDrawerController::itemChanged(TODOItem *item, bool takeFocus)
         return;
     }
     m_closeTimer.stop();
+    // Enabled first: a binding sets "enabled" only where it differs from what the control reads.
+    widget()->setEnabled(true);
     if (m_boundController != m_presenter->arrayController() || m_bindings.isEmpty()) {
         unbindController();
         bindDrawerToArrayController(m_presenter->arrayController());
     }
     paintBackground(item);
     showNotes();
-    widget()->setEnabled(true);
     if (m_drawerShown)
         show();
     if (takeFocus)
