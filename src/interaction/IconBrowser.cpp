@@ -34,7 +34,8 @@ IconBrowser::IconBrowser(QWidget *parent)
     m_filter->setClearButtonEnabled(true);
     m_grid->setViewMode(QListView::IconMode);
     m_grid->setIconSize(QSize(44, 44));
-    m_grid->setGridSize(QSize(84, 76));
+    m_grid->setGridSize(QSize(100, 84));
+    m_grid->setWordWrap(true);
     m_grid->setResizeMode(QListView::Adjust);
     m_grid->setMovement(QListView::Static);
     m_grid->setUniformItemSizes(true);
