@@ -271,13 +271,10 @@ void MyDrawerController::bindDrawerToArrayController(ArrayController *controller
     bind(m_effortPoints, "text", "effort", "NSNumberToNSString");
 }
 
-// Typing in progress is stored before the bindings go.
+// Nothing is pending: text and dates are written as they change, the rest by actions.
 void MyDrawerController::unbindController()
 {
-    for (Binding *binding : std::as_const(m_bindings)) {
-        binding->commit();
-        delete binding;
-    }
+    qDeleteAll(m_bindings);
     m_bindings.clear();
     m_boundController = nullptr;
 }

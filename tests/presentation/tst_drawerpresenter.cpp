@@ -120,6 +120,7 @@ void TestDrawerPresenter::iconRepair()
     Shown s({{"icon", icon.isEmpty() ? QVariant() : QVariant(icon)}});
     s.show();
     QTEST(s.item->icon(), "shown");
+    QVERIFY(!s.fx.context()->undoManager()->canUndo());
 }
 
 void TestDrawerPresenter::actions_data()
