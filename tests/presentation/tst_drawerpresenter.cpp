@@ -140,17 +140,10 @@ void TestDrawerPresenter::actions_data()
                               << QVariantMap{{"dueDate", localTime(2026, 3, 11, 17, 0)}, {"allDay", false}, {"frequency", "Never"}, {"untilDate", none}} << 1;
     QTest::newRow("dates off") << "dates off" << dated
                                << QVariantMap{{"dueDate", none}, {"startDate", none}, {"allDay", false}, {"frequency", "Never"}, {"untilDate", none}} << 1;
-    QTest::newRow("start on") << "start on" << QVariantMap{{"dueDate", due}} << QVariantMap{{"startDate", localTime(2026, 3, 11, 16, 0)}, {"dueDate", due}} << 1;
     QTest::newRow("start off") << "start off" << dated << QVariantMap{{"startDate", none}, {"dueDate", due}} << 1;
-    QTest::newRow("all day on") << "all day on" << QVariantMap{{"dueDate", due}, {"startDate", start}}
-                                << QVariantMap{{"allDay", true}, {"dueDate", localTime(2026, 3, 12)}, {"startDate", localTime(2026, 3, 12)}} << 1;
     QTest::newRow("all day off") << "all day off" << dated << QVariantMap{{"allDay", false}, {"dueDate", due}, {"startDate", start}} << 1;
-    QTest::newRow("repeat") << "Weekly" << QVariantMap{{"dueDate", due}}
-                            << QVariantMap{{"frequency", "Weekly"}, {"untilDate", localTime(2027, 3, 10, 17, 0)}} << 1;
     QTest::newRow("repeat never") << "Never" << dated << QVariantMap{{"frequency", "Never"}, {"untilDate", none}} << 1;
     QTest::newRow("another repeat keeps the until date") << "Monthly" << dated << QVariantMap{{"frequency", "Monthly"}, {"untilDate", until}} << 1;
-    QTest::newRow("half done") << "50" << QVariantMap{{"completionDate", due}, {"state", 1}, {"completionPercentage", 100}}
-                               << QVariantMap{{"completionPercentage", 50}, {"state", 0}, {"completionDate", none}} << 1;
     QTest::newRow("done, recurring") << "100" << dated
                                      << QVariantMap{{"completionPercentage", 100}, {"state", 1}, {"completionDate", localTime(2026, 3, 10, 23, 30)}} << 2;
     QTest::newRow("the shown completion again") << "0" << QVariantMap{{"completionDate", due}}
