@@ -101,3 +101,10 @@ void ImageButton::setImage(const QImage &image)
     m_image = image;
     setIcon(image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image)));
 }
+
+FrequencyComboBox::FrequencyComboBox(const QStringList &frequencies, QWidget *parent)
+    : QComboBox(parent)
+{
+    addItems(frequencies);
+    connect(this, &QComboBox::currentTextChanged, this, &FrequencyComboBox::frequencyChanged);
+}

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QColor>
+#include <QComboBox>
 #include <QDateTime>
 #include <QImage>
 #include <QToolButton>
 #include <QVariant>
 #include <QWidget>
+
+#include <algorithm>
 
 class QDateTimeEdit;
 
@@ -65,4 +68,19 @@ public:
 
 private:
     QImage m_image;
+};
+
+// The recurrence pop-up. A frequency it does not list (none, the empty text
+// of a synced item, a text of a newer client) shows as "Never" rather than
+// as whatever the previous item had.
+class FrequencyComboBox : public QComboBox
+{
+    Q_OBJECT
+    Q_PROPERTY(QString frequency READ currentText WRITE setFrequency NOTIFY frequencyChanged)
+public:
+    explicit FrequencyComboBox(const QStringList &frequencies, QWidget *parent = nullptr);
+    void setFrequency(const QString &frequency) { setCurrentIndex(std::max(0, findText(frequency))); }
+
+signals:
+    void frequencyChanged();
 };

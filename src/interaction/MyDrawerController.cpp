@@ -26,7 +26,7 @@ namespace {
 const char *const kColorKeys[4] = {"colorFirstQuadrant", "colorSecondQuadrant", "colorThirdQuadrant",
                                    "colorFourthQuadrant"};
 
-QLabel *dimLabel(QWidget *parent)
+QLabel *infoLabel(QWidget *parent)
 {
     auto *label = new QLabel(parent);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -126,8 +126,7 @@ QWidget *MyDrawerController::makeContents()
     m_dowUntilDate = new QLabel(w);
     m_dowCompletionDate = new QLabel(w);
 
-    m_repeatComboBox = new QComboBox(w);
-    m_repeatComboBox->addItems(DrawerPresenter::frequencies());
+    m_repeatComboBox = new FrequencyComboBox(DrawerPresenter::frequencies(), w);
     m_effortComboBox = new QComboBox(w);
     const ValueTransformer *duration = ValueTransformer::valueTransformerForName(QStringLiteral("EffortValueToDurationString"));
     for (int effort = 0; effort <= 8; ++effort)
@@ -135,9 +134,9 @@ QWidget *MyDrawerController::makeContents()
     m_effortPoints = new QLabel(w);
     m_effortPoints->setToolTip(tr("Effort points"));
 
-    m_createdDateLabel = dimLabel(w);
-    m_creatorLabel = dimLabel(w);
-    m_editedDateLabel = dimLabel(w);
+    m_createdDateLabel = infoLabel(w);
+    m_creatorLabel = infoLabel(w);
+    m_editedDateLabel = infoLabel(w);
 
     m_notesTextView = new QTextEdit(w);
     m_notesTextView->setObjectName(QStringLiteral("notesTextView"));
@@ -255,7 +254,7 @@ void MyDrawerController::bindDrawerToArrayController(ArrayController *controller
     bind(m_dueDateDatePicker, "editable", "dueDate", "NSIsNotNil");
     bind(m_dueDateDatePicker, "hasDate", "dueDate", "NSIsNotNil");
     bind(m_dueDateDatePicker, "textColor", "dueDate", "FontColorFromDueDate");
-    bind(m_repeatComboBox, "currentText", "frequency", nullptr, continuous, QStringLiteral("Never"));
+    bind(m_repeatComboBox, "frequency", "frequency", nullptr, continuous, QStringLiteral("Never"));
     bind(m_repeatComboBox, "enabled", "dueDate", "NSIsNotNil");
     bind(m_untilDateDatePicker, "dateTime", "untilDate", nullptr, continuous, DrawerPresenter::suggestedUntilDate());
     bind(m_untilDateDatePicker, "editable", "frequency", "IsNotNeverOrNilValueTransformer");

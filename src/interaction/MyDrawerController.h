@@ -8,6 +8,7 @@
 class ArrayController;
 class Binding;
 class DrawerPresenter;
+class FrequencyComboBox;
 class IconBrowser;
 class ImageButton;
 class MyDocument;
@@ -56,7 +57,7 @@ public:
     OptionalDateEdit *startDateDatePicker() const { return m_startDateDatePicker; }
     OptionalDateEdit *completedDateDatePicker() const { return m_completedDateDatePicker; }
     OptionalDateEdit *untilDateDatePicker() const { return m_untilDateDatePicker; }
-    QComboBox *repeatComboBox() const { return m_repeatComboBox; }
+    FrequencyComboBox *repeatComboBox() const { return m_repeatComboBox; }
     QComboBox *effortComboBox() const { return m_effortComboBox; }
     QLabel *createdDateLabel() const { return m_createdDateLabel; }
     QLabel *editedDateLabel() const { return m_editedDateLabel; }
@@ -101,7 +102,7 @@ private:
     QLabel *m_dowStartDate = nullptr;
     QLabel *m_dowCompletionDate = nullptr;
     QLabel *m_dowUntilDate = nullptr;
-    QComboBox *m_repeatComboBox = nullptr;
+    FrequencyComboBox *m_repeatComboBox = nullptr;
     QComboBox *m_effortComboBox = nullptr;
     QLabel *m_effortPoints = nullptr;
     QLabel *m_createdDateLabel = nullptr;

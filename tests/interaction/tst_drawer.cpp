@@ -109,19 +109,19 @@ private slots:
 void TestDrawer::follows_data()
 {
     QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("shown"); // the name field; empty when the drawer has closed
+    QTest::addColumn<QString>("shown"); // the name field and the repeat; empty when the drawer has closed
 
-    QTest::newRow("an item") << "0:0" << "a1";
-    QTest::newRow("next row") << "0:0;0:1" << "a2";
-    QTest::newRow("across quadrants") << "0:0;2:1" << "c2";
-    QTest::newRow("back again") << "2:1;0:0" << "a1";
+    QTest::newRow("an item") << "0:0" << "a1 Never";
+    QTest::newRow("next row") << "0:0;0:1" << "a2 Never";
+    QTest::newRow("across quadrants") << "0:0;2:1" << "c2 Weekly";
+    QTest::newRow("back again") << "2:1;0:0" << "a1 Never";
     QTest::newRow("two rows") << "0:0;0:0,1" << "";
-    QTest::newRow("one row after two") << "0:0,1;0:1" << "a2";
+    QTest::newRow("one row after two") << "0:0,1;0:1" << "a2 Never";
     QTest::newRow("another list") << "2:0;L" << "";
     QTest::newRow("none") << "0:1;-" << "";
-    QTest::newRow("the same item after closing") << "0:0;-;0:0" << "a1";
+    QTest::newRow("the same item after closing") << "0:0;-;0:0" << "a1 Never";
     QTest::newRow("hidden by the user") << "0:0;H;2:0" << "";
-    QTest::newRow("shown again") << "0:0;H;2:0;S" << "c1";
+    QTest::newRow("shown again") << "0:0;H;2:0;S" << "c1 Never";
 }
 
 void TestDrawer::follows()
@@ -129,6 +129,8 @@ void TestDrawer::follows()
     QFETCH(QString, steps);
     QFETCH(QString, shown);
     Window w;
+    w.item(0, 0)->setValue(QStringLiteral("frequency"), QString(""));  // as synced items have it
+    w.item(2, 1)->setFrequency(QStringLiteral("Weekly"));
     for (const QString &step : steps.split(QLatin1Char(';'))) {
         w.select(step);
         QCoreApplication::processEvents();
@@ -137,7 +139,7 @@ void TestDrawer::follows()
         QTRY_VERIFY(!w.drawer->isVisible());
     } else {
         QTRY_VERIFY(w.drawer->isVisible());
-        QCOMPARE(w.drawer->nameTextField()->text(), shown);
+        QCOMPARE(w.drawer->nameTextField()->text() + ' ' + w.drawer->repeatComboBox()->currentText(), shown);
         QVERIFY(w.drawer->widget()->isEnabled());
         QVERIFY(w.drawer->geometry().left() >= w.window.centralWidget()->geometry().right());
     }
