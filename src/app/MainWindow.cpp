@@ -10,6 +10,7 @@
 #include "Logging.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
+#include "MyDrawerController.h"
 #include "NSTableProjects.h"
 #include "ProjectListModel.h"
 #include "QuadrantItemModel.h"
@@ -114,6 +115,7 @@ MainWindow::MainWindow(AppDelegate *delegate, MyDocument *document, QWidget *par
     makeMenus();
     makeOverlay();
     makeSyncActions();
+    makeDrawer();
 
     m_status = new QLabel;
     statusBar()->addWidget(m_status, 1);
@@ -440,6 +442,22 @@ void MainWindow::downloadHelpList()
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
     });
+}
+
+void MainWindow::makeDrawer()
+{
+    m_drawer = new MyDrawerController(m_document, this);
+    addDockWidget(Qt::RightDockWidgetArea, m_drawer);
+    QAction *toggle = new QAction(tr("Show Item &Details"), this);
+    toggle->setObjectName(QStringLiteral("toggleDrawer"));
+    toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    toggle->setCheckable(true);
+    toggle->setChecked(m_drawer->isDrawerShown());
+    connect(toggle, &QAction::toggled, m_drawer, &MyDrawerController::setDrawerShown);
+    for (QAction *menu : menuBar()->actions()) {
+        if (menu->menu() && menu->text() == tr("&View"))
+            menu->menu()->insertAction(m_textSizeAction, toggle);
+    }
 }
 
 // --- Following the document ------------------------------------------------------------------

@@ -13,6 +13,7 @@ class AppDelegate;
 class DocumentPresenter;
 class DraggingDestinationButton;
 class MyDocument;
+class MyDrawerController;
 class NSTableProjects;
 class QAction;
 class QComboBox;
@@ -43,6 +44,7 @@ public:
     QLineEdit *searchField() const { return m_search; }
     // Every menu and toolbar action by object name, for the shortcuts listed in README.
     QAction *action(const QString &name) const;
+    MyDrawerController *drawer() const { return m_drawer; }
 
     // DocumentView
     void scrollRowToVisible(int quadrant, int row) override;
@@ -70,6 +72,8 @@ private:
     // The sync menu, the sync sheet and the help list download.
     void makeSyncActions();
     void downloadHelpList();
+    // The item drawer at the right edge, and its View menu action.
+    void makeDrawer();
     QAction *menuAction(QMenu *menu, const QString &name, const QString &text, const QKeySequence &shortcut,
                        std::function<void()> slot);
     // The quadrant whose table (or its editor) has the focus; 0 when none has.
@@ -99,4 +103,5 @@ private:
     QLabel *m_status = nullptr;
     QWidget *m_overlay = nullptr;
     int m_expandedSidebarWidth = 0;
+    MyDrawerController *m_drawer = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "ColorTheme.h"
 #include "DocumentFakes.h"
 #include "MainWindow.h"
+#include "MyDrawerController.h"
 #include "NSTableProjects.h"
 #include "QuadrantMatrix.h"
 #include "QuadrantView.h"
@@ -319,8 +320,9 @@ private slots:
         QTEST(delegate.currentQuadrantRowHeight(), "nextRowHeight");
     }
 
-    // The window with a sample store, as README shows it; each quadrant is
-    // painted in its list's colour. CORVANE_SCREENSHOT names a PNG to write.
+    // The window with a sample store, as README shows it, the drawer open on
+    // the first item; each quadrant is painted in its list's colour.
+    // CORVANE_SCREENSHOT names a PNG to write.
     void screenshot()
     {
         DocumentFixture f;
@@ -329,11 +331,13 @@ private slots:
         TODOList *list = fillSampleStore(f);
         MainWindow window(&delegate, f.document.get());
         f.document->setUp();
-        window.resize(1180, 720);
+        window.resize(1440, 760);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         f.document->selectProject(list);
-        window.resize(1180, 720);
+        f.document->enableFirstQuadrantAndSelectRow(0);
+        QTRY_VERIFY(window.drawer()->isVisible());
+        window.resize(1440, 760);
         QCoreApplication::processEvents();
         const QImage image = window.grab().toImage();
         const QString colors[4] = {list->colorFirstQuadrant(), list->colorSecondQuadrant(), list->colorThirdQuadrant(),
