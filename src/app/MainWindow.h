@@ -10,6 +10,8 @@
 #include <array>
 
 class AppDelegate;
+class DateRangeSliderView;
+class ListFilePanels;
 class DocumentPresenter;
 class DraggingDestinationButton;
 class MyDocument;
@@ -43,6 +45,9 @@ public:
     QLineEdit *searchField() const { return m_search; }
     // Every menu and toolbar action by object name, for the shortcuts listed in README.
     QAction *action(const QString &name) const;
+    DateRangeSliderView *timeFilter() const { return m_timeFilter; }
+    // The export and import panels, and list files dropped or named at start.
+    ListFilePanels *listFilePanels() const { return m_listFiles; }
 
     // DocumentView
     void scrollRowToVisible(int quadrant, int row) override;
@@ -67,6 +72,10 @@ private:
     void makeMenus();
     void makeThemeMenu(QMenu *menu);
     void makeOverlay();
+    // The time filter under the matrix.
+    void makeTimeFilter();
+    // File menu entries for list files, and list files dropped on the window.
+    void makeListFileActions();
     QAction *menuAction(QMenu *menu, const QString &name, const QString &text, const QKeySequence &shortcut,
                        std::function<void()> slot);
     // The quadrant whose table (or its editor) has the focus; 0 when none has.
@@ -96,4 +105,6 @@ private:
     QLabel *m_status = nullptr;
     QWidget *m_overlay = nullptr;
     int m_expandedSidebarWidth = 0;
+    DateRangeSliderView *m_timeFilter = nullptr;
+    ListFilePanels *m_listFiles = nullptr;
 };

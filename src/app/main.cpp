@@ -1,10 +1,12 @@
 #include "AppDelegate.h"
 #include "Clock.h"
+#include "ListFilePanels.h"
 #include "Logging.h"
 #include "MainWindow.h"
 #include "MyDocument.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -91,6 +93,13 @@ int main(int argc, char *argv[])
 
     quitOnTerminationSignals(app);
 
+    // "corvane FILE.corvx ..." imports the list files once the window is up.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE.corvx"), QObject::tr("List files to import, in order."),
+                                 QStringLiteral("[FILE.corvx...]"));
+    parser.process(app);
+
     AppDelegate delegate;
 
     bool opened = false;
@@ -128,5 +137,8 @@ int main(int argc, char *argv[])
     document->setAutosaveEnabled(true);
 
     window.show();
+    const QStringList listFiles = parser.positionalArguments();
+    if (!listFiles.isEmpty())
+        window.listFilePanels()->importFiles(listFiles);
     return app.exec();
 }
