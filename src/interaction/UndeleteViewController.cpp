@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 UndeleteViewController::UndeleteViewController(MyDocument *document, QWidget *parent)
@@ -23,6 +24,9 @@ UndeleteViewController::UndeleteViewController(MyDocument *document, QWidget *pa
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(m_table, &QListView::clicked, m_model, [this](const QModelIndex &index) { m_model->toggleMark(index.row()); });
+    // Space flips the row the arrow keys are on.
+    new QShortcut(QKeySequence(Qt::Key_Space), m_table, [this] { m_model->toggleMark(m_table->currentIndex().row()); },
+                  Qt::WidgetShortcut);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *undelete = buttons->addButton(tr("Undelete"), QDialogButtonBox::AcceptRole);
