@@ -885,8 +885,8 @@ int MyDocument::undeleteItems(const QList<TODOItem *> &items)
         ++restored;
     }
     if (restored > 0) {
+        // The quadrants show them again once the change is announced.
         m_context->setUndoActionName(QStringLiteral("Undelete Items"));
-        refreshController();
         cleanListCustomCells();
     }
     return restored;

@@ -27,9 +27,9 @@ ListFilePanels::ListFilePanels(MyDocument *document, QWidget *window)
 
 QFileDialog *ListFilePanels::makePanel(const QString &title)
 {
+    // Shown with open(), so window-modal.
     auto *panel = new QFileDialog(m_window, title);
     panel->setAttribute(Qt::WA_DeleteOnClose);
-    panel->setWindowModality(Qt::WindowModal);
     panel->setNameFilter(tr("Corvx list files (*.corvx)"));
     panel->setDefaultSuffix(QStringLiteral("corvx"));
     return panel;

@@ -16,7 +16,6 @@ UndeleteViewController::UndeleteViewController(MyDocument *document, QWidget *pa
 {
     setObjectName(QStringLiteral("undeleteSheet"));
     setWindowTitle(tr("Undelete Items"));
-    setWindowModality(Qt::WindowModal);
 
     m_table->setObjectName(QStringLiteral("undeleteTable"));
     m_table->setModel(m_model);
