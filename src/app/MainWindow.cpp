@@ -401,6 +401,8 @@ void MainWindow::makeTimeFilter()
 {
     auto *column = new QWidget;
     m_splitter->replaceWidget(1, column);
+    // The quadrants take what the window gains, as the matrix did.
+    m_splitter->setStretchFactor(1, 1);
     m_timeFilter = new DateRangeSliderView(m_document, column);
     auto *layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
