@@ -4,9 +4,11 @@
 #include "ArrayController.h"
 #include "ColorTheme.h"
 #include "HelpListController.h"
+#include "DateRangeSliderView.h"
 #include "Defaults.h"
 #include "DocumentPresenter.h"
 #include "DraggingDestinationButton.h"
+#include "ListFilePanels.h"
 #include "Logging.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
@@ -21,6 +23,7 @@
 #include "SyncWindowController.h"
 #include "TODOList.h"
 #include "UndoManager.h"
+#include "UndeleteViewController.h"
 #include "UndoState.h"
 
 #include <QAction>
@@ -111,11 +114,13 @@ MainWindow::MainWindow(AppDelegate *delegate, MyDocument *document, QWidget *par
     connect(m_splitter, &QSplitter::splitterMoved, this, &MainWindow::limitSidebarWidth);
     setCentralWidget(m_splitter);
 
+    makeTimeFilter();
     makeToolBar();
     makeMenus();
     makeOverlay();
     makeSyncActions();
     makeDrawer();
+    makeListFileActions();
 
     m_status = new QLabel;
     statusBar()->addWidget(m_status, 1);
@@ -460,6 +465,39 @@ void MainWindow::makeDrawer()
     }
 }
 
+void MainWindow::makeTimeFilter()
+{
+    auto *column = new QWidget;
+    m_splitter->replaceWidget(1, column);
+    // The quadrants take what the window gains, as the matrix did.
+    m_splitter->setStretchFactor(1, 1);
+    m_timeFilter = new DateRangeSliderView(m_document, column);
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_matrix, 1);
+    layout->addWidget(m_timeFilter);
+    m_matrix->show();
+}
+
+void MainWindow::makeListFileActions()
+{
+    m_listFiles = new ListFilePanels(m_document, this);
+    QAction *exportAction = new QAction(tr("&Export List…"), this);
+    exportAction->setObjectName(QStringLiteral("exportList"));
+    exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(exportAction, &QAction::triggered, m_listFiles, &ListFilePanels::showSavePanel);
+    QAction *importAction = new QAction(tr("&Import Lists…"), this);
+    importAction->setObjectName(QStringLiteral("importLists"));
+    importAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(importAction, &QAction::triggered, m_listFiles, &ListFilePanels::showWindowForImportCorvxFile);
+    // Above Quit in the File menu.
+    QAction *quit = action(QStringLiteral("quit"));
+    QMenu *file = menuBar()->actions().constFirst()->menu();
+    file->insertActions(quit, {importAction, exportAction});
+    file->insertSeparator(quit);
+}
+
 // --- Following the document ------------------------------------------------------------------
 
 int MainWindow::focusedQuadrant() const
@@ -634,6 +672,7 @@ void MainWindow::resizeIfNeeded()
 
 void MainWindow::showUndeleteSheet()
 {
-    // The undelete sheet comes with the item drawer; until then the status bar says where trashed items went.
-    m_document->setStatusBarMessage(tr("Nothing selected to move to the trash."));
+    auto *sheet = new UndeleteViewController(m_document, this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
 }

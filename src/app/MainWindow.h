@@ -10,6 +10,8 @@
 #include <array>
 
 class AppDelegate;
+class DateRangeSliderView;
+class ListFilePanels;
 class DocumentPresenter;
 class DraggingDestinationButton;
 class MyDocument;
@@ -45,6 +47,9 @@ public:
     // Every menu and toolbar action by object name, for the shortcuts listed in README.
     QAction *action(const QString &name) const;
     MyDrawerController *drawer() const { return m_drawer; }
+    DateRangeSliderView *timeFilter() const { return m_timeFilter; }
+    // The export and import panels, and list files dropped or named at start.
+    ListFilePanels *listFilePanels() const { return m_listFiles; }
 
     // DocumentView
     void scrollRowToVisible(int quadrant, int row) override;
@@ -74,6 +79,10 @@ private:
     void downloadHelpList();
     // The item drawer at the right edge, and its View menu action.
     void makeDrawer();
+    // The time filter under the matrix.
+    void makeTimeFilter();
+    // File menu entries for list files, and list files dropped on the window.
+    void makeListFileActions();
     QAction *menuAction(QMenu *menu, const QString &name, const QString &text, const QKeySequence &shortcut,
                        std::function<void()> slot);
     // The quadrant whose table (or its editor) has the focus; 0 when none has.
@@ -104,4 +113,6 @@ private:
     QWidget *m_overlay = nullptr;
     int m_expandedSidebarWidth = 0;
     MyDrawerController *m_drawer = nullptr;
+    DateRangeSliderView *m_timeFilter = nullptr;
+    ListFilePanels *m_listFiles = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "Clock.h"
 #include "DesktopIntegration.h"
 #include "LinkOpener.h"
+#include "ListFilePanels.h"
 #include "Logging.h"
 #include "MainWindow.h"
 #include "MyDocument.h"
@@ -9,7 +10,9 @@
 #include "StoreFiles.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -88,6 +91,11 @@ private:
     QWidget *m_window;
 };
 
+bool isLink(const QString &argument)
+{
+    return argument.startsWith(QLatin1String("corvane:"));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -103,15 +111,24 @@ int main(int argc, char *argv[])
 
     quitOnTerminationSignals(app);
 
-    // A second start on the same store hands its links to the running
-    // application and ends before it touches the store.
-    QStringList links = app.arguments().mid(1);
-    links.removeIf([](const QString &argument) { return !argument.startsWith(QLatin1String("corvane:")); });
-    SingleInstance instance(StoreFiles::pathForDataFile());
-    if (instance.claim(links) == SingleInstance::Role::Secondary)
-        return 0;
+    // "corvane FILE.corvx ..." imports list files; "corvane corvane://..." opens a link.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("FILE.corvx|LINK"),
+                                 QObject::tr("List files to import, in order, or corvane:// links to open."),
+                                 QStringLiteral("[FILE.corvx|LINK...]"));
+    parser.process(app);
+    QStringList arguments;
+    for (const QString &argument : parser.positionalArguments())
+        arguments << (isLink(argument) ? argument : QFileInfo(argument).absoluteFilePath());
 
+    // A second start on the same store hands its links and files to the
+    // running application and ends before it touches the store.
+    SingleInstance instance(StoreFiles::pathForDataFile());
+    if (instance.claim(arguments) == SingleInstance::Role::Secondary)
+        return 0;
     DesktopIntegration::registerDefaultHandler();
+
     AppDelegate delegate;
 
     bool opened = false;
@@ -154,10 +171,21 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::updateIconBadge);
 
     LinkOpener linkOpener(document);
-    QObject::connect(&instance, &SingleInstance::messageReceived, &linkOpener, &LinkOpener::handleURLEvent);
-    for (const QString &link : std::as_const(links))
-        linkOpener.handleURLEvent(link);
+    const auto openArguments = [&linkOpener, &window](const QStringList &received) {
+        QStringList listFiles;
+        for (const QString &argument : received) {
+            if (isLink(argument))
+                linkOpener.handleURLEvent(argument);
+            else
+                listFiles << argument;
+        }
+        if (!listFiles.isEmpty())
+            window.listFilePanels()->importFiles(listFiles);
+    };
+    QObject::connect(&instance, &SingleInstance::messageReceived, &window,
+                     [openArguments](const QString &message) { openArguments({message}); });
 
     window.show();
+    openArguments(arguments);
     return app.exec();
 }

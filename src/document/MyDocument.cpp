@@ -874,6 +874,27 @@ void MyDocument::showUndeleteWindow()
     view()->showUndeleteSheet();
 }
 
+int MyDocument::undeleteItems(const QList<TODOItem *> &items)
+{
+    int restored = 0;
+    for (TODOItem *item : items) {
+        if (item->state() != RecordState::Trashed && item->state() != RecordState::Deleted)
+            continue;
+        // The next sync sends it as a new item, whatever the server did with the old one.
+        item->resetIDs();
+        item->setState(RecordState::Open);
+        if (item->dueDate().isValid())
+            calendar()->updateEventForItem(item, item->list());
+        ++restored;
+    }
+    if (restored > 0) {
+        // The quadrants show them again once the change is announced.
+        m_context->setUndoActionName(QStringLiteral("Undelete Items"));
+        cleanListCustomCells();
+    }
+    return restored;
+}
+
 // --- Selection -----------------------------------------------------------------------------------
 
 void MyDocument::itemClickedInQuadrant(int quadrant)

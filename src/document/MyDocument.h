@@ -189,6 +189,10 @@ public:
     void userConfirmsItemsDeletion(const QList<TODOItem *> &items, DocumentAlerts::Answer answer);
     void userConfirmsItemsCompleted(const QList<TODOItem *> &items, DocumentAlerts::Answer answer);
     void showUndeleteWindow();
+    // Brings trashed or deleted items back open, with a new identity, in the
+    // quadrant, place and completion they had; one undo step. Items no longer
+    // trashed or deleted are left as they are. Answers how many came back.
+    int undeleteItems(const QList<TODOItem *> &items);
 
     // --- Selection ---------------------------------------------------------------------------------
     void itemClickedInQuadrant(int quadrant);

@@ -1,0 +1,293 @@
+// The undelete sheet and the list-file panels driven as a user drives them,
+// and list files dropped on the window.
+#include "ArrayController.h"
+#include "DocumentFakes.h"
+#include "DocumentPresenter.h"
+#include "ListFilePanels.h"
+#include "ListFiles.h"
+#include "QuadrantView.h"
+#include "TestSupport.h"
+#include "UndeleteModel.h"
+#include "UndeleteViewController.h"
+#include "UndoManager.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QListView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+// "Home" with an open, a trashed, a deleted and a completed-then-trashed
+// item, and "Work" with a trashed item of its own; "Home" is selected.
+struct Lists {
+    DocumentFixture fx;
+    TODOList *work = fx.selectedList(QStringLiteral("Work"));
+    TODOList *home = fx.selectedList(QStringLiteral("Home"));
+
+    Lists()
+    {
+        fx.document->setUp();
+        fx.item(0, QStringLiteral("apple"));
+        TODOItem *cherry = fx.item(1, QStringLiteral("cherry"));
+        cherry->setState(RecordState::Trashed);
+        cherry->setServerID(77);
+        fx.item(2, QStringLiteral("banana"))->setState(RecordState::Deleted);
+        TODOItem *date = fx.item(3, QStringLiteral("date"));
+        fx.document->markTODOItem(date, home, nullptr, 100);
+        date->setState(RecordState::Trashed);
+        fx.document->newItemForProject(work, 0)->setName(QStringLiteral("elsewhere"));
+        TODOItem *trashedAtWork = fx.document->newItemForProject(work, 1);
+        trashedAtWork->setName(QStringLiteral("filed at work"));
+        trashedAtWork->setState(RecordState::Trashed);
+        fx.context()->processPendingChanges();
+        fx.context()->undoManager()->closeAutomaticGroup();
+    }
+
+    TODOItem *named(const QString &name) const
+    {
+        for (TODOList *list : {home, work}) {
+            for (TODOItem *item : list->contains()) {
+                if (item->name() == name)
+                    return item;
+            }
+        }
+        return nullptr;
+    }
+    // What the quadrants show: "q:name", in quadrant order.
+    QString shown() const
+    {
+        QStringList rows;
+        for (int q = 0; q < 4; ++q) {
+            for (ManagedObject *object : fx.document->controllerForQuadrant(q)->arrangedObjects())
+                rows << QStringLiteral("%1:%2").arg(q).arg(static_cast<TODOItem *>(object)->name());
+        }
+        return rows.join(',');
+    }
+};
+
+QString rowNames(const QAbstractItemModel *model)
+{
+    QStringList names;
+    for (int row = 0; row < model->rowCount(); ++row)
+        names << model->index(row, 0).data().toString();
+    return names.join(',');
+}
+
+} // namespace
+
+class TestSheets : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        // The panels as Qt's own dialogs, so the test can reach their fields.
+        QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    }
+    void undelete_data();
+    void undelete();
+    void panels_data();
+    void panels();
+    void drops_data();
+    void drops();
+};
+
+void TestSheets::undelete_data()
+{
+    QTest::addColumn<bool>("listSelected");
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<QString>("candidates");
+    QTest::addColumn<QStringList>("restored");
+
+    const QString all = "banana,cherry,date";
+    QTest::newRow("nothing marked") << true << QStringList() << true << all << QStringList();
+    QTest::newRow("a second click unmarks") << true << QStringList{"cherry", "cherry"} << true << all << QStringList();
+    QTest::newRow("trashed and deleted come back") << true << QStringList{"cherry", "banana"} << true << all
+                                                   << QStringList{"banana", "cherry"};
+    QTest::newRow("completed comes back open, still complete") << true << QStringList{"date"} << true << all
+                                                               << QStringList{"date"};
+    QTest::newRow("cancel changes nothing") << true << QStringList{"cherry"} << false << all << QStringList();
+    QTest::newRow("no list selected") << false << QStringList() << true << "" << QStringList();
+}
+
+void TestSheets::undelete()
+{
+    QFETCH(bool, listSelected);
+    QFETCH(QStringList, clicks);
+    QFETCH(bool, confirm);
+    QFETCH(QString, candidates);
+    QFETCH(QStringList, restored);
+    Lists l;
+    if (!listSelected)
+        l.fx.document->projects().projectsArrayController()->clearSelection();
+    const QString shownBefore = l.shown();
+    QHash<QString, int> stateBefore, idBefore;
+    for (const char *name : {"apple", "banana", "cherry", "date", "filed at work"}) {
+        stateBefore[name] = l.named(name)->state();
+        idBefore[name] = l.named(name)->id_();
+    }
+
+    QWidget window;
+    window.resize(600, 400);
+    window.show();
+    auto *sheet = new UndeleteViewController(l.fx.document.get(), &window);
+    sheet->open();
+    QVERIFY(sheet->isVisible());
+    QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+    QListView *table = sheet->tableView();
+    QCOMPARE(rowNames(table->model()), candidates);
+    for (const QString &name : clicks) {
+        const int row = rowNames(table->model()).split(',').indexOf(name);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 0)).center());
+    }
+    if (confirm)
+        QTest::mouseClick(sheet->findChild<QPushButton *>("undeleteButton"), Qt::LeftButton);
+    else
+        sheet->reject();
+    QVERIFY(!sheet->isVisible());
+    QCOMPARE(sheet->model()->rowCount(), 0);
+    l.fx.context()->processPendingChanges();
+
+    for (auto it = stateBefore.cbegin(); it != stateBefore.cend(); ++it) {
+        TODOItem *item = l.named(it.key());
+        const bool back = restored.contains(it.key());
+        QCOMPARE(item->state(), back ? int(RecordState::Open) : it.value());
+        // A new identity, so that the next sync sends it as a new item.
+        QCOMPARE(item->id_() != idBefore[it.key()], back);
+        if (back) {
+            QCOMPARE(item->serverID(), 0);
+            QVERIFY(l.shown().contains(QStringLiteral("%1:%2").arg(item->quadrant()).arg(it.key())));
+        }
+    }
+    QCOMPARE(l.named("date")->completionPercentage(), 100);
+    if (restored.isEmpty()) {
+        QCOMPARE(l.shown(), shownBefore);
+        return;
+    }
+    // One undo takes the whole restore back.
+    l.fx.document->undo();
+    l.fx.context()->processPendingChanges();
+    QCOMPARE(l.shown(), shownBefore);
+    for (const QString &name : restored) {
+        QCOMPARE(l.named(name)->state(), stateBefore[name]);
+        QCOMPARE(l.named(name)->id_(), idBefore[name]);
+    }
+}
+
+void TestSheets::panels_data()
+{
+    QTest::addColumn<bool>("exporting");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("proposed");
+
+    QTest::newRow("export") << true << "Export List as Corvx File" << "Home.corvx";
+    QTest::newRow("import") << false << "Import Corvx Files" << "";
+}
+
+// Each panel exports the selected list to a new file, or imports that file
+// back as a new list.
+void TestSheets::panels()
+{
+    QFETCH(bool, exporting);
+    QFETCH(QString, title);
+    QFETCH(QString, proposed);
+    Lists l;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lists.corvx");
+    QVERIFY(l.fx.context()->create(dir.filePath("store.sqlite")));
+    if (!exporting)
+        QVERIFY(ListFiles(*l.fx.document).exportToFile(path, {l.home}));
+    QWidget window;
+    window.show();
+    ListFilePanels panels(l.fx.document.get(), &window);
+
+    QFileDialog *panel = exporting ? panels.showSavePanel() : panels.showWindowForImportCorvxFile();
+    QVERIFY(panel && panel->isVisible());
+    QCOMPARE(panel->windowTitle(), title);
+    QCOMPARE(panel->windowModality(), Qt::WindowModal);
+    QCOMPARE(panel->nameFilters(), QStringList{"Corvx list files (*.corvx)"});
+    QCOMPARE(panel->acceptMode(), exporting ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    if (exporting) {
+        QCOMPARE(panel->labelText(QFileDialog::FileName), "Export List As:");
+        QCOMPARE(QFileInfo(panel->selectedFiles().value(0)).fileName(), proposed);
+    }
+    panel->selectFile(path);
+    static_cast<QDialog *>(panel)->accept(); // the Save or Open button
+
+    QVERIFY(QFileInfo(path).size() > 0);
+    // Importing adds the exported list beside the one it came from.
+    QCOMPARE(l.fx.document->getAllProjects().size(), exporting ? 2 : 3);
+}
+
+void TestSheets::drops_data()
+{
+    QTest::addColumn<bool>("onQuadrant"); // else on the window beside it
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<int>("newLists");
+    QTest::addColumn<int>("warnings");
+
+    QTest::newRow("list file on a quadrant") << true << QStringList{"home.corvx"} << 1 << 0;
+    QTest::newRow("list file on the window") << false << QStringList{"home.corvx"} << 1 << 0;
+    QTest::newRow("the same file twice: two copies") << false << QStringList{"home.corvx", "HOME.CORVX"} << 2 << 0;
+    QTest::newRow("not only list files: not taken") << false << QStringList{"home.corvx", "notes.txt"} << 0 << 0;
+    QTest::newRow("damaged list file") << false << QStringList{"damaged.corvx", "home.corvx"} << 1 << 1;
+}
+
+void TestSheets::drops()
+{
+    QFETCH(bool, onQuadrant);
+    QFETCH(QStringList, files);
+    QFETCH(int, newLists);
+    QFETCH(int, warnings);
+    Lists l;
+    QTemporaryDir dir;
+    // An import saves the store at once.
+    QVERIFY(l.fx.context()->create(dir.filePath("store.sqlite")));
+    const QByteArray exported = ListFiles(*l.fx.document).exportLists({l.home});
+    for (const char *name : {"home.corvx", "HOME.CORVX", "notes.txt"})
+        writeBytes(dir.filePath(name), exported);
+    writeBytes(dir.filePath("damaged.corvx"), "this is not a list file");
+    const QString shownBefore = l.shown();
+
+    QWidget window;
+    auto *presenter = new DocumentPresenter(l.fx.document.get());
+    auto *quadrant = new QuadrantView(presenter->quadrantModel(0), l.fx.document.get());
+    auto *beside = new QWidget;
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(quadrant);
+    layout->addWidget(beside);
+    window.resize(400, 400);
+    window.show();
+    ListFilePanels panels(l.fx.document.get(), &window);
+
+    auto *data = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString &name : files)
+        urls << QUrl::fromLocalFile(dir.filePath(name));
+    data->setUrls(urls);
+    QWidget *target = onQuadrant ? quadrant->viewport() : &window;
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QCOMPARE(enter.isAccepted(), newLists > 0);
+    QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    l.fx.context()->processPendingChanges();
+
+    QCOMPARE(l.fx.document->getAllProjects().size(), 2 + newLists);
+    QCOMPARE(l.fx.alerts.warnings.size(), warnings);
+    // The file became lists, not items linking to it.
+    QCOMPARE(l.shown(), shownBefore);
+    delete data;
+}
+
+QTEST_MAIN(TestSheets)
+#include "tst_sheets.moc"
