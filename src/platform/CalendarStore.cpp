@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTimeZone>
 #include <QUuid>
 
 #include <libical/ical.h>
@@ -62,17 +63,25 @@ icalcomponent *veventOf(icalcomponent *root)
     return icalcomponent_get_first_component(root, ICAL_VEVENT_COMPONENT);
 }
 
-QDateTime toDateTime(const icaltimetype &time)
+// A time of the event: a date (local midnight), a UTC time, a time in the
+// zone its TZID names, or a floating time (the local wall clock).
+QDateTime toDateTime(const icaltimetype &time, icalproperty *property)
 {
     if (icaltime_is_null_time(time))
         return {};
     const QDate date(time.year, time.month, time.day);
     if (icaltime_is_date(time))
         return QDateTime(date, QTime(0, 0), Qt::LocalTime);
-    if (!time.zone && !icaltime_is_utc(time)) // floating: the wall clock where the reader is
-        return QDateTime(date, QTime(time.hour, time.minute, time.second), Qt::LocalTime);
-    const time_t seconds = icaltime_as_timet_with_zone(time, icaltimezone_get_utc_timezone());
-    return QDateTime::fromSecsSinceEpoch(seconds).toLocalTime();
+    const QTime clock(time.hour, time.minute, time.second);
+    icalparameter *tzid = property ? icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER) : nullptr;
+    const QByteArray zoneName = tzid ? QByteArray(icalparameter_get_tzid(tzid)) : QByteArray();
+    if (!zoneName.isEmpty() && QTimeZone::isTimeZoneIdAvailable(zoneName))
+        return QDateTime(date, clock, QTimeZone(zoneName)).toLocalTime();
+    if (icaltime_is_utc(time))
+        return QDateTime(date, clock, Qt::UTC).toLocalTime();
+    if (time.zone) // a zone the file defines under a name of its own
+        return QDateTime::fromSecsSinceEpoch(icaltime_as_timet_with_zone(time, icaltimezone_get_utc_timezone()));
+    return QDateTime(date, clock, Qt::LocalTime);
 }
 
 icaltimetype toIcalTime(const QDateTime &moment, bool allDay)
@@ -103,8 +112,11 @@ std::optional<CalEvent> parseEvent(const QByteArray &bytes)
     CalEvent event;
     event.uid = textOf(icalcomponent_get_uid(vevent));
     const icaltimetype start = icalcomponent_get_dtstart(vevent);
-    event.startDate = toDateTime(start);
-    event.endDate = toDateTime(icalcomponent_get_dtend(vevent));
+    event.startDate = toDateTime(start, icalcomponent_get_first_property(vevent, ICAL_DTSTART_PROPERTY));
+    // Without DTEND, the end comes from DURATION in the start's zone.
+    icalproperty *end = icalcomponent_get_first_property(vevent, ICAL_DTEND_PROPERTY);
+    event.endDate = toDateTime(icalcomponent_get_dtend(vevent),
+                               end ? end : icalcomponent_get_first_property(vevent, ICAL_DTSTART_PROPERTY));
     event.isAllDay = icaltime_is_date(start);
     if (event.uid.isEmpty() || !event.startDate.isValid())
         return std::nullopt;
