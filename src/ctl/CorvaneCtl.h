@@ -22,6 +22,7 @@ class TODOList;
 //   corvanectl [--store PATH] add-list NAME
 //   corvanectl [--store PATH] add-item --list NAME [--quadrant N] [--due DATE] [--notes TEXT] NAME
 //   corvanectl [--store PATH] help-list
+//   corvanectl [--store PATH] calendar-export | calendar-import
 //
 // Without --store the application's own store is opened the way the
 // application opens it at launch (store folder, older names carried forward,
@@ -77,6 +78,9 @@ private:
         bool passwordFromStdin = false;
     };
     int sync(MyDocument &document, const SyncRequest &request);
+    enum class CalendarDirection { Export, Import };
+    // Needs calendar sync switched on ("doCalSync").
+    int calendarSync(MyDocument &document, CalendarDirection direction);
 
     // Opens the store: the application's (storePath empty) or the file at
     // storePath, made when missing if mayCreate. A write-protected store opens
