@@ -254,6 +254,8 @@ void TestCalendarSync::eventsComeBackAsItems()
     const QByteArray written = readBytes(path).replace("\r\n ", ""); // long lines unfolded
     QVERIFY2(written.contains(("URL:" + iCalController::urlForList(target, item)).toUtf8()), written.constData());
     QVERIFY(written.contains("X-OTHER-PROP:keep me"));
+    // The start did not change, nor does its form (zone, date).
+    QVERIFY(written.contains(body.section(u'\n', 1, 1).toUtf8()));
     QCOMPARE(fileHash(broken), brokenHash);
 }
 
