@@ -199,6 +199,12 @@ TODOList *iCalController::getTargetProject() const
         if (id != 0 && list->id_() == id)
             return list;
     }
+    // The links of a list's items change when the list is first uploaded:
+    // an uploaded list keeps the events linked.
+    for (TODOList *list : lists) {
+        if (list->id_() >= 1)
+            return list;
+    }
     return m_document->getFirstProject();
 }
 

@@ -46,7 +46,8 @@ public:
     // The calendar's events within the date window.
     QList<CalEvent> allRelevantEvents();
     QHash<QString, CalEvent> urlToEventMap();
-    // The shown list whose id_ is "calendarProject", else the first shown list.
+    // The shown list whose id_ is "calendarProject", else the first shown
+    // uploaded list, else the first shown list.
     TODOList *getTargetProject() const;
     // A new item in quadrant 3 of the list, with the clock icon.
     TODOItem *newICalItemForProject(TODOList *list) const;

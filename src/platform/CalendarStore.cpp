@@ -144,6 +144,20 @@ void replace(icalcomponent *component, icalproperty_kind kind, icalproperty *pro
     icalcomponent_add_property(component, property);
 }
 
+// A time that did not change keeps the form it has (a zone, a date), so a
+// repeating event goes on repeating in its own zone.
+void setTime(icalcomponent *vevent, icalproperty_kind kind, const QDateTime &moment, bool allDay)
+{
+    const bool isStart = kind == ICAL_DTSTART_PROPERTY;
+    if (icalproperty *old = icalcomponent_get_first_property(vevent, kind)) {
+        const icaltimetype time = isStart ? icalproperty_get_dtstart(old) : icalproperty_get_dtend(old);
+        if (bool(icaltime_is_date(time)) == allDay && toDateTime(time, old) == moment)
+            return;
+    }
+    const icaltimetype time = toIcalTime(moment, allDay);
+    replace(vevent, kind, isStart ? icalproperty_new_dtstart(time) : icalproperty_new_dtend(time));
+}
+
 // The event's file text: what the file held with our properties replaced.
 QByteArray serialize(const CalEvent &event)
 {
@@ -160,9 +174,9 @@ QByteArray serialize(const CalEvent &event)
     replace(vevent, ICAL_DTSTAMP_PROPERTY,
             icalproperty_new_dtstamp(toIcalTime(Clock::now(), false)));
     replace(vevent, ICAL_SUMMARY_PROPERTY, icalproperty_new_summary(event.title.toUtf8().constData()));
-    replace(vevent, ICAL_DTSTART_PROPERTY, icalproperty_new_dtstart(toIcalTime(event.startDate, event.isAllDay)));
+    setTime(vevent, ICAL_DTSTART_PROPERTY, event.startDate, event.isAllDay);
     removeAll(vevent, ICAL_DURATION_PROPERTY);
-    replace(vevent, ICAL_DTEND_PROPERTY, icalproperty_new_dtend(toIcalTime(event.endDate, event.isAllDay)));
+    setTime(vevent, ICAL_DTEND_PROPERTY, event.endDate, event.isAllDay);
     removeAll(vevent, ICAL_URL_PROPERTY);
     if (!event.url.isEmpty())
         icalcomponent_add_property(vevent, icalproperty_new_url(event.url.toUtf8().constData()));

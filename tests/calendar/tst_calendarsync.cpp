@@ -206,19 +206,23 @@ void TestCalendarSync::eventsComeBackAsItems_data()
     QTest::addColumn<QDateTime>("due");
     QTest::addColumn<bool>("allDay");
     QTest::addColumn<QString>("notes");
+    QTest::addColumn<int>("project"); // "calendarProject"
 
     QTest::newRow("timed") << u"SUMMARY:Dentist\nDTSTART:20261215T090000Z\nDTEND:20261215T100000Z"_s
-                           << QDateTime(QDate(2026, 12, 15), QTime(11, 0)) << false << QString();
+                           << QDateTime(QDate(2026, 12, 15), QTime(11, 0)) << false << QString() << 9;
+    // Never into a list whose links change at its first upload.
+    QTest::newRow("no list chosen") << u"SUMMARY:Dentist\nDTSTART:20261215T090000Z\nDTEND:20261215T100000Z"_s
+                                    << QDateTime(QDate(2026, 12, 15), QTime(11, 0)) << false << QString() << 0;
     QTest::newRow("all day") << u"SUMMARY:Dentist\nDTSTART;VALUE=DATE:20261215\nDTEND;VALUE=DATE:20261216"_s
-                             << QDateTime(QDate(2026, 12, 15), QTime(0, 0)) << true << QString();
+                             << QDateTime(QDate(2026, 12, 15), QTime(0, 0)) << true << QString() << 9;
     QTest::newRow("in a named zone") << u"SUMMARY:Dentist\nDTSTART;TZID=America/New_York:20261215T090000\n"
                                         "DTEND;TZID=America/New_York:20261215T100000"_s
-                                     << QDateTime(QDate(2026, 12, 15), QTime(16, 0)) << false << QString();
+                                     << QDateTime(QDate(2026, 12, 15), QTime(16, 0)) << false << QString() << 9;
     // Its own address is not lost under the item's link.
     QTest::newRow("with a web address") << u"SUMMARY:Dentist\nDTSTART:20261215T090000Z\nDTEND:20261215T100000Z\n"
                                            "DESCRIPTION:Bring the card\nURL:https://example.org/meet"_s
                                         << QDateTime(QDate(2026, 12, 15), QTime(11, 0)) << false
-                                        << u"Bring the card\nhttps://example.org/meet"_s;
+                                        << u"Bring the card\nhttps://example.org/meet"_s << 9;
 }
 
 void TestCalendarSync::eventsComeBackAsItems()
@@ -227,12 +231,13 @@ void TestCalendarSync::eventsComeBackAsItems()
     QFETCH(QDateTime, due);
     QFETCH(bool, allDay);
     QFETCH(QString, notes);
+    QFETCH(int, project);
 
     CalendarFixture f;
     f.document->enableDidChangeContextNotifications();
-    TODOList *other = f.list(u"Other"_s, 4);
     TODOList *target = f.list(u"Target"_s, 9);
-    Defaults::standard().setValue(u"calendarProject"_s, 9);
+    TODOList *other = f.list(u"Other"_s, 0);
+    Defaults::standard().setValue(u"calendarProject"_s, project);
     const QString path = f.writeForeign(u"other-1"_s, body);
     const QString broken = f.calendarFolder() + u"/broken.ics"_s;
     writeBytes(broken, "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nSUMMARY:half");
@@ -255,7 +260,7 @@ void TestCalendarSync::eventsComeBackAsItems()
     QVERIFY2(written.contains(("URL:" + iCalController::urlForList(target, item)).toUtf8()), written.constData());
     QVERIFY(written.contains("X-OTHER-PROP:keep me"));
     // The start did not change, nor does its form (zone, date).
-    QVERIFY(written.contains(body.section(u'\n', 1, 1).toUtf8()));
+    QVERIFY2(written.contains(body.section(u'\n', 1, 1).toUtf8()), written.constData());
     QCOMPARE(fileHash(broken), brokenHash);
 }
 
