@@ -235,8 +235,8 @@ void TestCalendarSync::eventsComeBackAsItems()
 
     CalendarFixture f;
     f.document->enableDidChangeContextNotifications();
-    TODOList *target = f.list(u"Target"_s, 9);
     TODOList *other = f.list(u"Other"_s, 0);
+    TODOList *target = f.list(u"Target"_s, 9);
     Defaults::standard().setValue(u"calendarProject"_s, project);
     const QString path = f.writeForeign(u"other-1"_s, body);
     const QString broken = f.calendarFolder() + u"/broken.ics"_s;
