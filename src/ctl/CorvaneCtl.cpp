@@ -19,6 +19,7 @@
 #include "TODOList.h"
 #include "TodoModel.h"
 #include "Utils.h"
+#include "iCalController.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -55,6 +56,8 @@ constexpr CommandInfo kCommands[] = {
     {"export-html", "Write a list as an HTML page, as its quadrants show it."},
     {"export-pdf", "Write a list as a PDF, as its quadrants show it."},
     {"import-csv", "Import CSV files, each as a new list."},
+    {"calendar-export", "Export dated items to the calendar folder, as calendar sync does."},
+    {"calendar-import", "Import the calendar folder's events as items, as calendar sync does."},
 };
 
 bool isCommand(const QString &name)
@@ -325,7 +328,7 @@ int CorvaneCtl::run(const QStringList &arguments)
     QCommandLineParser parser;
     QString description = QStringLiteral("Reads and changes the Corvane store from the command line.\n\nCommands:\n");
     for (const CommandInfo &info : kCommands)
-        description += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(info.name).leftJustified(11), QString::fromLatin1(info.summary));
+        description += QStringLiteral("  %1  %2\n").arg(QString::fromLatin1(info.name).leftJustified(15), QString::fromLatin1(info.summary));
     description += QStringLiteral("\n'%1 COMMAND --help' describes a command.\n"
                                   "Without --store the application's own store is used; it must not be open in Corvane.\n"
                                   "Exit status: 0 done, 1 the store or a file could not be used, 2 bad command line.")
@@ -495,6 +498,18 @@ int CorvaneCtl::runCommand(const QString &command, const QStringList &arguments,
         request.passwordFromStdin = parser.isSet(passwordOption);
         std::unique_ptr<MyDocument> document = openDocument(storePath, false);
         return document ? sync(*document, request) : int(Failure);
+    }
+
+    if (command == QLatin1String("calendar-export") || command == QLatin1String("calendar-import")) {
+        if (!positional.isEmpty())
+            return usageError(command, QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
+        if (!iCalController::sharedInstance())
+            return failure(QStringLiteral("calendar sync is switched off in Corvane's settings; nothing was changed"));
+        const bool exporting = command == QLatin1String("calendar-export");
+        std::unique_ptr<MyDocument> document =
+            openDocument(storePath, false, exporting ? StoreAccess::Read : StoreAccess::Write);
+        return document ? calendarSync(*document, exporting ? CalendarDirection::Export : CalendarDirection::Import)
+                        : int(Failure);
     }
 
     if (command == QLatin1String("help-list")) {
@@ -983,4 +998,27 @@ QString CorvaneCtl::helpText(const QString &command, const QCommandLineParser &p
         text.replace(0, usage.size(), replacement);
     }
     return text;
+}
+
+// One run of calendar sync in one direction, with the application's
+// calendar preferences. What the application shows in its status bar is
+// the outcome.
+int CorvaneCtl::calendarSync(MyDocument &document, CalendarDirection direction)
+{
+    iCalController *controller = iCalController::sharedInstance();
+    // Items made from events are marked for upload, as in the application.
+    document.enableDidChangeContextNotifications();
+    if (direction == CalendarDirection::Export)
+        controller->exportToCalendarFromDocument(&document);
+    else
+        controller->importFromCalendarToDocument(&document);
+    const QString status = document.statusBarMessage();
+    if (status.startsWith(QLatin1String("Error")))
+        return failure(status);
+    if (direction == CalendarDirection::Import && !save(document))
+        return Failure;
+    m_out << QStringLiteral("%1 calendar '%2' in %3\n")
+                 .arg(direction == CalendarDirection::Export ? QStringLiteral("Exported to") : QStringLiteral("Imported from"),
+                      Defaults::standard().stringValue(QStringLiteral("calendarForExport")), controller->store().folder());
+    return Success;
 }

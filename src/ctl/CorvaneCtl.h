@@ -26,6 +26,7 @@ class TODOList;
 //   corvanectl [--store PATH] export-html --list NAME -o FILE
 //   corvanectl [--store PATH] export-pdf --list NAME -o FILE
 //   corvanectl [--store PATH] import-csv FILE...
+//   corvanectl [--store PATH] calendar-export | calendar-import
 //
 // Without --store the application's own store is opened the way the
 // application opens it at launch (store folder, older names carried forward,
@@ -84,6 +85,9 @@ private:
     // The master list's groups and rows of a view, as text or JSON; reads only.
     static void addMasterOptions(QCommandLineParser &parser);
     int master(const QCommandLineParser &parser, const QString &storePath);
+    enum class CalendarDirection { Export, Import };
+    // Needs calendar sync switched on ("doCalSync").
+    int calendarSync(MyDocument &document, CalendarDirection direction);
 
     // Opens the store: the application's (storePath empty) or the file at
     // storePath, made when missing if mayCreate. A write-protected store opens

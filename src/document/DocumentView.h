@@ -56,14 +56,17 @@ public:
     virtual void warn(const QString &message, const QString &informativeText = QString()) = 0;
 };
 
-// The calendar that mirrors dated items. Does nothing until calendar sync
-// exists.
+// The calendar that mirrors dated items. Does nothing until the application
+// installs calendar sync, and nothing while calendar sync is switched off.
 class CalendarBridge
 {
 public:
     virtual ~CalendarBridge() = default;
     virtual void updateEventForItem(TODOItem *item, class TODOList *list) = 0;
     virtual void deleteEventForItem(TODOItem *item, class TODOList *list) = 0;
+    // The document's export and import actions.
+    virtual void exportToCalendar(class MyDocument *) {}
+    virtual void importFromCalendar(class MyDocument *) {}
 };
 
 // What the document asks of the application around it.

@@ -1128,3 +1128,20 @@ void MyDocument::undo()
     if (UndoManager *undo = m_context->undoManager())
         undo->undo();
 }
+
+// --- Calendar ---------------------------------------------------------------------------------------
+
+void MyDocument::startCalendarSyncTimer()
+{
+    if (m_calendarSyncTimer)
+        return;
+    m_calendarSyncTimer = std::make_unique<QTimer>();
+    m_calendarSyncTimer->setInterval(300 * 1000);
+    connect(m_calendarSyncTimer.get(), &QTimer::timeout, this, &MyDocument::iCalExport);
+    m_calendarSyncTimer->start();
+}
+
+void MyDocument::stopCalendarSyncTimer()
+{
+    m_calendarSyncTimer.reset();
+}

@@ -282,6 +282,16 @@ public:
 
     ItemDrops &itemDrops() { return *m_itemDrops; }
 
+    // --- Calendar ---------------------------------------------------------------------------------------------------
+    // Export to and import from the calendar (nothing while calendar sync is off).
+    void iCalExport() { calendar()->exportToCalendar(this); }
+    void iCalImport() { calendar()->importFromCalendar(this); }
+    // The repeating export every 300 seconds, unless one runs; stopping forgets it.
+    void startCalendarSyncTimer();
+    void stopCalendarSyncTimer();
+    // The running export timer, or none.
+    const QTimer *calendarSyncTimer() const { return m_calendarSyncTimer.get(); }
+
 signals:
     // Item counts or filters changed: the sidebar's overviews are rebuilt.
     void listCellsChanged();
@@ -352,4 +362,5 @@ private:
     bool m_autosaveEnabled = false;
     bool m_autosaveAfterSync = false;
     bool m_changingSelection = false;
+    std::unique_ptr<QTimer> m_calendarSyncTimer;
 };

@@ -426,6 +426,68 @@ private slots:
         QCOMPARE(folderEntries(m_tmp->path()).filter(u"page"_s), (QStringList{"page.html", "page.pdf"}));
     }
 
+    void calendar_data()
+    {
+        QTest::addColumn<bool>("sync");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("items");  // the list's items afterwards
+        QTest::addColumn<int>("events");         // event files afterwards
+        const QStringList both{u"Dentist"_s, u"Haircut"_s};
+        QTest::newRow("export") << true << u"calendar-export"_s << 0 << QStringList{u"Haircut"_s} << 2;
+        QTest::newRow("import") << true << u"calendar-import"_s << 0 << both << 1;
+        QTest::newRow("export, sync off") << false << u"calendar-export"_s << 1 << QStringList{u"Haircut"_s} << 1;
+        QTest::newRow("import, sync off") << false << u"calendar-import"_s << 1 << QStringList{u"Haircut"_s} << 1;
+    }
+
+    // One run of calendar sync with the application's preferences; with
+    // calendar sync off nothing changes.
+    void calendar()
+    {
+        QFETCH(bool, sync);
+        QFETCH(QString, command);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, items);
+        QFETCH(int, events);
+        const QString store = path(u"store.sqlite"_s), folder = path(u"calendars/work"_s);
+        {
+            ManagedObjectContext context(todoListModel());
+            auto *list = context.insert<TODOList>(TODOList::EntityName);
+            list->setName(u"Uploaded"_s);
+            list->setId_(7);
+            auto *item = context.insert<TODOItem>(TODOItem::EntityName);
+            item->setList(list);
+            item->setId_(11);
+            item->setName(u"Haircut"_s);
+            item->setDueDate(QDateTime::currentDateTime().addDays(2));
+            QVERIFY(context.create(store));
+        }
+        const QString start = QDate::currentDate().addDays(3).toString(u"yyyyMMdd"_s);
+        QVERIFY(QDir().mkpath(folder) && writeBytes(folder + u"/displayname"_s, "Work")
+                && writeBytes(folder + u"/other.ics"_s, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VEVENT\r\n"
+                                                          "UID:other-1\r\nSUMMARY:Dentist\r\nDTSTART;VALUE=DATE:" + start.toLatin1()
+                                                          + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"));
+        QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
+        settings.setValue(u"doCalSync"_s, sync);
+        settings.setValue(u"calendarStoreFolder"_s, path(u"calendars"_s));
+        settings.setValue(u"calendarForExport"_s, u"Work"_s);
+        settings.sync();
+        const QByteArray hash = fileHash(store), eventHash = fileHash(folder + u"/other.ics"_s);
+
+        const Run run = ctl({u"--store"_s, store, command});
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(namesOf(dump(store)["lists"_L1][0]["items"_L1], true), items);
+        QCOMPARE(QDir(folder).entryList({u"*.ics"_s}).size(), events);
+        QCOMPARE(QDir(path(u"calendars"_s)).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{u"work"_s});
+        if (command == u"calendar-import"_s && sync)
+            QVERIFY(readBytes(folder + u"/other.ics"_s).contains("URL:http"));
+        else
+            QCOMPARE(fileHash(folder + u"/other.ics"_s), eventHash);
+        if (!sync || command == u"calendar-export"_s)
+            QCOMPARE(fileHash(store), hash);
+        QVERIFY2(sync || run.err.contains("calendar sync is switched off"), run.err.constData());
+    }
+
 private:
     QString path(const QString &name) const { return m_tmp->filePath(name); }
 
