@@ -64,7 +64,8 @@ public:
 
     // Typed readers by attribute index, without conversions; the index must
     // name an attribute of the matching type. Absent numbers read 0, absent
-    // texts and bytes read null.
+    // texts and bytes read null. A text or bytes reference stays valid until
+    // the record's next change (values move as others come and go).
     bool hasValueAt(int index) const { return m_present & bit(index); }
     qint64 integerAt(int index) const   // Int32, Int64, Bool
     {
