@@ -6,6 +6,8 @@
 //   RawUpdateOne/N update one item row in a transaction
 //   Save1000/N     change 1,000 items and save
 //   RawUpdate1000/N update 1,000 item rows in a transaction
+//   Resident/N     open a store and keep it: counters give the growth of the
+//                  resident size (MiB) and of the heap in use (bytes per item)
 //
 // N is 10,000 (100 lists) and 100,000 (1,000 lists), 100 items per list.
 
@@ -20,8 +22,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <malloc.h>
 #include <map>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -77,6 +81,36 @@ void Open(benchmark::State &state)
             state.SkipWithError("open failed");
         benchmark::DoNotOptimize(context.objects(QStringLiteral("TODOItem")).size());
     }
+}
+
+// Resident pages of this process, in bytes.
+double residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) : 0;
+}
+
+void Resident(benchmark::State &state)
+{
+    const QString path = storeWith(int(state.range(0)));
+    double resident = 0;
+    double heap = 0;
+    for (auto _ : state) {
+        // Hand freed memory back first, so that the growth is the open store's.
+        malloc_trim(0);
+        const double residentBefore = residentBytes();
+        const double heapBefore = double(mallinfo2().uordblks);
+        ManagedObjectContext context(todoListModel());
+        if (!context.open(path))
+            state.SkipWithError("open failed");
+        resident = residentBytes() - residentBefore;
+        heap = double(mallinfo2().uordblks) - heapBefore;
+    }
+    state.counters["resident_MiB"] = resident / (1024.0 * 1024.0);
+    state.counters["heap_per_item"] = heap / double(state.range(0));
 }
 
 void RawRead(benchmark::State &state)
@@ -168,6 +202,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     g_dir = &dir;
 
+    benchmark::RegisterBenchmark("Resident", Resident)->Arg(100000)->Iterations(3)->Unit(benchmark::kMillisecond);
     for (auto *fn : {&Open, &RawRead})
         benchmark::RegisterBenchmark(fn == &Open ? "Open" : "RawRead", fn)
             ->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -185,9 +185,9 @@ void ReadRecords(benchmark::State &state)
                       item->status(), item->descriptionRichText(), item->frequency(), item->macResourceURL(),
                       item->resourceURI(), item->ownerUsername(), item->boxFolderID()})
                     sum += text.size();
-                for (const QDateTime &date : {item->dueDate(), item->startDate(), item->creationDate(),
-                                              item->completionDate(), item->untilDate()})
-                    sum += date.isValid() ? date.time().msec() : 0;
+                for (std::optional<qint64> date : {item->dueDateMSecs(), item->startDateMSecs(), item->creationDateMSecs(),
+                                                   item->completionDateMSecs(), item->untilDateMSecs()})
+                    sum += date.value_or(0) % 1000;
             }
         }
         benchmark::DoNotOptimize(sum);

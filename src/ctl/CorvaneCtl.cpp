@@ -90,30 +90,26 @@ qint64 floorDiv(qint64 value, qint64 divisor)
     return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
 }
 
-QJsonValue jsonValue(const QVariant &value, AttributeType type)
+// One attribute as the dump writes it, read from the record's typed slots.
+QJsonValue jsonValue(const ManagedObject *record, int index, AttributeType type)
 {
-    if (!value.isValid() || value.isNull())
+    if (!record->hasValueAt(index))
         return QJsonValue(QJsonValue::Null);
     switch (type) {
     case AttributeType::Int32:
-        return RecordValue::toInt(value);
     case AttributeType::Int64:
-        return QJsonValue(qint64(RecordValue::toInt64(value)));
+        return QJsonValue(record->integerAt(index));
     case AttributeType::Double:
-        return RecordValue::toDouble(value);
+        return record->doubleAt(index);
     case AttributeType::Bool:
-        return RecordValue::toBool(value);
+        return record->integerAt(index) != 0;
     case AttributeType::Text:
-        return value.toString();
-    case AttributeType::Date: {
-        const QDateTime date = value.toDateTime();
-        if (!date.isValid())
-            return QJsonValue(QJsonValue::Null);
+        return record->textAt(index);
+    case AttributeType::Date:
         // Whole seconds since the epoch, rounded down also before it.
-        return QJsonValue(qint64(floorDiv(date.toMSecsSinceEpoch(), 1000)));
-    }
+        return QJsonValue(floorDiv(*record->dateAt(index), 1000));
     case AttributeType::Binary:
-        return QString::fromLatin1(value.toByteArray().toBase64());
+        return QString::fromLatin1(record->dataAt(index).toBase64());
     }
     return QJsonValue(QJsonValue::Null);
 }
@@ -127,7 +123,7 @@ QJsonObject recordToJson(const ManagedObject *record)
         return object;
     const QVector<AttributeDescription> &attributes = entity->attributes();
     for (int i = 0; i < attributes.size(); ++i)
-        object.insert(attributes[i].name, jsonValue(record->attributeValueAt(i), attributes[i].type));
+        object.insert(attributes[i].name, jsonValue(record, i, attributes[i].type));
     return object;
 }
 

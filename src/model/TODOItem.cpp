@@ -11,20 +11,6 @@
 
 #include <exception>
 
-namespace {
-
-// A date is copied only when it lies at least one second after the Unix epoch;
-// anything earlier stands for "no date".
-bool isCopyableDate(const QVariant &value)
-{
-    if (!value.isValid())
-        return false;
-    const QDateTime date = value.toDateTime();
-    return date.isValid() && date.toMSecsSinceEpoch() >= 1000;
-}
-
-} // namespace
-
 QVector<AttributeDescription> TODOItem::attributeDescriptions()
 {
     using T = AttributeType;
@@ -80,8 +66,11 @@ void TODOItem::setDescriptionRichText(const QString &html)
 {
     if (html == descriptionRichText())
         return;
-    setText(Attr_descriptionRichText, html);
-    setDescriptionText(html.isEmpty() ? QString() : HtmlText::toPlainText(html));
+    // Derived first: html may be one of this item's own texts, which the
+    // first change moves.
+    const QString plain = html.isEmpty() ? QString() : HtmlText::toPlainText(html);
+    setTextAt(Attr_descriptionRichText, html);
+    setDescriptionText(plain);
 }
 
 TODOList *TODOItem::list() const
@@ -94,13 +83,19 @@ void TODOItem::setList(TODOList *list)
     setToOne(QStringLiteral("list"), list);
 }
 
-void TODOItem::attributeDidChange(int index, const QVariant &old)
+std::optional<qint32> TODOItem::storedId() const
+{
+    return hasValue(Attr_id_) ? std::optional<qint32>(id_()) : std::nullopt;
+}
+
+void TODOItem::attributeDidChange(int index, const StoredValue &old)
 {
     if (index != Attr_id_)
         return;
     if (TODOList *owner = list()) {
-        owner->countItemId(old, -1);
-        owner->countItemId(rawValue(Attr_id_), 1);
+        const qint64 *oldId = std::get_if<qint64>(&old);
+        owner->countItemId(oldId ? std::optional<qint32>(qint32(*oldId)) : std::nullopt, -1);
+        owner->countItemId(storedId(), 1);
     }
 }
 
@@ -108,9 +103,9 @@ void TODOItem::toOneDidChange(int, ManagedObject *old)
 {
     // The list is the item's only to-one relationship.
     if (old)
-        static_cast<TODOList *>(old)->countItemId(rawValue(Attr_id_), -1);
+        static_cast<TODOList *>(old)->countItemId(storedId(), -1);
     if (TODOList *owner = list())
-        owner->countItemId(rawValue(Attr_id_), 1);
+        owner->countItemId(storedId(), 1);
 }
 
 std::optional<qint64> TODOItem::getProjectID() const
@@ -190,7 +185,7 @@ void TODOItem::copyTo(TODOItem *target, bool copyIDs, bool addProject) const
     if (!target || target == this)
         return;
 
-    const auto copy = [&](Attribute attribute) { target->setRawValue(attribute, rawValue(attribute)); };
+    const auto copy = [&](Attribute attribute) { target->copyValueAt(attribute, *this); };
 
     if (copyIDs) {
         for (Attribute a : {Attr_serverID, Attr_id_, Attr_versionID, Attr_resourceURI})
@@ -205,9 +200,11 @@ void TODOItem::copyTo(TODOItem *target, bool copyIDs, bool addProject) const
                         Attr_editedByDevice})
         copy(a);
 
+    // A date is copied only when it lies at least one second after the Unix
+    // epoch; anything earlier stands for "no date".
     for (Attribute a : {Attr_creationDate, Attr_startDate, Attr_dueDate, Attr_untilDate, Attr_completionDate}) {
-        const QVariant &date = rawValue(a);
-        target->setRawValue(a, isCopyableDate(date) ? date : QVariant());
+        const std::optional<qint64> date = dateAt(a);
+        target->setDateAt(a, date && *date >= 1000 ? date : std::nullopt);
     }
 
     for (Attribute a : {Attr_ownerUsername, Attr_creatorUsername, Attr_editedByUsername, Attr_macResourceURL,
@@ -226,11 +223,11 @@ void TODOItem::copyTo(TODOItem *target, bool copyIDs, bool addProject) const
 void TODOItem::resetIDs()
 {
     setId_(ItemIdentifiers::newUniqueIdForItemInList(list()));
-    setRawValue(Attr_serverID, QVariant());
-    setRawValue(Attr_versionID, QVariant());
-    setRawValue(Attr_boxFolderID, QVariant());
+    clearValueAt(Attr_serverID);
+    clearValueAt(Attr_versionID);
+    clearValueAt(Attr_boxFolderID);
     // A copy that kept the source's path would be taken by the server for the source itself.
-    setRawValue(Attr_resourceURI, QVariant());
+    clearValueAt(Attr_resourceURI);
 }
 
 bool TODOItem::needToUpload() const
@@ -251,23 +248,26 @@ const QSet<QString> &TODOItem::nonTrackedProperties()
 
 int TODOItem::compareByDates(const TODOItem *other) const
 {
-    const int byDue = DateUtils::compare(dueDate(), allDay(), other->dueDate(), other->allDay());
-    if (byDue != 0)
-        return byDue;
+    const qint64 due = DateUtils::orderKey(dueDateMSecs(), allDay());
+    const qint64 otherDue = DateUtils::orderKey(other->dueDateMSecs(), other->allDay());
+    if (due != otherDue)
+        return due < otherDue ? -1 : 1;
     return compareStartDates(this, other);
 }
 
 SortDescriptor::RecordKey TODOItem::dateOrderKey() const
 {
     const bool day = allDay();
-    return {DateUtils::orderKey(dueDate(), day), DateUtils::orderKey(startDate(), day), completionPercentage()};
+    return {DateUtils::orderKey(dueDateMSecs(), day), DateUtils::orderKey(startDateMSecs(), day),
+            completionPercentage()};
 }
 
 int TODOItem::compareStartDates(const TODOItem *a, const TODOItem *b)
 {
-    const int byStart = DateUtils::compare(a->startDate(), a->allDay(), b->startDate(), b->allDay());
-    if (byStart != 0)
-        return byStart;
+    const qint64 startA = DateUtils::orderKey(a->startDateMSecs(), a->allDay());
+    const qint64 startB = DateUtils::orderKey(b->startDateMSecs(), b->allDay());
+    if (startA != startB)
+        return startA < startB ? -1 : 1;
     const int pa = a->completionPercentage();
     const int pb = b->completionPercentage();
     return pa < pb ? -1 : (pa > pb ? 1 : 0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DateUtils.h"
 #include "ManagedObject.h"
 #include "ObjectModel.h"
 #include "SortDescriptor.h"
@@ -69,113 +70,120 @@ public:
     TODOItem() = default;
 
     // Whether the attribute holds a value (absent otherwise).
-    bool hasValue(Attribute attribute) const { return rawValue(attribute).isValid(); }
+    bool hasValue(Attribute attribute) const { return hasValueAt(attribute); }
 
     // --- Attributes ----------------------------------------------------------
 
-    int id_() const { return RecordValue::toInt(rawValue(Attr_id_)); }
-    void setId_(int value) { setInt(Attr_id_, value); }
+    int id_() const { return int(integerAt(Attr_id_)); }
+    void setId_(int value) { setIntegerAt(Attr_id_, value); }
 
     // The server's identifier, as its 32-bit value (every comparison and every
     // text made from it uses that value). The stored number may be wider.
-    int serverID() const { return static_cast<qint32>(RecordValue::toInt64(rawValue(Attr_serverID))); }
-    void setServerID(qint64 value) { setInt64(Attr_serverID, value); }
+    int serverID() const { return static_cast<qint32>(integerAt(Attr_serverID)); }
+    void setServerID(qint64 value) { setIntegerAt(Attr_serverID, value); }
 
-    QString name() const { return RecordValue::toText(rawValue(Attr_name)); }
-    void setName(const QString &value) { setText(Attr_name, value); }
+    const QString &name() const { return textAt(Attr_name); }
+    void setName(const QString &value) { setTextAt(Attr_name, value); }
 
-    QString descriptionRichText() const { return RecordValue::toText(rawValue(Attr_descriptionRichText)); }
+    const QString &descriptionRichText() const { return textAt(Attr_descriptionRichText); }
     // Stores the HTML notes and derives descriptionText from them; setting the
     // HTML that is already stored does nothing.
     void setDescriptionRichText(const QString &html);
 
-    QString descriptionText() const { return RecordValue::toText(rawValue(Attr_descriptionText)); }
-    void setDescriptionText(const QString &value) { setText(Attr_descriptionText, value); }
+    const QString &descriptionText() const { return textAt(Attr_descriptionText); }
+    void setDescriptionText(const QString &value) { setTextAt(Attr_descriptionText, value); }
 
-    int quadrant() const { return RecordValue::toInt(rawValue(Attr_quadrant)); }
-    void setQuadrant(int value) { setInt(Attr_quadrant, value); }
+    int quadrant() const { return int(integerAt(Attr_quadrant)); }
+    void setQuadrant(int value) { setIntegerAt(Attr_quadrant, value); }
 
-    int index() const { return RecordValue::toInt(rawValue(Attr_index)); }
-    void setIndex(int value) { setInt(Attr_index, value); }
+    int index() const { return int(integerAt(Attr_index)); }
+    void setIndex(int value) { setIntegerAt(Attr_index, value); }
 
-    QString icon() const { return RecordValue::toText(rawValue(Attr_icon)); }
-    void setIcon(const QString &value) { setText(Attr_icon, value); }
+    const QString &icon() const { return textAt(Attr_icon); }
+    void setIcon(const QString &value) { setTextAt(Attr_icon, value); }
 
-    // Dates: an invalid QDateTime reads as "no date" and, when set, clears the attribute.
-    QDateTime dueDate() const { return RecordValue::toDate(rawValue(Attr_dueDate)); }
-    void setDueDate(const QDateTime &value) { setDate(Attr_dueDate, value); }
-    QDateTime startDate() const { return RecordValue::toDate(rawValue(Attr_startDate)); }
-    void setStartDate(const QDateTime &value) { setDate(Attr_startDate, value); }
-    QDateTime creationDate() const { return RecordValue::toDate(rawValue(Attr_creationDate)); }
-    void setCreationDate(const QDateTime &value) { setDate(Attr_creationDate, value); }
-    QDateTime completionDate() const { return RecordValue::toDate(rawValue(Attr_completionDate)); }
-    void setCompletionDate(const QDateTime &value) { setDate(Attr_completionDate, value); }
-    QDateTime untilDate() const { return RecordValue::toDate(rawValue(Attr_untilDate)); }
-    void setUntilDate(const QDateTime &value) { setDate(Attr_untilDate, value); }
+    // Dates: an invalid QDateTime reads as "no date" and, when set, clears the
+    // attribute. The MSecs readers answer milliseconds since the epoch, without
+    // a conversion to local time.
+    QDateTime dueDate() const { return DateUtils::fromMSecs(dateAt(Attr_dueDate)); }
+    std::optional<qint64> dueDateMSecs() const { return dateAt(Attr_dueDate); }
+    void setDueDate(const QDateTime &value) { setDateAt(Attr_dueDate, DateUtils::toMSecs(value)); }
+    QDateTime startDate() const { return DateUtils::fromMSecs(dateAt(Attr_startDate)); }
+    std::optional<qint64> startDateMSecs() const { return dateAt(Attr_startDate); }
+    void setStartDate(const QDateTime &value) { setDateAt(Attr_startDate, DateUtils::toMSecs(value)); }
+    QDateTime creationDate() const { return DateUtils::fromMSecs(dateAt(Attr_creationDate)); }
+    std::optional<qint64> creationDateMSecs() const { return dateAt(Attr_creationDate); }
+    void setCreationDate(const QDateTime &value) { setDateAt(Attr_creationDate, DateUtils::toMSecs(value)); }
+    QDateTime completionDate() const { return DateUtils::fromMSecs(dateAt(Attr_completionDate)); }
+    std::optional<qint64> completionDateMSecs() const { return dateAt(Attr_completionDate); }
+    void setCompletionDate(const QDateTime &value) { setDateAt(Attr_completionDate, DateUtils::toMSecs(value)); }
+    QDateTime untilDate() const { return DateUtils::fromMSecs(dateAt(Attr_untilDate)); }
+    std::optional<qint64> untilDateMSecs() const { return dateAt(Attr_untilDate); }
+    void setUntilDate(const QDateTime &value) { setDateAt(Attr_untilDate, DateUtils::toMSecs(value)); }
 
-    bool allDay() const { return RecordValue::toBool(rawValue(Attr_allDay)); }
-    void setAllDay(bool value) { setBool(Attr_allDay, value); }
+    bool allDay() const { return integerAt(Attr_allDay) != 0; }
+    void setAllDay(bool value) { setIntegerAt(Attr_allDay, value); }
 
-    int state() const { return RecordValue::toInt(rawValue(Attr_state)); }
-    void setState(int value) { setInt(Attr_state, value); }
+    int state() const { return int(integerAt(Attr_state)); }
+    void setState(int value) { setIntegerAt(Attr_state, value); }
 
-    int completionPercentage() const { return RecordValue::toInt(rawValue(Attr_completionPercentage)); }
-    void setCompletionPercentage(int value) { setInt(Attr_completionPercentage, value); }
+    int completionPercentage() const { return int(integerAt(Attr_completionPercentage)); }
+    void setCompletionPercentage(int value) { setIntegerAt(Attr_completionPercentage, value); }
 
-    QString frequency() const { return RecordValue::toText(rawValue(Attr_frequency)); }
-    void setFrequency(const QString &value) { setText(Attr_frequency, value); }
+    const QString &frequency() const { return textAt(Attr_frequency); }
+    void setFrequency(const QString &value) { setTextAt(Attr_frequency, value); }
 
-    int parentID() const { return RecordValue::toInt(rawValue(Attr_parentID)); }
-    void setParentID(int value) { setInt(Attr_parentID, value); }
-    int childID() const { return RecordValue::toInt(rawValue(Attr_childID)); }
-    void setChildID(int value) { setInt(Attr_childID, value); }
+    int parentID() const { return int(integerAt(Attr_parentID)); }
+    void setParentID(int value) { setIntegerAt(Attr_parentID, value); }
+    int childID() const { return int(integerAt(Attr_childID)); }
+    void setChildID(int value) { setIntegerAt(Attr_childID, value); }
 
-    int effort() const { return RecordValue::toInt(rawValue(Attr_effort)); }
-    void setEffort(int value) { setInt(Attr_effort, value); }
+    int effort() const { return int(integerAt(Attr_effort)); }
+    void setEffort(int value) { setIntegerAt(Attr_effort, value); }
 
-    int edited_since() const { return RecordValue::toInt(rawValue(Attr_edited_since)); }
-    void setEdited_since(int value) { setInt(Attr_edited_since, value); }
+    int edited_since() const { return int(integerAt(Attr_edited_since)); }
+    void setEdited_since(int value) { setIntegerAt(Attr_edited_since, value); }
 
-    int timestamp() const { return RecordValue::toInt(rawValue(Attr_timestamp)); }
-    void setTimestamp(int value) { setInt(Attr_timestamp, value); }
+    int timestamp() const { return int(integerAt(Attr_timestamp)); }
+    void setTimestamp(int value) { setIntegerAt(Attr_timestamp, value); }
 
-    QString edited_by() const { return RecordValue::toText(rawValue(Attr_edited_by)); }
-    void setEdited_by(const QString &value) { setText(Attr_edited_by, value); }
+    const QString &edited_by() const { return textAt(Attr_edited_by); }
+    void setEdited_by(const QString &value) { setTextAt(Attr_edited_by, value); }
 
-    QString owner() const { return RecordValue::toText(rawValue(Attr_owner)); }
-    void setOwner(const QString &value) { setText(Attr_owner, value); }
-    QString ownerUsername() const { return RecordValue::toText(rawValue(Attr_ownerUsername)); }
-    void setOwnerUsername(const QString &value) { setText(Attr_ownerUsername, value); }
-    QString creatorUsername() const { return RecordValue::toText(rawValue(Attr_creatorUsername)); }
-    void setCreatorUsername(const QString &value) { setText(Attr_creatorUsername, value); }
-    QString editedByUsername() const { return RecordValue::toText(rawValue(Attr_editedByUsername)); }
-    void setEditedByUsername(const QString &value) { setText(Attr_editedByUsername, value); }
-    QString editedByDevice() const { return RecordValue::toText(rawValue(Attr_editedByDevice)); }
-    void setEditedByDevice(const QString &value) { setText(Attr_editedByDevice, value); }
+    const QString &owner() const { return textAt(Attr_owner); }
+    void setOwner(const QString &value) { setTextAt(Attr_owner, value); }
+    const QString &ownerUsername() const { return textAt(Attr_ownerUsername); }
+    void setOwnerUsername(const QString &value) { setTextAt(Attr_ownerUsername, value); }
+    const QString &creatorUsername() const { return textAt(Attr_creatorUsername); }
+    void setCreatorUsername(const QString &value) { setTextAt(Attr_creatorUsername, value); }
+    const QString &editedByUsername() const { return textAt(Attr_editedByUsername); }
+    void setEditedByUsername(const QString &value) { setTextAt(Attr_editedByUsername, value); }
+    const QString &editedByDevice() const { return textAt(Attr_editedByDevice); }
+    void setEditedByDevice(const QString &value) { setTextAt(Attr_editedByDevice, value); }
 
-    QString resourceURI() const { return RecordValue::toText(rawValue(Attr_resourceURI)); }
-    void setResourceURI(const QString &value) { setText(Attr_resourceURI, value); }
+    const QString &resourceURI() const { return textAt(Attr_resourceURI); }
+    void setResourceURI(const QString &value) { setTextAt(Attr_resourceURI, value); }
 
-    qint64 requestedTime() const { return RecordValue::toInt64(rawValue(Attr_requestedTime)); }
-    void setRequestedTime(qint64 value) { setInt64(Attr_requestedTime, value); }
+    qint64 requestedTime() const { return integerAt(Attr_requestedTime); }
+    void setRequestedTime(qint64 value) { setIntegerAt(Attr_requestedTime, value); }
 
-    int highlight() const { return RecordValue::toInt(rawValue(Attr_highlight)); }
-    void setHighlight(int value) { setInt(Attr_highlight, value); }
+    int highlight() const { return int(integerAt(Attr_highlight)); }
+    void setHighlight(int value) { setIntegerAt(Attr_highlight, value); }
 
-    QString macResourceURL() const { return RecordValue::toText(rawValue(Attr_macResourceURL)); }
-    void setMacResourceURL(const QString &value) { setText(Attr_macResourceURL, value); }
+    const QString &macResourceURL() const { return textAt(Attr_macResourceURL); }
+    void setMacResourceURL(const QString &value) { setTextAt(Attr_macResourceURL, value); }
 
-    qint64 versionID() const { return RecordValue::toInt64(rawValue(Attr_versionID)); }
-    void setVersionID(qint64 value) { setInt64(Attr_versionID, value); }
+    qint64 versionID() const { return integerAt(Attr_versionID); }
+    void setVersionID(qint64 value) { setIntegerAt(Attr_versionID, value); }
 
-    QString cachedConversation() const { return RecordValue::toText(rawValue(Attr_cachedConversation)); }
-    void setCachedConversation(const QString &value) { setText(Attr_cachedConversation, value); }
+    const QString &cachedConversation() const { return textAt(Attr_cachedConversation); }
+    void setCachedConversation(const QString &value) { setTextAt(Attr_cachedConversation, value); }
 
-    QString boxFolderID() const { return RecordValue::toText(rawValue(Attr_boxFolderID)); }
-    void setBoxFolderID(const QString &value) { setText(Attr_boxFolderID, value); }
+    const QString &boxFolderID() const { return textAt(Attr_boxFolderID); }
+    void setBoxFolderID(const QString &value) { setTextAt(Attr_boxFolderID, value); }
 
-    QString status() const { return RecordValue::toText(rawValue(Attr_status)); }
-    void setStatus(const QString &value) { setText(Attr_status, value); }
+    const QString &status() const { return textAt(Attr_status); }
+    void setStatus(const QString &value) { setTextAt(Attr_status, value); }
 
     // --- Relationship ----------------------------------------------------------
 
@@ -232,15 +240,13 @@ public:
 
 protected:
     // Keep the used identifiers of the lists in step.
-    void attributeDidChange(int index, const QVariant &old) override;
+    void attributeDidChange(int index, const StoredValue &old) override;
     void toOneDidChange(int relationshipIndex, ManagedObject *old) override;
 
 private:
-    void setBool(Attribute attribute, bool value) { setRawValue(attribute, QVariant(value)); }
-    void setInt(Attribute attribute, int value) { setRawValue(attribute, QVariant(value)); }
-    void setInt64(Attribute attribute, qint64 value) { setRawValue(attribute, QVariant(qlonglong(value))); }
-    void setText(Attribute attribute, const QString &value) { setRawValue(attribute, RecordValue::fromText(value)); }
-    void setDate(Attribute attribute, const QDateTime &value) { setRawValue(attribute, RecordValue::fromDate(value)); }
+
+    // id_ when it holds a value.
+    std::optional<qint32> storedId() const;
 
     std::optional<QStringList> m_projectURIs;
 };

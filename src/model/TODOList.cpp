@@ -67,24 +67,22 @@ bool TODOList::usesItemId(qint32 id) const
 {
     if (!m_itemIdCounts) {
         m_itemIdCounts.emplace();
-        for (const ManagedObject *item : toMany(QStringLiteral("contains"))) {
-            const QVariant &itemId = item->attributeValueAt(TODOItem::Attr_id_);
-            if (itemId.isValid())
-                ++(*m_itemIdCounts)[RecordValue::toInt(itemId)];
+        for (const TODOItem *item : contains()) {
+            if (item->hasValue(TODOItem::Attr_id_))
+                ++(*m_itemIdCounts)[item->id_()];
         }
     }
     return m_itemIdCounts->contains(id);
 }
 
-void TODOList::countItemId(const QVariant &id, int delta)
+void TODOList::countItemId(std::optional<qint32> id, int delta)
 {
-    if (!m_itemIdCounts || !id.isValid())
+    if (!m_itemIdCounts || !id)
         return;
-    const qint32 key = RecordValue::toInt(id);
-    int &count = (*m_itemIdCounts)[key];
+    int &count = (*m_itemIdCounts)[*id];
     count += delta;
     if (count <= 0)
-        m_itemIdCounts->remove(key);
+        m_itemIdCounts->remove(*id);
 }
 
 QString TODOList::nameForQuadrant(int quadrant) const
@@ -147,7 +145,7 @@ void TODOList::copyTo(TODOList *target, bool copyIDs) const
     if (!target || target == this)
         return;
 
-    const auto copy = [&](Attribute attribute) { target->setRawValue(attribute, rawValue(attribute)); };
+    const auto copy = [&](Attribute attribute) { target->copyValueAt(attribute, *this); };
 
     if (copyIDs) {
         for (Attribute a : {Attr_id_, Attr_versionID, Attr_resourceURI})
@@ -163,10 +161,10 @@ void TODOList::copyTo(TODOList *target, bool copyIDs) const
 void TODOList::resetIDs()
 {
     setId_(0);
-    setRawValue(Attr_versionID, QVariant());
-    setRawValue(Attr_boxFolderID, QVariant());
+    clearValueAt(Attr_versionID);
+    clearValueAt(Attr_boxFolderID);
     // A copy that kept the source's path would be taken by the server for the source itself.
-    setRawValue(Attr_resourceURI, QVariant());
+    clearValueAt(Attr_resourceURI);
 }
 
 bool TODOList::needToUpload() const

@@ -62,92 +62,92 @@ public:
     TODOList() = default;
 
     // Whether the attribute holds a value (absent otherwise).
-    bool hasValue(Attribute attribute) const { return rawValue(attribute).isValid(); }
+    bool hasValue(Attribute attribute) const { return hasValueAt(attribute); }
 
     // --- Attributes ----------------------------------------------------------
 
-    int id_() const { return RecordValue::toInt(rawValue(Attr_id_)); }
-    void setId_(int value) { setInt(Attr_id_, value); }
+    int id_() const { return int(integerAt(Attr_id_)); }
+    void setId_(int value) { setIntegerAt(Attr_id_, value); }
 
-    QString name() const { return RecordValue::toText(rawValue(Attr_name)); }
-    void setName(const QString &value) { setText(Attr_name, value); }
+    const QString &name() const { return textAt(Attr_name); }
+    void setName(const QString &value) { setTextAt(Attr_name, value); }
 
-    int state() const { return RecordValue::toInt(rawValue(Attr_state)); }
-    void setState(int value) { setInt(Attr_state, value); }
+    int state() const { return int(integerAt(Attr_state)); }
+    void setState(int value) { setIntegerAt(Attr_state, value); }
 
-    int index() const { return RecordValue::toInt(rawValue(Attr_index)); }
-    void setIndex(int value) { setInt(Attr_index, value); }
+    int index() const { return int(integerAt(Attr_index)); }
+    void setIndex(int value) { setIntegerAt(Attr_index, value); }
 
-    double centerX() const { return RecordValue::toDouble(rawValue(Attr_centerX)); }
-    void setCenterX(double value) { setDouble(Attr_centerX, value); }
-    double centerY() const { return RecordValue::toDouble(rawValue(Attr_centerY)); }
-    void setCenterY(double value) { setDouble(Attr_centerY, value); }
+    double centerX() const { return doubleAt(Attr_centerX); }
+    void setCenterX(double value) { setDoubleAt(Attr_centerX, value); }
+    double centerY() const { return doubleAt(Attr_centerY); }
+    void setCenterY(double value) { setDoubleAt(Attr_centerY, value); }
 
-    QString textFirstQuadrant() const { return RecordValue::toText(rawValue(Attr_textFirstQuadrant)); }
-    void setTextFirstQuadrant(const QString &value) { setText(Attr_textFirstQuadrant, value); }
-    QString textSecondQuadrant() const { return RecordValue::toText(rawValue(Attr_textSecondQuadrant)); }
-    void setTextSecondQuadrant(const QString &value) { setText(Attr_textSecondQuadrant, value); }
-    QString textThirdQuadrant() const { return RecordValue::toText(rawValue(Attr_textThirdQuadrant)); }
-    void setTextThirdQuadrant(const QString &value) { setText(Attr_textThirdQuadrant, value); }
-    QString textFourthQuadrant() const { return RecordValue::toText(rawValue(Attr_textFourthQuadrant)); }
-    void setTextFourthQuadrant(const QString &value) { setText(Attr_textFourthQuadrant, value); }
+    const QString &textFirstQuadrant() const { return textAt(Attr_textFirstQuadrant); }
+    void setTextFirstQuadrant(const QString &value) { setTextAt(Attr_textFirstQuadrant, value); }
+    const QString &textSecondQuadrant() const { return textAt(Attr_textSecondQuadrant); }
+    void setTextSecondQuadrant(const QString &value) { setTextAt(Attr_textSecondQuadrant, value); }
+    const QString &textThirdQuadrant() const { return textAt(Attr_textThirdQuadrant); }
+    void setTextThirdQuadrant(const QString &value) { setTextAt(Attr_textThirdQuadrant, value); }
+    const QString &textFourthQuadrant() const { return textAt(Attr_textFourthQuadrant); }
+    void setTextFourthQuadrant(const QString &value) { setTextAt(Attr_textFourthQuadrant, value); }
 
-    QString colorFirstQuadrant() const { return RecordValue::toText(rawValue(Attr_colorFirstQuadrant)); }
-    void setColorFirstQuadrant(const QString &value) { setText(Attr_colorFirstQuadrant, value); }
-    QString colorSecondQuadrant() const { return RecordValue::toText(rawValue(Attr_colorSecondQuadrant)); }
-    void setColorSecondQuadrant(const QString &value) { setText(Attr_colorSecondQuadrant, value); }
-    QString colorThirdQuadrant() const { return RecordValue::toText(rawValue(Attr_colorThirdQuadrant)); }
-    void setColorThirdQuadrant(const QString &value) { setText(Attr_colorThirdQuadrant, value); }
-    QString colorFourthQuadrant() const { return RecordValue::toText(rawValue(Attr_colorFourthQuadrant)); }
-    void setColorFourthQuadrant(const QString &value) { setText(Attr_colorFourthQuadrant, value); }
+    const QString &colorFirstQuadrant() const { return textAt(Attr_colorFirstQuadrant); }
+    void setColorFirstQuadrant(const QString &value) { setTextAt(Attr_colorFirstQuadrant, value); }
+    const QString &colorSecondQuadrant() const { return textAt(Attr_colorSecondQuadrant); }
+    void setColorSecondQuadrant(const QString &value) { setTextAt(Attr_colorSecondQuadrant, value); }
+    const QString &colorThirdQuadrant() const { return textAt(Attr_colorThirdQuadrant); }
+    void setColorThirdQuadrant(const QString &value) { setTextAt(Attr_colorThirdQuadrant, value); }
+    const QString &colorFourthQuadrant() const { return textAt(Attr_colorFourthQuadrant); }
+    void setColorFourthQuadrant(const QString &value) { setTextAt(Attr_colorFourthQuadrant, value); }
 
-    int edited_since() const { return RecordValue::toInt(rawValue(Attr_edited_since)); }
-    void setEdited_since(int value) { setInt(Attr_edited_since, value); }
+    int edited_since() const { return int(integerAt(Attr_edited_since)); }
+    void setEdited_since(int value) { setIntegerAt(Attr_edited_since, value); }
 
-    int timestamp() const { return RecordValue::toInt(rawValue(Attr_timestamp)); }
-    void setTimestamp(int value) { setInt(Attr_timestamp, value); }
+    int timestamp() const { return int(integerAt(Attr_timestamp)); }
+    void setTimestamp(int value) { setIntegerAt(Attr_timestamp, value); }
 
-    QString edited_by() const { return RecordValue::toText(rawValue(Attr_edited_by)); }
-    void setEdited_by(const QString &value) { setText(Attr_edited_by, value); }
+    const QString &edited_by() const { return textAt(Attr_edited_by); }
+    void setEdited_by(const QString &value) { setTextAt(Attr_edited_by, value); }
 
-    QString password() const { return RecordValue::toText(rawValue(Attr_password)); }
-    void setPassword(const QString &value) { setText(Attr_password, value); }
+    const QString &password() const { return textAt(Attr_password); }
+    void setPassword(const QString &value) { setTextAt(Attr_password, value); }
 
-    int lastItemIndex() const { return RecordValue::toInt(rawValue(Attr_lastItemIndex)); }
-    void setLastItemIndex(int value) { setInt(Attr_lastItemIndex, value); }
+    int lastItemIndex() const { return int(integerAt(Attr_lastItemIndex)); }
+    void setLastItemIndex(int value) { setIntegerAt(Attr_lastItemIndex, value); }
 
-    QString owner() const { return RecordValue::toText(rawValue(Attr_owner)); }
-    void setOwner(const QString &value) { setText(Attr_owner, value); }
+    const QString &owner() const { return textAt(Attr_owner); }
+    void setOwner(const QString &value) { setTextAt(Attr_owner, value); }
 
-    int deleted() const { return RecordValue::toInt(rawValue(Attr_deleted)); }
-    void setDeleted(int value) { setInt(Attr_deleted, value); }
+    int deleted() const { return int(integerAt(Attr_deleted)); }
+    void setDeleted(int value) { setIntegerAt(Attr_deleted, value); }
 
-    QString resourceURI() const { return RecordValue::toText(rawValue(Attr_resourceURI)); }
-    void setResourceURI(const QString &value) { setText(Attr_resourceURI, value); }
+    const QString &resourceURI() const { return textAt(Attr_resourceURI); }
+    void setResourceURI(const QString &value) { setTextAt(Attr_resourceURI, value); }
 
-    qint64 requestedTime() const { return RecordValue::toInt64(rawValue(Attr_requestedTime)); }
-    void setRequestedTime(qint64 value) { setInt64(Attr_requestedTime, value); }
+    qint64 requestedTime() const { return integerAt(Attr_requestedTime); }
+    void setRequestedTime(qint64 value) { setIntegerAt(Attr_requestedTime, value); }
 
-    int highlight() const { return RecordValue::toInt(rawValue(Attr_highlight)); }
-    void setHighlight(int value) { setInt(Attr_highlight, value); }
+    int highlight() const { return int(integerAt(Attr_highlight)); }
+    void setHighlight(int value) { setIntegerAt(Attr_highlight, value); }
 
-    QString editedByDevice() const { return RecordValue::toText(rawValue(Attr_editedByDevice)); }
-    void setEditedByDevice(const QString &value) { setText(Attr_editedByDevice, value); }
+    const QString &editedByDevice() const { return textAt(Attr_editedByDevice); }
+    void setEditedByDevice(const QString &value) { setTextAt(Attr_editedByDevice, value); }
 
-    int ownersCountCache() const { return RecordValue::toInt(rawValue(Attr_ownersCountCache)); }
-    void setOwnersCountCache(int value) { setInt(Attr_ownersCountCache, value); }
+    int ownersCountCache() const { return int(integerAt(Attr_ownersCountCache)); }
+    void setOwnersCountCache(int value) { setIntegerAt(Attr_ownersCountCache, value); }
 
-    QString editedByUsername() const { return RecordValue::toText(rawValue(Attr_editedByUsername)); }
-    void setEditedByUsername(const QString &value) { setText(Attr_editedByUsername, value); }
+    const QString &editedByUsername() const { return textAt(Attr_editedByUsername); }
+    void setEditedByUsername(const QString &value) { setTextAt(Attr_editedByUsername, value); }
 
-    qint64 versionID() const { return RecordValue::toInt64(rawValue(Attr_versionID)); }
-    void setVersionID(qint64 value) { setInt64(Attr_versionID, value); }
+    qint64 versionID() const { return integerAt(Attr_versionID); }
+    void setVersionID(qint64 value) { setIntegerAt(Attr_versionID, value); }
 
-    QString boxFolderID() const { return RecordValue::toText(rawValue(Attr_boxFolderID)); }
-    void setBoxFolderID(const QString &value) { setText(Attr_boxFolderID, value); }
+    const QString &boxFolderID() const { return textAt(Attr_boxFolderID); }
+    void setBoxFolderID(const QString &value) { setTextAt(Attr_boxFolderID, value); }
 
-    QString cv_notes() const { return RecordValue::toText(rawValue(Attr_cv_notes)); }
-    void setCv_notes(const QString &value) { setText(Attr_cv_notes, value); }
+    const QString &cv_notes() const { return textAt(Attr_cv_notes); }
+    void setCv_notes(const QString &value) { setTextAt(Attr_cv_notes, value); }
 
     // --- Relationship ----------------------------------------------------------
 
@@ -190,12 +190,8 @@ private:
     friend class TODOItem;
     // Counts one more (delta 1) or one fewer (-1) item holding the id_ value;
     // an absent value counts for nothing.
-    void countItemId(const QVariant &id, int delta);
+    void countItemId(std::optional<qint32> id, int delta);
 
-    void setInt(Attribute attribute, int value) { setRawValue(attribute, QVariant(value)); }
-    void setInt64(Attribute attribute, qint64 value) { setRawValue(attribute, QVariant(qlonglong(value))); }
-    void setDouble(Attribute attribute, double value) { setRawValue(attribute, QVariant(value)); }
-    void setText(Attribute attribute, const QString &value) { setRawValue(attribute, RecordValue::fromText(value)); }
 
     // How many of the list's items hold each id_ (items may share one), so
     // that drawing a free identifier does not scan the list. Gathered on

@@ -2,6 +2,8 @@
 
 #include <QTime>
 
+#include <time.h>
+
 #include <limits>
 
 namespace DateUtils {
@@ -15,19 +17,23 @@ bool hasDate(const QDateTime &date)
 
 qint64 orderKey(const QDateTime &date, bool allDay)
 {
-    if (!date.isValid())
+    return orderKey(toMSecs(date), allDay);
+}
+
+qint64 orderKey(std::optional<qint64> msecsSinceEpoch, bool allDay)
+{
+    if (!msecsSinceEpoch || *msecsSinceEpoch / 1000 <= 0)
         return std::numeric_limits<qint64>::max();
-    // Sorting reads this for every item, so each date is converted once: a
-    // local date holds its local time of day as it is.
-    const qint64 ms = date.toMSecsSinceEpoch();
-    if (ms / 1000 <= 0)
-        return std::numeric_limits<qint64>::max();
+    const qint64 ms = *msecsSinceEpoch;
     if (allDay)
-        return stripTimeOfDay(date).toMSecsSinceEpoch();
+        return stripTimeOfDay(QDateTime::fromMSecsSinceEpoch(ms)).toMSecsSinceEpoch();
     // The start of the local minute: the local seconds are subtracted, which
     // also holds under a UTC offset that is not whole minutes.
-    const QTime local = (date.timeSpec() == Qt::LocalTime ? date : date.toLocalTime()).time();
-    return ms - (qint64(local.second()) * 1000 + local.msec());
+    const time_t seconds = time_t(ms / 1000);
+    tm local;
+    tzset(); // as QDateTime does: a changed TZ counts at once
+    localtime_r(&seconds, &local);
+    return ms - (qint64(local.tm_sec) * 1000 + ms % 1000);
 }
 
 int compare(const QDateTime &a, bool allDayA, const QDateTime &b, bool allDayB)

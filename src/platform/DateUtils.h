@@ -2,6 +2,8 @@
 
 #include <QDateTime>
 
+#include <optional>
+
 // Date helpers for items' dates, in local time (the system time zone).
 namespace DateUtils {
 
@@ -20,6 +22,20 @@ bool hasDate(const QDateTime &date);
 // since the epoch, or the highest value for no date, so that undated items
 // come last.
 qint64 orderKey(const QDateTime &date, bool allDay);
+
+// The same for a date held as milliseconds since the epoch (none for no date).
+qint64 orderKey(std::optional<qint64> msecsSinceEpoch, bool allDay);
+
+// A date as records keep it, milliseconds since the epoch, and back (in
+// local time); an invalid date is none.
+inline std::optional<qint64> toMSecs(const QDateTime &date)
+{
+    return date.isValid() ? std::optional<qint64>(date.toMSecsSinceEpoch()) : std::nullopt;
+}
+inline QDateTime fromMSecs(std::optional<qint64> msecsSinceEpoch)
+{
+    return msecsSinceEpoch ? QDateTime::fromMSecsSinceEpoch(*msecsSinceEpoch) : QDateTime();
+}
 
 // The start of the date's local day (midnight, or the first moment of the day
 // when a clock change skips midnight). Invalid stays invalid.

@@ -8,46 +8,36 @@
 
 namespace {
 
-// Brings a value to the attribute's type; absent stays absent. A null text,
-// an invalid date and a null byte array count as absent.
-QVariant coerce(const QVariant &value, AttributeType type)
+// A value set through setValue() as the attribute's type holds it; absent
+// stays absent. A null text, an invalid date and a null byte array count as
+// absent.
+ManagedObject::StoredValue unboxed(const QVariant &value, AttributeType type)
 {
     if (!value.isValid())
-        return {};
+        return std::monostate();
     switch (type) {
     case AttributeType::Int32:
-        return QVariant(value.toInt());
+        return qint64(value.toInt());
     case AttributeType::Int64:
-        return QVariant(value.toLongLong());
+        return qint64(value.toLongLong());
     case AttributeType::Double:
-        return QVariant(value.toDouble());
+        return std::bit_cast<qint64>(value.toDouble());
     case AttributeType::Bool:
-        return QVariant(value.toBool());
+        return qint64(value.toBool() ? 1 : 0);
     case AttributeType::Text: {
         QString s = value.toString();
-        return s.isNull() ? QVariant() : QVariant(s);
+        return s.isNull() ? ManagedObject::StoredValue() : ManagedObject::StoredValue(std::move(s));
     }
     case AttributeType::Date: {
         const QDateTime d = value.toDateTime();
-        // Stored to the millisecond, in local time, so that values read back
-        // from the file compare equal to the ones that were set.
-        return d.isValid() ? QVariant(QDateTime::fromMSecsSinceEpoch(d.toMSecsSinceEpoch())) : QVariant();
+        return d.isValid() ? ManagedObject::StoredValue(d.toMSecsSinceEpoch()) : ManagedObject::StoredValue();
     }
     case AttributeType::Binary: {
         QByteArray b = value.toByteArray();
-        return b.isNull() ? QVariant() : QVariant(b);
+        return b.isNull() ? ManagedObject::StoredValue() : ManagedObject::StoredValue(std::move(b));
     }
     }
-    return {};
-}
-
-bool sameValue(const QVariant &a, const QVariant &b, AttributeType type)
-{
-    if (!a.isValid() || !b.isValid())
-        return a.isValid() == b.isValid();
-    if (type == AttributeType::Date)
-        return a.toDateTime().toMSecsSinceEpoch() == b.toDateTime().toMSecsSinceEpoch();
-    return a == b;
+    return std::monostate();
 }
 
 } // namespace
@@ -73,7 +63,7 @@ QVariant ManagedObject::value(const QString &key) const
 {
     const int index = m_entity->attributeIndex(key);
     if (index >= 0)
-        return m_values[index];
+        return attributeValueAt(index);
     const int r = m_entity->relationshipIndex(key);
     if (r >= 0 && !m_entity->relationships()[r].toMany)
         return m_toOne[r] ? QVariant::fromValue(m_toOne[r]) : QVariant();
@@ -93,7 +83,7 @@ void ManagedObject::setValue(const QString &key, const QVariant &value)
 {
     const int index = m_entity->attributeIndex(key);
     if (index >= 0) {
-        setRawValue(index, value);
+        storeValue(index, unboxed(value, m_entity->attributes()[index].type));
         return;
     }
     const int r = m_entity->relationshipIndex(key);
@@ -104,16 +94,141 @@ void ManagedObject::setValue(const QString &key, const QVariant &value)
     qCWarning(lcStore).noquote() << QStringLiteral("%1 has no attribute %2").arg(entityName(), key);
 }
 
-void ManagedObject::setRawValue(int index, const QVariant &value)
+QVariant ManagedObject::attributeValueAt(int index) const
 {
-    const AttributeType type = m_entity->attributes()[index].type;
-    QVariant v = coerce(value, type);
-    if (sameValue(m_values[index], v, type))
+    if (!hasValueAt(index))
+        return {};
+    switch (m_entity->attributes()[index].type) {
+    case AttributeType::Int32:
+        return QVariant(int(integerAt(index)));
+    case AttributeType::Int64:
+        return QVariant(qlonglong(integerAt(index)));
+    case AttributeType::Double:
+        return QVariant(doubleAt(index));
+    case AttributeType::Bool:
+        return QVariant(integerAt(index) != 0);
+    case AttributeType::Text:
+        return QVariant(textAt(index));
+    case AttributeType::Date:
+        return QVariant(QDateTime::fromMSecsSinceEpoch(*dateAt(index)));
+    case AttributeType::Binary:
+        return QVariant(dataAt(index));
+    }
+    return {};
+}
+
+double ManagedObject::doubleAt(int index) const
+{
+    return std::bit_cast<double>(integerAt(index));
+}
+
+const QString &ManagedObject::textAt(int index) const
+{
+    static const QString none;
+    return hasValueAt(index) ? m_texts[position(index, SlotKind::Text)] : none;
+}
+
+const QByteArray &ManagedObject::dataAt(int index) const
+{
+    static const QByteArray none;
+    return hasValueAt(index) ? m_blobs[position(index, SlotKind::Binary)] : none;
+}
+
+void ManagedObject::setIntegerAt(int index, qint64 value)
+{
+    switch (m_entity->attributes()[index].type) {
+    case AttributeType::Int32:
+        value = qint32(value);
+        break;
+    case AttributeType::Bool:
+        value = value != 0;
+        break;
+    default:
+        break;
+    }
+    storeValue(index, value);
+}
+
+void ManagedObject::setDoubleAt(int index, double value)
+{
+    storeValue(index, std::bit_cast<qint64>(value));
+}
+
+void ManagedObject::setTextAt(int index, const QString &value)
+{
+    storeValue(index, value.isNull() ? StoredValue() : StoredValue(value));
+}
+
+void ManagedObject::setDateAt(int index, std::optional<qint64> msecsSinceEpoch)
+{
+    storeValue(index, msecsSinceEpoch ? StoredValue(*msecsSinceEpoch) : StoredValue());
+}
+
+ManagedObject::StoredValue ManagedObject::storedValue(int index) const
+{
+    if (!hasValueAt(index))
+        return std::monostate();
+    switch (slotKind(m_entity->attributes()[index].type)) {
+    case SlotKind::Number:
+        return m_numbers[position(index, SlotKind::Number)];
+    case SlotKind::Text:
+        return m_texts[position(index, SlotKind::Text)];
+    case SlotKind::Binary:
+        return m_blobs[position(index, SlotKind::Binary)];
+    }
+    return std::monostate();
+}
+
+void ManagedObject::storeValue(int index, StoredValue value)
+{
+    StoredValue old = storedValue(index);
+    if (old == value)
         return;
-    QVariant old = std::exchange(m_values[index], std::move(v));
+    putValue(index, std::move(value));
     attributeDidChange(index, old);
     if (m_context)
-        m_context->recordChange(this, index, true, [this, index, old]() { setRawValue(index, old); });
+        m_context->recordChange(this, index, true, [this, index, old = std::move(old)]() { storeValue(index, old); });
+}
+
+namespace {
+
+// Replaces, inserts or erases the element at `at` of a kind's present values
+// with what `value` holds of that kind; answers whether a value is present.
+template <typename T>
+bool place(std::vector<T> &values, int at, bool wasPresent, ManagedObject::StoredValue &value)
+{
+    T *held = std::get_if<T>(&value);
+    if (!held) {
+        if (wasPresent)
+            values.erase(values.begin() + at);
+    } else if (wasPresent) {
+        values[at] = std::move(*held);
+    } else {
+        values.insert(values.begin() + at, std::move(*held));
+    }
+    return held;
+}
+
+} // namespace
+
+void ManagedObject::putValue(int index, StoredValue &&value)
+{
+    const bool wasPresent = hasValueAt(index);
+    const SlotKind kind = slotKind(m_entity->attributes()[index].type);
+    const int at = position(index, kind);
+    bool present = false;
+    switch (kind) {
+    case SlotKind::Number:
+        present = place(m_numbers, at, wasPresent, value);
+        break;
+    case SlotKind::Text:
+        present = place(m_texts, at, wasPresent, value);
+        break;
+    case SlotKind::Binary:
+        present = place(m_blobs, at, wasPresent, value);
+        break;
+    }
+    m_present = present ? m_present | bit(index) : m_present & ~bit(index);
 }
 
 int ManagedObject::intValue(const QString &key) const
@@ -222,7 +337,7 @@ void ManagedObject::setToOneInternal(int r, ManagedObject *destination, bool reg
     }
 }
 
-void ManagedObject::attributeDidChange(int, const QVariant &) {}
+void ManagedObject::attributeDidChange(int, const StoredValue &) {}
 
 void ManagedObject::toOneDidChange(int, ManagedObject *) {}
 

@@ -8,9 +8,13 @@
 #include <QUrl>
 #include <QVariant>
 
+#include "ObjectModel.h"
+
+#include <bit>
+#include <optional>
+#include <variant>
 #include <vector>
 
-class EntityDescription;
 class ManagedObjectContext;
 
 // A persistent record of an object graph. Records belong to their context,
@@ -19,9 +23,19 @@ class ManagedObjectContext;
 // Every attribute is optional: value() answers an invalid QVariant for an
 // absent one. The typed readers follow the house rule that an absent number
 // reads 0 and absent and empty text are alike.
+//
+// Values are kept by type, only those present: a mask of the attributes
+// holding a value, one 64-bit slot per number, boolean (0 or 1), double (its
+// bits) and date (milliseconds since the epoch), and a QString or QByteArray
+// per text or binary value, each in attribute order. QVariants are made only
+// at the edge (value(), attributeValueAt()).
 class ManagedObject
 {
 public:
+    // One attribute's value outside its record (undo keeps these): absent, a
+    // slot, a text or bytes.
+    using StoredValue = std::variant<std::monostate, qint64, QString, QByteArray>;
+
     ManagedObject();
     virtual ~ManagedObject();
 
@@ -44,9 +58,29 @@ public:
     // Dotted key paths through to-one relationships ("list.state").
     QVariant valueForKeyPath(const QString &keyPath) const;
 
-    // The value of an attribute by its index in the entity, without copying
-    // (an invalid QVariant for an absent value). The index must be valid.
-    const QVariant &attributeValueAt(int index) const { return m_values[index]; }
+    // The value of an attribute by its index in the entity (an invalid
+    // QVariant for an absent value). The index must be valid.
+    QVariant attributeValueAt(int index) const;
+
+    // Typed readers by attribute index, without conversions; the index must
+    // name an attribute of the matching type. Absent numbers read 0, absent
+    // texts and bytes read null. A text or bytes reference stays valid until
+    // the record's next change (values move as others come and go).
+    bool hasValueAt(int index) const { return m_present & bit(index); }
+    qint64 integerAt(int index) const   // Int32, Int64, Bool
+    {
+        return hasValueAt(index) ? m_numbers[position(index, SlotKind::Number)] : 0;
+    }
+    double doubleAt(int index) const;
+    const QString &textAt(int index) const;
+    const QByteArray &dataAt(int index) const;
+    // Milliseconds since the epoch; none when absent.
+    std::optional<qint64> dateAt(int index) const
+    {
+        if (!hasValueAt(index))
+            return std::nullopt;
+        return m_numbers[position(index, SlotKind::Number)];
+    }
 
     int intValue(const QString &key) const;
     qint64 int64Value(const QString &key) const;
@@ -76,19 +110,37 @@ public:
     bool changedKeysForCurrentEventOutside(const QSet<QString> &ignored) const;
 
 protected:
-    // Raw access for subclasses' typed accessors, by attribute index.
-    const QVariant &rawValue(int index) const { return m_values[index]; }
-    void setRawValue(int index, const QVariant &value);
+    // Typed writers for subclasses' accessors, by attribute index (of the
+    // matching type). A null text or byte array and no date clear the value.
+    void setIntegerAt(int index, qint64 value);   // Int32 (kept to 32 bits), Int64, Bool (0 or 1)
+    void setDoubleAt(int index, double value);
+    void setTextAt(int index, const QString &value);
+    void setDateAt(int index, std::optional<qint64> msecsSinceEpoch);
+    void clearValueAt(int index) { storeValue(index, std::monostate()); }
+    // Sets the attribute to the value it has in source, a record of the same entity.
+    void copyValueAt(int index, const ManagedObject &source) { storeValue(index, source.storedValue(index)); }
 
     // Called after an attribute or a to-one relationship changed, by whatever
     // path (setters, undo and redo, deletion; not while the store loads), so
     // that subclasses can keep what they derive from it in step.
-    virtual void attributeDidChange(int index, const QVariant &old);
+    virtual void attributeDidChange(int index, const StoredValue &old);
     virtual void toOneDidChange(int relationshipIndex, ManagedObject *old);
 
 private:
     friend class ManagedObjectContext;
     friend class ObjectStoreIO;
+
+    static quint64 bit(int index) { return quint64(1) << index; }
+    // Where the attribute's value is (or would go) among the present values of its kind.
+    int position(int index, SlotKind kind) const
+    {
+        return std::popcount(m_present & m_entity->slotMask(kind) & (bit(index) - 1));
+    }
+    StoredValue storedValue(int index) const;
+    // Changes the value (recording the change and its undo) unless it is the same.
+    void storeValue(int index, StoredValue value);
+    // Puts the value in place, nothing else.
+    void putValue(int index, StoredValue &&value);
 
     QSet<QString> keysForMask(quint64 mask) const;
     int relationshipBit(int relationshipIndex) const;
@@ -98,7 +150,10 @@ private:
     ManagedObjectContext *m_context = nullptr;
     qint64 m_pk = 0;
 
-    std::vector<QVariant> m_values;              // by attribute index
+    quint64 m_present = 0;                       // attributes holding a value, by index
+    std::vector<qint64> m_numbers;               // present numbers, booleans and dates
+    std::vector<QString> m_texts;                // present texts
+    std::vector<QByteArray> m_blobs;             // present binary values
     std::vector<ManagedObject *> m_toOne;        // by relationship index (to-one sides)
     std::vector<QList<ManagedObject *>> m_toMany; // by relationship index (to-many sides)
 

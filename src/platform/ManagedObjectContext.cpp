@@ -228,7 +228,6 @@ void ManagedObjectContext::adopt(ManagedObject *object, const EntityDescription 
     object->m_entity = &entity;
     object->m_context = this;
     object->m_pk = key;
-    object->m_values.resize(entity.attributes().size());
     object->m_toOne.resize(entity.relationships().size(), nullptr);
     object->m_toMany.resize(entity.relationships().size());
     object->m_inFile = true;

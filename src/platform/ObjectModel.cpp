@@ -9,8 +9,10 @@ EntityDescription::EntityDescription(QString name, QVector<AttributeDescription>
     , m_relationships(std::move(relationships))
     , m_factory(std::move(factory))
 {
-    for (int i = 0; i < m_attributes.size(); ++i)
+    for (int i = 0; i < m_attributes.size(); ++i) {
         m_attributeIndex.insert(m_attributes[i].name, i);
+        m_slotMasks[int(slotKind(m_attributes[i].type))] |= quint64(1) << i;
+    }
     for (int i = 0; i < m_relationships.size(); ++i)
         m_relationshipIndex.insert(m_relationships[i].name, i);
     // Change masks are one 64-bit word per record.

@@ -8,17 +8,27 @@
 
 class ManagedObject;
 
-// Types an attribute can hold. Every attribute is optional: an invalid
-// QVariant means "absent".
+// Types an attribute can hold, and the QVariant each is boxed in. Every
+// attribute is optional: an invalid QVariant means "absent".
 enum class AttributeType {
     Int32,   // int
     Int64,   // qlonglong
     Double,  // double (the "float" attributes)
     Bool,    // bool
     Text,    // QString
-    Date,    // QDateTime, stored to the millisecond
+    Date,    // QDateTime; kept as milliseconds since the epoch (UTC)
     Binary,  // QByteArray
 };
+
+// Where a record keeps a value of each type: numbers, booleans and dates in
+// 64-bit slots, texts and binary values in their own storage.
+enum class SlotKind { Number, Text, Binary };
+
+inline SlotKind slotKind(AttributeType type)
+{
+    return type == AttributeType::Text ? SlotKind::Text
+                                       : (type == AttributeType::Binary ? SlotKind::Binary : SlotKind::Number);
+}
 
 struct AttributeDescription {
     QString name;
@@ -54,8 +64,12 @@ public:
     // Makes an instance of the record class of this entity (ManagedObject when none).
     ManagedObject *instantiate() const;
 
+    // The attributes (one bit each, by index) kept in slots of that kind.
+    quint64 slotMask(SlotKind kind) const { return m_slotMasks[int(kind)]; }
+
 private:
     QString m_name;
+    quint64 m_slotMasks[3] = {};
     QVector<AttributeDescription> m_attributes;
     QVector<RelationshipDescription> m_relationships;
     QHash<QString, int> m_attributeIndex;

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <bit>
+
 #include <sqlite3.h>
 
 namespace {
@@ -48,34 +50,6 @@ QString fromUtf8Column(sqlite3_stmt *stmt, int column)
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
     return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
-}
-
-// Reads one column as the attribute's type; NULL is absent.
-QVariant readColumn(sqlite3_stmt *stmt, int column, AttributeType type)
-{
-    const int stored = sqlite3_column_type(stmt, column);
-    if (stored == SQLITE_NULL)
-        return {};
-    switch (type) {
-    case AttributeType::Int32:
-        return QVariant(int(sqlite3_column_int64(stmt, column)));
-    case AttributeType::Int64:
-        return QVariant(qlonglong(sqlite3_column_int64(stmt, column)));
-    case AttributeType::Double:
-        return QVariant(sqlite3_column_double(stmt, column));
-    case AttributeType::Bool:
-        return QVariant(sqlite3_column_int64(stmt, column) != 0);
-    case AttributeType::Text:
-        return QVariant(fromUtf8Column(stmt, column));
-    case AttributeType::Date:
-        return QVariant(QDateTime::fromMSecsSinceEpoch(sqlite3_column_int64(stmt, column)));
-    case AttributeType::Binary: {
-        const auto *blob = static_cast<const char *>(sqlite3_column_blob(stmt, column));
-        const int size = sqlite3_column_bytes(stmt, column);
-        return QVariant(blob ? QByteArray(blob, size) : QByteArray(""));
-    }
-    }
-    return {};
 }
 
 struct Statement {
@@ -479,8 +453,7 @@ bool ObjectStoreIO::load(ManagedObjectContext &context, QString *error)
             const qint64 key = sqlite3_column_int64(s.stmt, 0);
             ManagedObject *object = entity.instantiate();
             context.adopt(object, entity, key);
-            for (int a = 0; a < attributeCount; ++a)
-                object->m_values[a] = readColumn(s.stmt, a + 1, entity.attributes()[a].type);
+            readAttributes(s.stmt, object);
             for (int i = 0; i < toOne.size(); ++i) {
                 const int column = attributeCount + 1 + i;
                 if (sqlite3_column_type(s.stmt, column) != SQLITE_NULL)
@@ -516,41 +489,86 @@ bool ObjectStoreIO::load(ManagedObjectContext &context, QString *error)
     return true;
 }
 
+// The attribute columns follow the primary key, in attribute order, so the
+// values of each kind arrive in the order the record keeps them. NULL is absent.
+void ObjectStoreIO::readAttributes(sqlite3_stmt *stmt, ManagedObject *object)
+{
+    const QVector<AttributeDescription> &attributes = object->entity().attributes();
+    quint64 present = 0;
+    for (int a = 0; a < attributes.size(); ++a) {
+        if (sqlite3_column_type(stmt, a + 1) != SQLITE_NULL)
+            present |= ManagedObject::bit(a);
+    }
+    object->m_present = present;
+    const EntityDescription &entity = object->entity();
+    object->m_numbers.reserve(std::popcount(present & entity.slotMask(SlotKind::Number)));
+    object->m_texts.reserve(std::popcount(present & entity.slotMask(SlotKind::Text)));
+    object->m_blobs.reserve(std::popcount(present & entity.slotMask(SlotKind::Binary)));
+    for (int a = 0; a < attributes.size(); ++a) {
+        if (!(present & ManagedObject::bit(a)))
+            continue;
+        const int column = a + 1;
+        switch (attributes[a].type) {
+        case AttributeType::Int32:
+            object->m_numbers.push_back(qint32(sqlite3_column_int64(stmt, column)));
+            break;
+        case AttributeType::Int64:
+        case AttributeType::Date:
+            object->m_numbers.push_back(sqlite3_column_int64(stmt, column));
+            break;
+        case AttributeType::Bool:
+            object->m_numbers.push_back(sqlite3_column_int64(stmt, column) != 0);
+            break;
+        case AttributeType::Double:
+            object->m_numbers.push_back(std::bit_cast<qint64>(sqlite3_column_double(stmt, column)));
+            break;
+        case AttributeType::Text:
+            object->m_texts.push_back(fromUtf8Column(stmt, column));
+            break;
+        case AttributeType::Binary: {
+            const auto *blob = static_cast<const char *>(sqlite3_column_blob(stmt, column));
+            const int size = sqlite3_column_bytes(stmt, column);
+            // An empty value stays a value (not absent).
+            object->m_blobs.push_back(blob ? QByteArray(blob, size) : QByteArray(""));
+            break;
+        }
+        }
+    }
+}
+
+// Binds the record's values from their slots; they stay untouched until the
+// statement has run, so SQLite reads them in place.
 bool ObjectStoreIO::bindRow(sqlite3_stmt *stmt, const ManagedObject *object, int firstParameter, QString *error)
 {
     const EntityDescription &entity = object->entity();
     int p = firstParameter;
     int rc = SQLITE_OK;
+    auto number = object->m_numbers.cbegin();
+    auto text = object->m_texts.cbegin();
+    auto blob = object->m_blobs.cbegin();
     for (int a = 0; a < entity.attributes().size() && rc == SQLITE_OK; ++a, ++p) {
-        const QVariant &v = object->m_values[a];
-        if (!v.isValid()) {
+        if (!object->hasValueAt(a)) {
             rc = sqlite3_bind_null(stmt, p);
             continue;
         }
         switch (entity.attributes()[a].type) {
         case AttributeType::Int32:
         case AttributeType::Int64:
-            rc = sqlite3_bind_int64(stmt, p, v.toLongLong());
-            break;
         case AttributeType::Bool:
-            rc = sqlite3_bind_int(stmt, p, v.toBool() ? 1 : 0);
+        case AttributeType::Date:
+            rc = sqlite3_bind_int64(stmt, p, *number++);
             break;
         case AttributeType::Double:
-            rc = sqlite3_bind_double(stmt, p, v.toDouble());
+            rc = sqlite3_bind_double(stmt, p, std::bit_cast<double>(*number++));
             break;
-        case AttributeType::Text: {
-            const QByteArray utf8 = v.toString().toUtf8();
-            rc = sqlite3_bind_text(stmt, p, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        case AttributeType::Text:
+            rc = sqlite3_bind_text16(stmt, p, text->utf16(), int(text->size() * 2), SQLITE_STATIC);
+            ++text;
             break;
-        }
-        case AttributeType::Date:
-            rc = sqlite3_bind_int64(stmt, p, v.toDateTime().toMSecsSinceEpoch());
+        case AttributeType::Binary:
+            rc = sqlite3_bind_blob(stmt, p, blob->constData(), int(blob->size()), SQLITE_STATIC);
+            ++blob;
             break;
-        case AttributeType::Binary: {
-            const QByteArray bytes = v.toByteArray();
-            rc = sqlite3_bind_blob(stmt, p, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
-            break;
-        }
         }
     }
     for (int r = 0; r < entity.relationships().size() && rc == SQLITE_OK; ++r) {

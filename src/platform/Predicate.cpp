@@ -230,16 +230,14 @@ bool evaluateCompare(const Node &node, const ManagedObject *object)
     if (node.plainKey) {
         const int index = cachedAttributeIndex(node, object);
         if (index >= 0) {
-            const QVariant &v = object->attributeValueAt(index);
             const Reading reading = readingForType(node.cachedType);
             if (node.op == Predicate::Op::Contains || node.op == Predicate::Op::BeginsWith) {
                 if (reading == Reading::Text)
-                    return compareText(v.isValid() ? v.toString() : QString(), node);
+                    return compareText(object->textAt(index), node);
             } else if (reading == Reading::Integer && given.metaType().id() == QMetaType::Int) {
                 // An absent number reads 0.
-                const qint64 lhs = v.metaType().id() == QMetaType::Int ? *static_cast<const int *>(v.constData())
-                                                                       : v.toLongLong();
-                return compareOrdered(lhs, qint64(*static_cast<const int *>(given.constData())), node.op);
+                return compareOrdered(object->integerAt(index), qint64(*static_cast<const int *>(given.constData())),
+                                      node.op);
             }
         }
     }

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 
 #if defined(__SSE2__)
@@ -45,12 +46,6 @@ using Item = Todolist_Todoitems;
 // uploaded by an updated payload.
 const QString kDefaultListName = QStringLiteral("My List");
 const QString kDefaultProjectName = QStringLiteral("My Project");
-
-// Marks a local day with a change of UTC offset near it.
-constexpr int kMixedDay = std::numeric_limits<int>::min();
-constexpr qint64 kMsecsPerDay = 86400000;
-constexpr qint64 kMsecsPerHour = 3600000;
-const qint64 kEpochJulianDay = QDate(1970, 1, 1).toJulianDay();
 
 // --- Field encoding ------------------------------------------------------------------
 
@@ -257,18 +252,12 @@ const std::string &deviceUidUtf8()
     return uid;
 }
 
-// The offset from UTC shared by every local time of the day, or kMixedDay.
-// The day's instants lie within 14 hours of its UTC counterpart on either
-// side; when the offsets 15 hours before its start and 15 hours after its end
-// agree, no change of offset (and no gap or repeated hour) falls inside it,
-// since offsets never change twice within a couple of days.
-int localOffsetForDay(const QDate &day)
+// Dates go out as whole seconds since the epoch (truncated toward zero); no
+// date and dates at or before the epoch as 0.
+inline quint64 wireDate(std::optional<qint64> msecsSinceEpoch)
 {
-    const qint64 startAsUtc = (day.toJulianDay() - kEpochJulianDay) * kMsecsPerDay;
-    const int before = QDateTime::fromMSecsSinceEpoch(startAsUtc - 15 * kMsecsPerHour, Qt::LocalTime).offsetFromUtc();
-    const int after = QDateTime::fromMSecsSinceEpoch(startAsUtc + kMsecsPerDay + 15 * kMsecsPerHour, Qt::LocalTime)
-                          .offsetFromUtc();
-    return before == after ? before : kMixedDay;
+    const qint64 seconds = msecsSinceEpoch ? *msecsSinceEpoch / 1000 : 0;
+    return seconds > 0 ? quint64(seconds) : 0;
 }
 
 // The buffer payloads are written in, kept from one payload to the next by
@@ -290,17 +279,12 @@ constexpr int kListLengthRoom = 3;
 
 // --- Encoder ------------------------------------------------------------------------------
 
-// Writes list and item messages for one operation. Dates in local time need
-// a time-zone look-up each (a system call on Linux); a payload looks the
-// offset up once per calendar day instead. The day table lives as long as
-// the encoder, so a change of the computer's time zone is seen by the next
-// payload.
+// Writes list and item messages for one operation.
 class PayloadEncoder
 {
 public:
-    PayloadEncoder(MyDocument &document, bool cacheDays)
+    explicit PayloadEncoder(MyDocument &document)
         : m_document(document)
-        , m_cacheDays(cacheDays)
     {
     }
 
@@ -320,35 +304,15 @@ public:
     }
 
 private:
-    quint64 wireDate(const QDateTime &date);
-
     MyDocument &m_document;
-    bool m_cacheDays;
-    // Offset from UTC in seconds by Julian day, or kMixedDay.
-    QHash<qint64, int> m_dayOffsets;
 };
-
-quint64 PayloadEncoder::wireDate(const QDateTime &date)
-{
-    if (!m_cacheDays || !date.isValid() || date.timeSpec() != Qt::LocalTime)
-        return WireFormat::dateToWire(date);
-    const QDate day = date.date();
-    const qint64 julianDay = day.toJulianDay();
-    auto it = m_dayOffsets.constFind(julianDay);
-    if (it == m_dayOffsets.constEnd())
-        it = m_dayOffsets.insert(julianDay, localOffsetForDay(day));
-    if (*it == kMixedDay)
-        return WireFormat::dateToWire(date);
-    const qint64 localMsecs = (julianDay - kEpochJulianDay) * kMsecsPerDay + date.time().msecsSinceStartOfDay();
-    return WireFormat::dateToWire(QDateTime::fromMSecsSinceEpoch(localMsecs - qint64(*it) * 1000, Qt::UTC));
-}
 
 void PayloadEncoder::writeItem(const TODOItem *item, bool resetID, WireBuffer &out)
 {
     out.putInt(Item::kStateFieldNumber, wireInt(item->state()));
     out.putInt(Item::kIndexFieldNumber, wireInt(item->index()));
     out.putInt(Item::kQuadrantFieldNumber, wireInt(item->quadrant()));
-    out.putFixed64(Item::kDueDateFieldNumber, wireDate(item->dueDate()));
+    out.putFixed64(Item::kDueDateFieldNumber, wireDate(item->dueDateMSecs()));
     out.putSInt(Item::kIddFieldNumber, resetID ? 0 : wireInt(item->id_()));
     out.putText(Item::kOwnerFieldNumber, item->owner());
     out.putText(Item::kDescriptionTextFieldNumber, item->descriptionText());
@@ -359,14 +323,14 @@ void PayloadEncoder::writeItem(const TODOItem *item, bool resetID, WireBuffer &o
     out.putInt(Item::kCompletionPercentageFieldNumber, wireInt(item->completionPercentage()));
     out.putText(Item::kNameFieldNumber, item->name());
     out.putText(Item::kStatusFieldNumber, item->status());
-    out.putFixed64(Item::kCreationDateFieldNumber, wireDate(item->creationDate()));
-    out.putFixed64(Item::kCompletionDateFieldNumber, wireDate(item->completionDate()));
+    out.putFixed64(Item::kCreationDateFieldNumber, wireDate(item->creationDateMSecs()));
+    out.putFixed64(Item::kCompletionDateFieldNumber, wireDate(item->completionDateMSecs()));
     out.putText(Item::kDescriptionRichTextFieldNumber, item->descriptionRichText());
     out.putText(Item::kFrequencyFieldNumber, item->frequency());
-    out.putFixed64(Item::kUntilDateFieldNumber, wireDate(item->untilDate()));
+    out.putFixed64(Item::kUntilDateFieldNumber, wireDate(item->untilDateMSecs()));
     out.putSInt(Item::kParentIdFieldNumber, wireInt(item->parentID()));
     out.putSInt(Item::kChildIdFieldNumber, wireInt(item->childID()));
-    out.putFixed64(Item::kStartDateFieldNumber, wireDate(item->startDate()));
+    out.putFixed64(Item::kStartDateFieldNumber, wireDate(item->startDateMSecs()));
     out.putText(Item::kMacResourceUrlFieldNumber, item->macResourceURL());
     // serverId is the server's to give: never sent.
     // The stored path as it is (not getURI): an item the server has not named
@@ -455,7 +419,7 @@ QByteArray PayloadBuilder::makeUpdatedDataForTransfer()
 
 QByteArray PayloadBuilder::makeAllDataForTransfer(const QList<TODOList *> &lists, bool resetIDs)
 {
-    PayloadEncoder encoder(m_document, true);
+    PayloadEncoder encoder(m_document);
     WireBuffer &payload = payloadScratch();
     for (TODOList *list : lists) {
         if (!list || list->state() == RecordState::Deleted)
@@ -469,7 +433,7 @@ QByteArray PayloadBuilder::makeAllDataForTransfer(const QList<TODOList *> &lists
 
 QByteArray PayloadBuilder::makeUpdatedDataForTransfer(const QList<TODOList *> &lists)
 {
-    PayloadEncoder encoder(m_document, true);
+    PayloadEncoder encoder(m_document);
     WireBuffer &payload = payloadScratch();
     for (TODOList *list : lists) {
         if (!list || list->state() == RecordState::Deleted)
@@ -531,7 +495,7 @@ void PayloadBuilder::makeDataForList(TODOList *list, bool allItems, bool resetID
 {
     if (!list || !out)
         return;
-    PayloadEncoder encoder(m_document, false);
+    PayloadEncoder encoder(m_document);
     WireBuffer bytes;
     encoder.writeList(list, allItems, resetIDs, bytes);
     if (!mergeInto(*out, bytes))
@@ -542,7 +506,7 @@ void PayloadBuilder::makeDataForItem(const TODOItem *item, bool resetID, Todolis
 {
     if (!item || !out)
         return;
-    PayloadEncoder encoder(m_document, false);
+    PayloadEncoder encoder(m_document);
     WireBuffer bytes;
     encoder.writeItem(item, resetID, bytes);
     if (!mergeInto(*out, bytes))

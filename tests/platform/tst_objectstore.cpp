@@ -123,6 +123,86 @@ private slots:
         QCOMPARE(ManagedObjectContext(testModel()).objectForURI(uris[2]), nullptr);
     }
 
+    // One attribute changes among values of every type; the change and every
+    // other value survive saving and reopening, and undo and redo bring back
+    // exactly the values before and after.
+    void valuesKeepTheirTypeThroughSaveAndUndo_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("before"); // invalid: absent
+        QTest::addColumn<QVariant>("after");
+        const auto utc = [](int month, int day, int hour, int minute) {
+            return QVariant(QDateTime(QDate(2026, month, day), QTime(hour, minute), Qt::UTC));
+        };
+        QTest::newRow("number added between numbers") << "state" << QVariant() << QVariant(7);
+        QTest::newRow("number removed") << "quadrant" << QVariant(3) << QVariant();
+        QTest::newRow("negative 64-bit number") << "big" << QVariant(qlonglong(5)) << QVariant(qlonglong(-9007199254740993LL));
+        QTest::newRow("double") << "ratio" << QVariant() << QVariant(-2.5e-300);
+        QTest::newRow("false is a value") << "flag" << QVariant(true) << QVariant(false);
+        QTest::newRow("empty text is a value") << "added" << QVariant(QStringLiteral("x")) << QVariant(QStringLiteral(""));
+        QTest::newRow("text added between texts") << "name" << QVariant() << QVariant(QStringLiteral("Grüße"));
+        QTest::newRow("empty bytes are a value") << "blob" << QVariant() << QVariant(QByteArray(""));
+        // 02:30 local time twice in Berlin: summer time, then winter time.
+        QTest::newRow("repeated hour of a clock change") << "when" << utc(10, 25, 0, 30) << utc(10, 25, 1, 30);
+        QTest::newRow("date removed after the skipped hour") << "dueDate" << utc(3, 29, 1, 30) << QVariant();
+    }
+
+    void valuesKeepTheirTypeThroughSaveAndUndo()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, before);
+        QFETCH(QVariant, after);
+        QVariantHash others{{kCount, 1},
+                            {QStringLiteral("big"), qlonglong(-2)},
+                            {QStringLiteral("ratio"), 0.5},
+                            {QStringLiteral("flag"), true},
+                            {QStringLiteral("text"), QStringLiteral("t")},
+                            {QStringLiteral("when"), QDateTime(QDate(2026, 7, 1), QTime(12, 0, 0, 7), Qt::UTC)},
+                            {QStringLiteral("blob"), QByteArray("b\0", 2)},
+                            {QStringLiteral("added"), QStringLiteral("a")},
+                            {QStringLiteral("name"), QVariant()},
+                            {QStringLiteral("label"), QStringLiteral("l")},
+                            {QStringLiteral("descriptionText"), QStringLiteral("")},
+                            {QStringLiteral("quadrant"), 2},
+                            {QStringLiteral("state"), 0},
+                            {QStringLiteral("serial"), qlonglong(1) << 40},
+                            {QStringLiteral("dueDate"), QVariant()}};
+        others.remove(key);
+        const auto expect = [&](const ManagedObject *note, const QVariant &value) {
+            for (auto it = others.cbegin(); it != others.cend(); ++it) {
+                QCOMPARE(note->value(it.key()).isValid(), it.value().isValid());
+                QCOMPARE(note->value(it.key()), it.value());
+            }
+            QCOMPARE(note->value(key).isValid(), value.isValid());
+            QCOMPARE(note->value(key), value);
+        };
+
+        const QString file = path(QStringLiteral("typed_%1.sqlite").arg(QTest::currentDataTag()));
+        ManagedObjectContext context(testModel());
+        UndoManager *undo = context.undoManager();
+        ManagedObject *note = context.insert(kNote);
+        for (auto it = others.cbegin(); it != others.cend(); ++it)
+            note->setValue(it.key(), it.value());
+        note->setValue(key, before);
+        context.processPendingChanges();
+        QVERIFY(context.create(file));
+        undo->beginGrouping();
+        note->setValue(key, after);
+        undo->endGrouping();
+        QVERIFY(context.save());
+        context.close(); // the records stay
+        expect(note, after);
+        {
+            ManagedObjectContext reopened(testModel());
+            QVERIFY(reopened.open(file));
+            expect(reopened.objects(kNote).constFirst(), after);
+        }
+        undo->undo();
+        expect(note, before);
+        undo->redo();
+        expect(note, after);
+    }
+
     void saveWritesOnlyChangedRows()
     {
         const QString file = path(QStringLiteral("rows.sqlite"));
