@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 #include "Clock.h"
 #include "DesktopIntegration.h"
+#include "DocumentCalendar.h"
 #include "LinkOpener.h"
 #include "ListFilePanels.h"
 #include "Logging.h"
@@ -164,6 +165,8 @@ int main(int argc, char *argv[])
     document->setAlerts(&alerts, &window);
     document->setUp();
     document->setAutosaveEnabled(true);
+    // Dated items mirrored into the calendar folder, while calendar sync is on.
+    DocumentCalendar calendar(document);
 
     // The badge after launch, whenever the application gains or loses the focus, and at the end.
     delegate.updateIconBadge();
