@@ -44,22 +44,6 @@ QList<SortDescriptor> listOrder(bool alphabetical)
     return {SortDescriptor(QStringLiteral("index"), false, SortDescriptor::Comparison::Numeric)};
 }
 
-QString colorTextForQuadrant(const TODOList *list, int quadrant)
-{
-    switch (quadrant) {
-    case Quadrant::First:
-        return list->colorFirstQuadrant();
-    case Quadrant::Second:
-        return list->colorSecondQuadrant();
-    case Quadrant::Third:
-        return list->colorThirdQuadrant();
-    case Quadrant::Fourth:
-        return list->colorFourthQuadrant();
-    default:
-        return QString();
-    }
-}
-
 } // namespace
 
 ProjectListController::ProjectListController(MyDocument &document, QObject *parent)
@@ -407,7 +391,7 @@ bool ListOverview::fill(TODOList *list, int itemState, const QString &searchText
                 ++count;
         }
         m_overview.counts[q] = count;
-        m_overview.colors[q] = marksEmptyQuadrants && count == 0 ? QString() : colorTextForQuadrant(list, q);
+        m_overview.colors[q] = marksEmptyQuadrants && count == 0 ? QString() : list->colorTextForQuadrant(q);
         m_overview.labels[q] = count == 0 ? QString() : QString::number(count);
     }
     return true;

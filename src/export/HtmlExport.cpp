@@ -100,22 +100,6 @@ const QHash<char16_t, QString> &entities()
     return table;
 }
 
-QString colorTextOf(int quadrant, const TODOList *list)
-{
-    if (!list)
-        return {};
-    switch (quadrant) {
-    case Quadrant::First:
-        return list->colorFirstQuadrant();
-    case Quadrant::Second:
-        return list->colorSecondQuadrant();
-    case Quadrant::Third:
-        return list->colorThirdQuadrant();
-    default:
-        return list->colorFourthQuadrant();
-    }
-}
-
 } // namespace
 
 HtmlExport::HtmlExport(const MyDocument &document)
@@ -157,7 +141,7 @@ QString HtmlExport::titleForQuadrant(int quadrant, const TODOList *list)
 
 QColor HtmlExport::colorForQuadrant(int quadrant, const TODOList *list)
 {
-    const QColor color = ColorText::colorWithString(colorTextOf(quadrant, list));
+    const QColor color = ColorText::colorWithString(list ? list->colorTextForQuadrant(quadrant) : QString());
     return color.isValid() ? color : QColor(Qt::white);
 }
 

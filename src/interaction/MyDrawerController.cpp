@@ -23,9 +23,6 @@
 
 namespace {
 
-const char *const kColorKeys[4] = {"colorFirstQuadrant", "colorSecondQuadrant", "colorThirdQuadrant",
-                                   "colorFourthQuadrant"};
-
 QLabel *infoLabel(QWidget *parent)
 {
     auto *label = new QLabel(parent);
@@ -314,7 +311,7 @@ void MyDrawerController::paintBackground(const TODOItem *item)
 {
     const TODOList *list = item->list();
     const int quadrant = std::clamp(item->quadrant(), 0, 3);
-    const QVariant text = list ? list->value(QLatin1String(kColorKeys[quadrant])) : QVariant();
+    const QVariant text = list ? list->colorTextForQuadrant(quadrant) : QString();
     const QColor color = ValueTransformer::valueTransformerForName(QStringLiteral("StringToColorTransformer"))
                              ->transformedValue(text)
                              .value<QColor>();

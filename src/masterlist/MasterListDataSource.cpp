@@ -18,22 +18,6 @@ namespace {
 
 const QString kLoginKey = QStringLiteral("cv-login");
 
-QString colorTextForQuadrant(const TODOList *list, int quadrant)
-{
-    switch (quadrant) {
-    case Quadrant::First:
-        return list->colorFirstQuadrant();
-    case Quadrant::Second:
-        return list->colorSecondQuadrant();
-    case Quadrant::Third:
-        return list->colorThirdQuadrant();
-    case Quadrant::Fourth:
-        return list->colorFourthQuadrant();
-    default:
-        return {};
-    }
-}
-
 SortDescriptor descriptorForGroupOrder(MasterListDataSource::GroupOrder order)
 {
     using C = SortDescriptor::Comparison;
@@ -199,7 +183,7 @@ void MasterListDataSource::refreshDetail()
         for (int q = 0; q < Quadrant::Count; ++q)
             detail.quadrantTitles << detail.list->nameForQuadrant(q);
         detail.quadrant = detail.item->quadrant();
-        detail.colorText = colorTextForQuadrant(detail.list, detail.quadrant);
+        detail.colorText = detail.list->colorTextForQuadrant(detail.quadrant);
     }
     m_detail = detail;
     emit detailChanged();

@@ -101,6 +101,22 @@ QString TODOList::nameForQuadrant(int quadrant) const
     }
 }
 
+QString TODOList::colorTextForQuadrant(int quadrant) const
+{
+    switch (quadrant) {
+    case Quadrant::First:
+        return colorFirstQuadrant();
+    case Quadrant::Second:
+        return colorSecondQuadrant();
+    case Quadrant::Third:
+        return colorThirdQuadrant();
+    case Quadrant::Fourth:
+        return colorFourthQuadrant();
+    default:
+        return QString();
+    }
+}
+
 QString TODOList::getURI() const
 {
     const QString uri = resourceURI();

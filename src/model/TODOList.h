@@ -161,6 +161,8 @@ public:
 
     // The title of quadrant 0..3; the empty text for any other number.
     QString nameForQuadrant(int quadrant) const;
+    // The colour text of quadrant 0..3; the empty text for any other number.
+    QString colorTextForQuadrant(int quadrant) const;
 
     // resourceURI when not empty; else the project path of a non-zero id_;
     // else the empty text (none).

@@ -1,7 +1,5 @@
 #include "MasterListModel.h"
 
-#include "Clock.h"
-#include "DateUtils.h"
 #include "MasterListDataSource.h"
 #include "MyDocument.h"
 #include "TODOItem.h"
@@ -40,41 +38,15 @@ QVariant MasterListModel::groupData(const TODOList *list, int role) const
     }
 }
 
-QVariant MasterListModel::itemData(TODOItem *item, int role) const
+QVariant MasterListModel::itemData(TODOItem *item, int role)
 {
-    const QDateTime due = item->dueDate();
     switch (role) {
-    case Qt::DisplayRole:
-        return item->name().isEmpty() ? QStringLiteral("Empty name") : item->name();
-    case Qt::CheckStateRole:
-        return item->state() != RecordState::Open ? Qt::Checked : Qt::Unchecked;
     case Qt::SizeHintRole:
         return QSize(-1, ItemRowHeight);
     case GroupRole:
         return false;
-    case QuadrantItemModel::ItemRole:
-        return QVariant::fromValue(item);
-    case QuadrantItemModel::NotesRole:
-        return item->descriptionText();
-    case QuadrantItemModel::IconRole:
-        return item->icon();
-    case QuadrantItemModel::DueDateRole:
-        return due;
-    case QuadrantItemModel::CompletionRole:
-        return item->completionPercentage();
-    case QuadrantItemModel::FrequencyRole:
-        return item->frequency();
-    case QuadrantItemModel::LinkRole:
-        return item->macResourceURL();
-    case QuadrantItemModel::RecurringRole:
-        return DateUtils::hasDate(due) && !item->frequency().isEmpty() && item->frequency() != QLatin1String("Never");
-    case QuadrantItemModel::OverdueRole:
-        return DateUtils::hasDate(due) && item->completionPercentage() < 100
-            && DateUtils::daysFromDate(Clock::now(), due) < 0;
-    case QuadrantItemModel::DoneRole:
-        return item->completionPercentage() == 100;
     default:
-        return {};
+        return QuadrantItemModel::itemRoleData(item, role);
     }
 }
 

@@ -36,7 +36,7 @@ public:
 
 private:
     QVariant groupData(const TODOList *list, int role) const;
-    QVariant itemData(TODOItem *item, int role) const;
+    static QVariant itemData(TODOItem *item, int role);
 
     MasterListDataSource *m_source;
 };

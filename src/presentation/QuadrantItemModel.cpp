@@ -51,6 +51,11 @@ QVariant QuadrantItemModel::data(const QModelIndex &index, int role) const
     TODOItem *item = itemAt(index.row());
     if (!item || index.parent().isValid())
         return {};
+    return itemRoleData(item, role);
+}
+
+QVariant QuadrantItemModel::itemRoleData(TODOItem *item, int role)
+{
     switch (role) {
     case Qt::DisplayRole:
         return item->name().isEmpty() ? QStringLiteral("Empty name") : item->name();

@@ -39,6 +39,8 @@ public:
     TODOItem *itemAt(int row) const;
 
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // What an item row answers for a role, in any model that shows items.
+    static QVariant itemRoleData(TODOItem *item, int role);
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
