@@ -152,8 +152,6 @@ private slots:
                                               << "'Four'";
         // Only what imports or adds a list makes a missing store.
         QTest::newRow("dump, missing store") << QStringList{"--store", "{missing}", "dump"} << Holder::Nobody << 1 << "no store at {missing}";
-        QTest::newRow("export, missing store") << QStringList{"--store", "{missing}", "export", "-o", "{dir}/x"} << Holder::Nobody << 1
-                                               << "no store at {missing}";
         QTest::newRow("add-item, missing store") << QStringList{"--store", "{missing}", "add-item", "--list", "One", "X"} << Holder::Nobody << 1
                                                  << "no store at {missing}";
         QTest::newRow("export-html, unknown list") << QStringList{"export-html", "--list", "Nope", "-o", "{dir}/p.html"} << Holder::Nobody << 1
