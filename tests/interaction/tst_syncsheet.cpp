@@ -67,9 +67,6 @@ private slots:
         QTest::addColumn<QString>("label");
 
         QTest::newRow("synced") << "ann@example.com" << QByteArray("<>") << "Corvane is now synchronized with server";
-        QTest::newRow("wrong password") << "ann@example.com" << QByteArray("Wrong password")
-                                        << "Sync failed. Please check your login and password. If this problem "
-                                           "persists, contact support@example.com.";
         QTest::newRow("not an e-mail") << "ann" << QByteArray() << "Please enter valid username and password";
     }
 
