@@ -172,7 +172,6 @@ void TestCalendarSync::doneItemsLoseTheirEvents_data()
     QTest::newRow("completed, then exported") << true << true << 0;
     QTest::newRow("trashed") << true << false << 0;
     QTest::newRow("trashed, sync off") << false << false << 1;
-    QTest::newRow("completed, sync off") << false << true << 1;
 }
 
 void TestCalendarSync::doneItemsLoseTheirEvents()
