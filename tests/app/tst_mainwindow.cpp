@@ -238,8 +238,7 @@ private slots:
         QTest::mouseRelease(handle, Qt::LeftButton, {}, handle->mapFromGlobal(matrix->mapToGlobal(target)));
         QVERIFY(qAbs(first->centerX() - 30) < 1.5 && qAbs(first->centerY() - 70) < 1.5);
 
-        w.f.document->selectProject(second);
-        QCOMPARE(matrix->cross(), QPointF(0.5, 0.5));
+        w.f.document->selectProject(second); // the centre for a list without a cross is tst_document's
         w.f.document->selectProject(first);
         QCOMPARE(matrix->cross(), QPointF(first->centerX() / 100, first->centerY() / 100));
     }

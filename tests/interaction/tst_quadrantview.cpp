@@ -111,7 +111,6 @@ void TestQuadrantView::keyboard_data()
 
     const QString c = "c1,c2,c3";
     QTest::newRow("down from the last row of 0") << 0 << 1 << int(Qt::Key_Down) << "2:c1" << "focusQuadrant 2" << c;
-    QTest::newRow("down within 0") << 0 << 0 << int(Qt::Key_Down) << "0:a2" << "" << c;
     QTest::newRow("up from row 0 of 2") << 2 << 0 << int(Qt::Key_Up) << "0:a2" << "focusQuadrant 0" << c;
     QTest::newRow("up from 3 into empty 1") << 3 << 0 << int(Qt::Key_Up) << "" << "focusQuadrant 1" << c;
     QTest::newRow("down from empty 1") << 1 << -1 << int(Qt::Key_Down) << "3:d1" << "focusQuadrant 3" << c;
@@ -155,8 +154,6 @@ void TestQuadrantView::drops_data()
     const int move = Qt::ShiftModifier;
     QTest::newRow("rows 2 and 3 onto row 4") << QList<int>{2, 3} << QStringList() << move << 0 << 4
                                              << int(Qt::MoveAction) << "A,B,E,F,C,D";
-    QTest::newRow("into another quadrant") << QList<int>{1} << QStringList() << move << 3 << -1 << int(Qt::MoveAction)
-                                           << "X,B";
     QTest::newRow("onto itself") << QList<int>{2} << QStringList() << move << 0 << 2 << int(Qt::IgnoreAction)
                                  << "A,B,C,D,E,F";
     QTest::newRow("file manager") << QList<int>() << QStringList{"text/uri-list=file:///home/me/report.pdf\r\n"} << 0
