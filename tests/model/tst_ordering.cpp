@@ -73,7 +73,6 @@ private slots:
 
         const int top = std::numeric_limits<int>::max();
         QTest::newRow("no row") << QList<int>{} << QList<int>{} << "index";
-        QTest::newRow("one row") << QList<int>{0} << QList<int>{0} << "index";
         QTest::newRow("all zero") << QList<int>{0, 0, 0} << QList<int>{1000, 0, -1000} << "index";
         QTest::newRow("ascending") << QList<int>{5, 6, 7} << QList<int>{1006, 6, -994} << "index";
         QTest::newRow("midpoint") << QList<int>{300, 100, 200, 0} << QList<int>{300, 100, 50, 0} << "index";
@@ -161,10 +160,8 @@ private slots:
         QTest::newRow("delete undone") << Change::DeleteA << Replay::Undo << QList<quint32>{5, 6} << 6;
         QTest::newRow("one of two sharing an id deleted") << Change::DeleteB << Replay::None << QList<quint32>{7, 8} << 8;
         QTest::newRow("moved away") << Change::MoveAOut << Replay::None << QList<quint32>{5} << 5;
-        QTest::newRow("move away undone") << Change::MoveAOut << Replay::Undo << QList<quint32>{5, 6} << 6;
         QTest::newRow("moved in") << Change::MoveDIn << Replay::None << QList<quint32>{9, 10} << 10;
         QTest::newRow("id changed") << Change::ChangeAId << Replay::None << QList<quint32>{6, 5} << 5;
-        QTest::newRow("id change undone") << Change::ChangeAId << Replay::Undo << QList<quint32>{5, 6} << 6;
         QTest::newRow("id removed by name") << Change::RemoveAId << Replay::None << QList<quint32>{5} << 5;
     }
 
@@ -198,27 +195,13 @@ private slots:
         }
 
         switch (change) {
-        case Change::Insert:
-            newItem(list, 11);
-            break;
-        case Change::DeleteA:
-            context.deleteObject(a);
-            break;
-        case Change::DeleteB:
-            context.deleteObject(b);
-            break;
-        case Change::MoveAOut:
-            a->setList(other);
-            break;
-        case Change::MoveDIn:
-            d->setList(list);
-            break;
-        case Change::ChangeAId:
-            a->setId_(6);
-            break;
-        case Change::RemoveAId:
-            a->setValue(QStringLiteral("id_"), QVariant());
-            break;
+        case Change::Insert: newItem(list, 11); break;
+        case Change::DeleteA: context.deleteObject(a); break;
+        case Change::DeleteB: context.deleteObject(b); break;
+        case Change::MoveAOut: a->setList(other); break;
+        case Change::MoveDIn: d->setList(list); break;
+        case Change::ChangeAId: a->setId_(6); break;
+        case Change::RemoveAId: a->setValue(QStringLiteral("id_"), QVariant()); break;
         }
         endTurn();
         if (replay == Replay::Undo)

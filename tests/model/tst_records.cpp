@@ -250,7 +250,6 @@ private slots:
     {
         QFETCH(QString, entity);
         QFETCH(QString, key);
-        QFETCH(bool, expected);
 
         ManagedObjectContext context(todoListModel());
         ManagedObject *record = context.insert(entity);
@@ -266,7 +265,7 @@ private slots:
         else
             record->setValue(key, sampleValue(record->entity().attributes()[record->entity().attributeIndex(key)].type, 3));
         QVERIFY2(record->changedKeysForCurrentEvent().contains(key), qPrintable(key));
-        QCOMPARE(ask(), expected);
+        QTEST(ask(), "expected");
 
         // A tracked change next to an untracked one still counts.
         record->setValue(QStringLiteral("name"), QStringLiteral("renamed"));

@@ -167,7 +167,6 @@ private slots:
         QFETCH(QString, icon);
         QFETCH(int, dueInDays);
         QFETCH(int, completion);
-        QFETCH(QList<bool>, shown);
         auto *item = m_context.insert<TODOItem>(TODOItem::EntityName);
         item->setIcon(icon);
         item->setDueDate(dueInDays == NoDate ? QDateTime() : inDays(dueInDays));
@@ -176,7 +175,7 @@ private slots:
         for (const char *name : {"ImageTransformerEnhanced", "ImageTransformerMasterList"})
             found << ValueTransformer::valueTransformerForName(QLatin1String(name))
                          ->transformedValue(QVariant::fromValue(item)).isValid();
-        QCOMPARE(found, shown);
+        QTEST(found, "shown");
     }
 
     // Which file a name and row height load (the tier's copy, then the "128"

@@ -134,7 +134,6 @@ private slots:
         QTest::newRow("trashed since opening, missing") << LocalList::TrashedSinceOpening << 10 << qint64(11) << false << 3;
         QTest::newRow("never uploaded: replaced by the server's copy") << LocalList::Shown << 0 << qint64(77) << false << 3;
         QTest::newRow("trashed earlier, same id") << LocalList::TrashedEarlier << 10 << qint64(10) << false << 2;
-        QTest::newRow("trashed earlier, missing") << LocalList::TrashedEarlier << 10 << qint64(11) << false << 2;
         QTest::newRow("idd by its 32 bits") << LocalList::Shown << 12 << (qint64(1) << 32) + 12 << true << 0;
     }
 
@@ -218,7 +217,6 @@ private slots:
         QFETCH(QList<Local>, local);
         QFETCH(QList<Incoming>, reply);
         QFETCH(bool, deleteNotPresent);
-        QFETCH(QString, expected);
 
         DocumentFixture f;
         TODOList *list = localList(f, QStringLiteral("L"), 10);
@@ -234,7 +232,7 @@ private slots:
         QStringList items;
         for (TODOItem *item : list->contains())
             items << QStringLiteral("%1/%2").arg(item->name()).arg(item->state());
-        QCOMPARE(items.join(QLatin1Char(' ')), expected);
+        QTEST(items.join(QLatin1Char(' ')), "expected");
     }
 
     void fieldRules()

@@ -72,7 +72,6 @@ private slots:
         QTest::addColumn<int>("sent"); // items sent with the list; -1: the list stays local
         // An untouched default list (no items, open) stays local, marked or not.
         QTest::newRow("My List, trashed item, marked") << "My List" << 0 << 2 << 0 << 1 << 0;
-        QTest::newRow("My List, trashed item, mark 2") << "My List" << 0 << 2 << 0 << 2 << 0;
         QTest::newRow("My List, deleted item, both marked") << "My List" << 0 << 3 << 1 << 1 << 0;
         QTest::newRow("My List, empty, marked") << "My List" << 0 << -1 << 0 << 1 << -1;
         QTest::newRow("My Project, empty, marked") << "My Project" << 0 << -1 << 0 << 1 << -1;
@@ -165,7 +164,6 @@ private slots:
     {
         QFETCH(QString, attribute);
         QFETCH(QVariant, stored);
-        QFETCH(quint64, wire);
         DocumentFixture f;
         TODOList *list = f.document->addNewProjectWithName(QStringLiteral("L"));
         TODOItem *item = addItem(f.context(), list, QStringLiteral("i"), 1);
@@ -179,7 +177,7 @@ private slots:
         for (const google::protobuf::Message *out :
              std::initializer_list<const google::protobuf::Message *>{&message.todolist(0), &message.todolist(0).todoitems(0)}) {
             if (const std::optional<quint64> bits = fieldBits(*out, attribute)) {
-                QCOMPARE(*bits, wire);
+                QTEST(*bits, "wire");
                 ++checked;
             }
         }
@@ -195,17 +193,14 @@ private slots:
         QTest::newRow("empty") << QString();
         QTest::newRow("seven ASCII") << QStringLiteral("abcdefg");
         QTest::newRow("eight ASCII") << QStringLiteral("abcdefgh");
-        QTest::newRow("seventeen ASCII") << QStringLiteral("abcdefghijklmnopq");
         QTest::newRow("127 ASCII") << QString(127, QLatin1Char('x'));
         QTest::newRow("128 ASCII") << QString(128, QLatin1Char('y'));
         QTest::newRow("non-ASCII at 5") << QStringLiteral("Strasße");
-        QTest::newRow("non-ASCII at 9") << QStringLiteral("abcdefghié");
         QTest::newRow("non-ASCII at 17") << QStringLiteral("abcdefghijklmnopqé tail");
         QTest::newRow("surrogate pair") << QStringLiteral("Party 🎉 time");
         QTest::newRow("CJK") << QStringLiteral("日本語のメモ");
         QTest::newRow("lone surrogate") << QString(QChar(0xd800)) + QStringLiteral("x");
-        // 50 characters of two bytes: a one-byte length; 70 of them need two.
-        QTest::newRow("100 bytes of é") << QString(50, QChar(0xe9));
+        // 70 characters of two bytes: a two-byte length, though fewer than 128 characters.
         QTest::newRow("140 bytes of é") << QString(70, QChar(0xe9));
         // Most items and lists need lengths of two and three bytes; these need more.
         QTest::newRow("item over 16 KB") << QString(10000, QLatin1Char('l'));
@@ -294,8 +289,7 @@ private slots:
     void hashAndSalt()
     {
         QFETCH(QString, input);
-        QFETCH(QString, digest);
-        QCOMPARE(SyncUtils::HashAndSalt(input), digest);
+        QTEST(SyncUtils::HashAndSalt(input), "digest");
     }
 
     void links_data()
