@@ -2,6 +2,7 @@
 
 #include "AppDelegate.h"
 #include "ArrayController.h"
+#include "CalendarSyncViewController.h"
 #include "ColorTheme.h"
 #include "HelpListController.h"
 #include "DateRangeSliderView.h"
@@ -14,6 +15,7 @@
 #include "MyDocument.h"
 #include "MyDrawerController.h"
 #include "NSTableProjects.h"
+#include "PrintPanels.h"
 #include "ProjectListModel.h"
 #include "QuadrantItemModel.h"
 #include "QuadrantMatrix.h"
@@ -121,6 +123,7 @@ MainWindow::MainWindow(AppDelegate *delegate, MyDocument *document, QWidget *par
     makeSyncActions();
     makeDrawer();
     makeListFileActions();
+    makePrintAndCalendarActions();
 
     m_status = new QLabel;
     statusBar()->addWidget(m_status, 1);
@@ -496,6 +499,37 @@ void MainWindow::makeListFileActions()
     QMenu *file = menuBar()->actions().constFirst()->menu();
     file->insertActions(quit, {importAction, exportAction});
     file->insertSeparator(quit);
+}
+
+void MainWindow::makePrintAndCalendarActions()
+{
+    auto *printing = new PrintPanels(m_document, m_matrix, this);
+    QAction *print = new QAction(tr("&Print…"), this);
+    print->setObjectName(QStringLiteral("print"));
+    print->setShortcut(QKeySequence::Print);
+    connect(print, &QAction::triggered, printing, &PrintPanels::printDocument);
+    QAction *pdf = new QAction(tr("Export as P&DF…"), this);
+    pdf->setObjectName(QStringLiteral("exportPdf"));
+    pdf->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    connect(pdf, &QAction::triggered, printing, &PrintPanels::saveDocumentAsPDF);
+    QAction *quit = action(QStringLiteral("quit"));
+    QMenu *file = menuBar()->actions().constFirst()->menu();
+    file->insertActions(quit, {pdf, print});
+    file->insertSeparator(quit);
+
+    // The calendar entries close the Sync menu.
+    for (QAction *entry : menuBar()->actions()) {
+        QMenu *menu = entry->menu();
+        if (!menu || entry->text() != tr("S&ync"))
+            continue;
+        auto *sheet = new CalendarSyncViewController(m_document, this);
+        menu->addSeparator();
+        menuAction(menu, QStringLiteral("calendarSettings"), tr("&Calendar Sync…"), QKeySequence(), [sheet] { sheet->open(); });
+        menuAction(menu, QStringLiteral("calendarExport"), tr("&Export to Calendar"), QKeySequence(),
+                   [this] { m_document->iCalExport(); });
+        menuAction(menu, QStringLiteral("calendarImport"), tr("&Import from Calendar"), QKeySequence(),
+                   [this] { m_document->iCalImport(); });
+    }
 }
 
 // --- Following the document ------------------------------------------------------------------

@@ -1,0 +1,84 @@
+#include "PrintPanels.h"
+
+#include "Logging.h"
+#include "MyDocument.h"
+#include "PdfExport.h"
+#include "TODOList.h"
+
+#include <QFileDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QWidget>
+
+#include <algorithm>
+
+PrintPanels::PrintPanels(MyDocument *document, QWidget *matrix, QWidget *window)
+    : QObject(window)
+    , m_document(document)
+    , m_matrix(matrix)
+    , m_window(window)
+{
+}
+
+PrintPanels::~PrintPanels() = default;
+
+QPrintDialog *PrintPanels::printDocument()
+{
+    qCInfo(lcUi).noquote() << QStringLiteral("Printing document: '%1'").arg(m_document ? m_document->displayName() : QString());
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        m_printer->setPageOrientation(QPageLayout::Landscape);
+    }
+    auto *panel = new QPrintDialog(m_printer.get(), m_window);
+    panel->setObjectName(QStringLiteral("printPanel"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    connect(panel, qOverload<QPrinter *>(&QPrintDialog::accepted), this, &PrintPanels::printMatrix);
+    panel->open();
+    return panel;
+}
+
+// A screen pixel counts as a point, as on the screen the quadrants were designed for.
+void PrintPanels::printMatrix(QPrinter *printer)
+{
+    QPainter painter;
+    if (!painter.begin(printer)) {
+        qCWarning(lcUi).noquote() << QStringLiteral("ERROR: Problem printing: %1").arg(printer->outputFileName());
+        return;
+    }
+    const QRectF page = printer->pageRect(QPrinter::DevicePixel);
+    const double scale = std::min({0.65 * printer->resolution() / 72.0, page.width() / m_matrix->width(),
+                                   page.height() / m_matrix->height()});
+    painter.scale(scale, scale);
+    m_matrix->render(&painter);
+    painter.end();
+}
+
+QFileDialog *PrintPanels::saveDocumentAsPDF()
+{
+    const TODOList *list = m_document ? m_document->getSelectedProject() : nullptr;
+    auto *panel = new QFileDialog(m_window, tr("Export as PDF"));
+    panel->setObjectName(QStringLiteral("pdfPanel"));
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setAcceptMode(QFileDialog::AcceptSave);
+    panel->setFileMode(QFileDialog::AnyFile);
+    panel->setNameFilter(tr("PDF documents (*.pdf)"));
+    panel->setDefaultSuffix(QStringLiteral("pdf"));
+    panel->setLabelText(QFileDialog::FileName, tr("Export project as:"));
+    // A slash in a list's name would point into another folder.
+    QString name = list ? list->name() : QString();
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    panel->selectFile((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral(".pdf"));
+    connect(panel, &QFileDialog::fileSelected, this, &PrintPanels::writePdf);
+    panel->open();
+    return panel;
+}
+
+void PrintPanels::writePdf(const QString &path)
+{
+    if (!m_document)
+        return;
+    QString error;
+    if (PdfExport::writePdf(*m_document, m_document->getSelectedProject(), PdfExport::optionsFromDefaults(), path, &error) == 0)
+        m_document->alerts()->warn(tr("The PDF could not be written.\n\n%1").arg(error));
+}
