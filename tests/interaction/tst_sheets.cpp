@@ -1,23 +1,34 @@
-// The undelete sheet and the list-file panels driven as a user drives them,
-// and list files dropped on the window.
+// The undelete sheet, the list-file, PDF and calendar settings panels driven
+// as a user drives them, and list files dropped on the window.
 #include "ArrayController.h"
+#include "CalendarStore.h"
+#include "CalendarSyncViewController.h"
 #include "DocumentFakes.h"
 #include "DocumentPresenter.h"
 #include "ListFilePanels.h"
 #include "ListFiles.h"
+#include "PrintPanels.h"
 #include "QuadrantView.h"
 #include "TestSupport.h"
 #include "UndeleteModel.h"
 #include "UndeleteViewController.h"
 #include "UndoManager.h"
+#include "iCalController.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDirIterator>
+#include <QLineEdit>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListView>
 #include <QMimeData>
 #include <QPushButton>
+#include <QMessageBox>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -96,6 +107,10 @@ private slots:
     void panels();
     void drops_data();
     void drops();
+    void pdfPanel_data();
+    void pdfPanel();
+    void calendarSheet_data();
+    void calendarSheet();
 };
 
 void TestSheets::undelete_data()
@@ -275,6 +290,128 @@ void TestSheets::drops()
     // The file became lists, not items linking to it.
     QCOMPARE(l.shown(), shownBefore);
     delete data;
+}
+
+void TestSheets::pdfPanel_data()
+{
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<bool>("existing"); // a file of that name is there already
+    QTest::newRow("new file") << true << false;
+    QTest::newRow("replacing a file") << true << true;
+    QTest::newRow("cancelled") << false << true;
+}
+
+// Export as PDF writes the selected list's page under the chosen name;
+// cancelling the panel writes nothing.
+void TestSheets::pdfPanel()
+{
+    QFETCH(bool, accepted);
+    QFETCH(bool, existing);
+    Lists l;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Home.pdf");
+    if (existing)
+        writeBytes(path, "older file");
+    QWidget window;
+    window.show();
+    PrintPanels printing(l.fx.document.get(), &window, &window);
+
+    QFileDialog *panel = printing.saveDocumentAsPDF();
+    QVERIFY(panel && panel->isVisible());
+    panel->setDirectory(dir.path());
+    QCOMPARE(QFileInfo(panel->selectedFiles().value(0)).fileName(), "Home.pdf");
+    bool asked = false;
+    if (existing && accepted) { // the panel asks before replacing; the user agrees
+        QTimer::singleShot(0, [&asked] {
+            if (auto *question = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                asked = true;
+                question->button(QMessageBox::Yes)->click();
+            }
+        });
+    }
+    if (accepted)
+        static_cast<QDialog *>(panel)->accept();
+    else
+        panel->reject();
+    QCOMPARE(asked, existing && accepted);
+
+    const QByteArray bytes = readBytes(path);
+    if (!accepted) {
+        QCOMPARE(bytes, existing ? QByteArray("older file") : QByteArray());
+        QCOMPARE(folderEntries(dir.path()).size(), existing ? 1 : 0);
+        return;
+    }
+    QVERIFY(bytes.startsWith("%PDF"));
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    QVERIFY(pdftotext.waitForFinished());
+    const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    QVERIFY2(text.contains("Home") && text.contains("apple") && !text.contains("elsewhere"), qPrintable(text));
+    // Written whole and renamed into place: no temporary file is left.
+    QCOMPARE(folderEntries(dir.path()).size(), 1);
+}
+
+void TestSheets::calendarSheet_data()
+{
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("done") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+// The sheet writes what the user chose, and the calendar sync then works in
+// the chosen folder: the dated item's event lands in the chosen calendar.
+// Cancelling changes nothing.
+void TestSheets::calendarSheet()
+{
+    QFETCH(bool, accepted);
+    Lists l;
+    l.home->setId_(5);
+    l.work->setId_(6);
+    l.named("apple")->setDueDate(Clock::now().addDays(2));
+    QTemporaryDir dir;
+    const QString before = dir.filePath("before");
+    const QString chosen = dir.filePath("synced");
+    Defaults::standard().setValue("calendarStoreFolder", before);
+    CalCalendar errands{{}, "Errands", {}, {}};
+    QString error;
+    QVERIFY(CalCalendarStore(chosen).saveCalendar(errands, &error));
+    QWidget window;
+    window.show();
+    CalendarSyncViewController sheet(l.fx.document.get(), &window);
+    sheet.open();
+    QVERIFY(sheet.isVisible());
+
+    QTest::mouseClick(sheet.calendarSyncCheck(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseClick(sheet.autoSyncCheck(), Qt::LeftButton, {}, QPoint(5, 5));
+    sheet.projectSelectionComboBox()->setCurrentIndex(sheet.projectSelectionComboBox()->findText("Work"));
+    QFileDialog *panel = sheet.chooseFolder();
+    panel->selectFile(chosen);
+    static_cast<QDialog *>(panel)->accept();
+    QCOMPARE(sheet.folderField()->text(), chosen);
+    QComboBox *calendars = sheet.calendarSelectionComboBox();
+    calendars->setCurrentIndex(calendars->findText("Errands"));
+    if (accepted)
+        QTest::mouseClick(sheet.doneButton(), Qt::LeftButton);
+    else
+        QTest::keyClick(&sheet, Qt::Key_Escape);
+    QVERIFY(!sheet.isVisible());
+
+    const Defaults &defaults = Defaults::standard();
+    QCOMPARE(defaults.boolValue("doCalSync"), accepted);
+    QCOMPARE(defaults.boolValue("doAutoCalSync"), accepted);
+    QCOMPARE(defaults.intValue("calendarProject"), accepted ? 6 : 0);
+    QCOMPARE(defaults.stringValue("calendarForExport"), accepted ? "Errands" : "");
+    QCOMPARE(defaults.stringValue("calendarStoreFolder"), accepted ? chosen : before);
+    QStringList events;
+    QDirIterator files(dir.path(), {"*.ics"}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        events << files.next();
+    QCOMPARE(events.size(), accepted ? 1 : 0);
+    if (accepted)
+        QCOMPARE(QFileInfo(events.constFirst()).dir().absolutePath(), chosen + '/' + errands.uid);
+    l.fx.document->stopCalendarSyncTimer();
+    Defaults::standard().setValue("doCalSync", false);
+    QVERIFY(!iCalController::sharedInstance()); // the controller leaves with the test's folder
 }
 
 QTEST_MAIN(TestSheets)
