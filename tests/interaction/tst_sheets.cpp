@@ -32,6 +32,9 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 // "Home" with an open, a trashed, a deleted and a completed-then-trashed
@@ -296,17 +299,21 @@ void TestSheets::pdfPanel_data()
 {
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<bool>("existing"); // a file of that name is there already
-    QTest::newRow("new file") << true << false;
-    QTest::newRow("replacing a file") << true << true;
-    QTest::newRow("cancelled") << false << true;
+    QTest::addColumn<bool>("room");     // else the disk fills up while writing
+    QTest::newRow("new file") << true << false << true;
+    QTest::newRow("replacing a file") << true << true << true;
+    QTest::newRow("no room: older file kept") << true << true << false;
+    QTest::newRow("cancelled") << false << true << true;
 }
 
 // Export as PDF writes the selected list's page under the chosen name;
-// cancelling the panel writes nothing.
+// cancelling the panel writes nothing, and a write that fails leaves the
+// older file as it was.
 void TestSheets::pdfPanel()
 {
     QFETCH(bool, accepted);
     QFETCH(bool, existing);
+    QFETCH(bool, room);
     Lists l;
     QTemporaryDir dir;
     const QString path = dir.filePath("Home.pdf");
@@ -329,14 +336,23 @@ void TestSheets::pdfPanel()
             }
         });
     }
+    // A full disk: this process may write no file larger than 1 KiB.
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit full{1024, limit.rlim_max};
+    signal(SIGXFSZ, SIG_IGN);
+    if (!room)
+        setrlimit(RLIMIT_FSIZE, &full);
     if (accepted)
         static_cast<QDialog *>(panel)->accept();
     else
         panel->reject();
+    setrlimit(RLIMIT_FSIZE, &limit);
     QCOMPARE(asked, existing && accepted);
+    QCOMPARE(l.fx.alerts.warnings.size(), room ? 0 : 1);
 
     const QByteArray bytes = readBytes(path);
-    if (!accepted) {
+    if (!accepted || !room) {
         QCOMPARE(bytes, existing ? QByteArray("older file") : QByteArray());
         QCOMPARE(folderEntries(dir.path()).size(), existing ? 1 : 0);
         return;
