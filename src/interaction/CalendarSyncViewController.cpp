@@ -73,6 +73,7 @@ void CalendarSyncViewController::open()
     m_projects->setCurrentIndex(m_projects->findText(m_settings.projectName));
     syncToggled();
     QDialog::open();
+    m_syncCheck->setFocus(); // so Return is Done
 }
 
 // The calendars of the folder in the field; the calendar name typed or

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStandardPaths>
 #include <QWidget>
 
 #include <algorithm>
@@ -57,7 +58,8 @@ void PrintPanels::printMatrix(QPrinter *printer)
 QFileDialog *PrintPanels::saveDocumentAsPDF()
 {
     const TODOList *list = m_document ? m_document->getSelectedProject() : nullptr;
-    auto *panel = new QFileDialog(m_window, tr("Export as PDF"));
+    auto *panel = new QFileDialog(m_window, tr("Export as PDF"),
+                                  QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     panel->setObjectName(QStringLiteral("pdfPanel"));
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setAcceptMode(QFileDialog::AcceptSave);
