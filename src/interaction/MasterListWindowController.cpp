@@ -228,8 +228,9 @@ QWidget *MasterListWindowController::makeToolBar()
 {
     auto *bar = new QToolBar;
     bar->setObjectName(QStringLiteral("masterListToolBar"));
-    bar->setIconSize(QSize(24, 24));
-    QAction *back = bar->addAction(themeIcon("go-previous", QStyle::SP_ArrowBack, this), tr("Matrix"));
+    bar->setIconSize(QSize(22, 22));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    QAction *back = bar->addAction(themeIcon("go-previous", QStyle::SP_ArrowBack, this), tr("Quadrants"));
     back->setObjectName(QStringLiteral("flipToMainWindow"));
     back->setToolTip(tr("Back to the quadrants (Escape)"));
     connect(back, &QAction::triggered, this, &MasterListWindowController::mainWindowRequested);
@@ -275,7 +276,7 @@ QWidget *MasterListWindowController::makeToolBar()
     bar->addWidget(m_ownerComboBox);
     bar->addWidget(m_searchField);
 
-    QAction *print = bar->addAction(themeIcon("document-print", QStyle::SP_DialogSaveButton, this), tr("Print"));
+    QAction *print = bar->addAction(QIcon::fromTheme(QStringLiteral("document-print")), tr("Print…"));
     print->setObjectName(QStringLiteral("printMasterList"));
     connect(print, &QAction::triggered, this, &MasterListWindowController::printDocument);
     return bar;
