@@ -54,6 +54,7 @@ struct Window {
             item->setName(name);
             item->setIndex(index -= 100);
         }
+        f.document->setQuadrantRowHeight(24); // the quadrants' rows are not the master list's
         f.document->selectItem(report);
         f.document->closeDrawer();
         f.context()->processPendingChanges();
