@@ -679,6 +679,8 @@ void MainWindow::beginEditingRow(int quadrant, int row)
     QuadrantView *view = quadrantView(quadrant);
     if (!view)
         return;
+    // A new item is named where it shows.
+    flipToMainWindow();
     const QModelIndex index = view->model()->index(row, 0);
     view->setFocus();
     // The document has selected the row; the view only moves its cursor there.
@@ -710,6 +712,7 @@ void MainWindow::scrollSidebarRowToVisible(int row)
 
 void MainWindow::beginEditingListName(int row)
 {
+    flipToMainWindow();
     const QModelIndex index = m_sidebar->model()->index(row, 0);
     m_sidebar->setFocus();
     m_sidebar->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
