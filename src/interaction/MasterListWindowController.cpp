@@ -167,27 +167,7 @@ MasterListWindowController::MasterListWindowController(MyDocument *document, QWi
     setObjectName(QStringLiteral("masterList"));
     m_ikbWindowController = new IconBrowser(this);
 
-    auto *table = new MasterListTable;
-    table->itemDoubleClicked = [this] { m_dataSource->goToSelectedItemInMainWindow(); };
-    m_table = table;
-    m_table->setObjectName(QStringLiteral("masterListTable"));
-    m_table->setModel(m_model);
-    // The model's own selection model is the data source's selection, which the detail follows.
-    QItemSelectionModel *own = m_table->selectionModel();
-    m_table->setSelectionModel(m_model->selectionModel());
-    delete own;
-    m_table->setItemDelegate(new MasterListCell(document, m_table));
-    m_table->horizontalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->setShowGrid(false);
-    m_table->setWordWrap(false);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_table->setMinimumWidth(kTableMinimumWidth);
+    m_table = makeTable(document);
     setFocusProxy(m_table);
 
     auto *splitter = new QSplitter(Qt::Horizontal);
@@ -219,9 +199,30 @@ MasterListWindowController::~MasterListWindowController()
     delete m_dataSource;
 }
 
-MasterListDataSource *MasterListWindowController::dataSource() const
+// The table of the model's rows, on the model's own selection model: the
+// data source's selection, which the detail follows.
+QTableView *MasterListWindowController::makeTable(MyDocument *document)
 {
-    return m_dataSource;
+    auto *table = new MasterListTable;
+    table->itemDoubleClicked = [this] { m_dataSource->goToSelectedItemInMainWindow(); };
+    table->setObjectName(QStringLiteral("masterListTable"));
+    table->setModel(m_model);
+    QItemSelectionModel *own = table->selectionModel();
+    table->setSelectionModel(m_model->selectionModel());
+    delete own;
+    table->setItemDelegate(new MasterListCell(document, table));
+    table->horizontalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->setShowGrid(false);
+    table->setWordWrap(false);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    table->setMinimumWidth(kTableMinimumWidth);
+    return table;
 }
 
 QWidget *MasterListWindowController::makeToolBar()

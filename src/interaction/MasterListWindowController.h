@@ -41,8 +41,6 @@ public:
     explicit MasterListWindowController(MyDocument *document, QWidget *parent = nullptr);
     ~MasterListWindowController() override;
 
-    MasterListDataSource *dataSource() const;
-
     // Rebuilds the rows for the view chosen last (kept in the defaults); the
     // window title (windowTitle()) names the view.
     void reloadData();
@@ -58,6 +56,7 @@ signals:
     void mainWindowRequested();
 
 private:
+    QTableView *makeTable(MyDocument *document);
     QWidget *makeToolBar();
     QWidget *makeDetailView();
     void setViewMode(int mode);
