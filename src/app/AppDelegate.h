@@ -65,7 +65,9 @@ public:
     void rotateFontTier(FontStep step = FontStep::Next) override;
     double currentFontSize() const override;
     double currentQuadrantRowHeight() const override;
-    bool isMasterListOpen() const override { return false; }
+    bool isMasterListOpen() const override { return m_masterListOpen; }
+    // The window tells while the master list shows in place of the quadrants.
+    void setMasterListOpen(bool open) { m_masterListOpen = open; }
     bool isTerminating() const override { return m_terminating; }
 
     // Shows the count of overdue open items on the launcher icon.
@@ -100,5 +102,6 @@ private:
     struct Sync;
     std::unique_ptr<Sync> m_sync; // goes before the document, which is a child
     bool m_terminating = false;
+    bool m_masterListOpen = false;
     QString m_lastError;
 };

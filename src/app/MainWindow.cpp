@@ -11,11 +11,13 @@
 #include "DraggingDestinationButton.h"
 #include "ListFilePanels.h"
 #include "Logging.h"
+#include "MasterListWindowController.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
 #include "MyDrawerController.h"
 #include "NSTableProjects.h"
 #include "PrintPanels.h"
+#include "PageStack.h"
 #include "ProjectListModel.h"
 #include "QuadrantItemModel.h"
 #include "QuadrantMatrix.h"
@@ -89,8 +91,10 @@ MainWindow::MainWindow(AppDelegate *delegate, MyDocument *document, QWidget *par
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(document->displayName());
-    connect(document, &MyDocument::displayNameChanged, this,
-            [this] { setWindowTitle(m_document->displayName()); });
+    connect(document, &MyDocument::displayNameChanged, this, [this] {
+        if (!isMasterListShown())
+            setWindowTitle(m_document->displayName());
+    });
 
     m_matrix = new QuadrantMatrix;
     for (int q = 0; q < 4; ++q) {
@@ -114,7 +118,10 @@ MainWindow::MainWindow(AppDelegate *delegate, MyDocument *document, QWidget *par
     m_splitter->setStretchFactor(1, 1);
     m_splitter->installEventFilter(this);
     connect(m_splitter, &QSplitter::splitterMoved, this, &MainWindow::limitSidebarWidth);
-    setCentralWidget(m_splitter);
+    // The quadrants' page; the master list joins it on first use.
+    m_pages = new PageStack;
+    m_pages->addWidget(m_splitter);
+    setCentralWidget(m_pages);
 
     makeTimeFilter();
     makeToolBar();
@@ -232,6 +239,18 @@ void MainWindow::makeToolBar()
     m_textSizeAction->setObjectName(QStringLiteral("textSize"));
     m_textSizeAction->setToolTip(tr("Switch to the next text size"));
     connect(m_textSizeAction, &QAction::triggered, m_document, [this] { m_document->rotateFontSize(); });
+    m_masterListAction = bar->addAction(themeIcon("view-list-details", QStyle::SP_FileDialogListView, this),
+                                        tr("&Master List"));
+    m_masterListAction->setObjectName(QStringLiteral("masterList"));
+    m_masterListAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    m_masterListAction->setToolTip(tr("The open items of every list, by due date or quadrant"));
+    m_masterListAction->setCheckable(true);
+    connect(m_masterListAction, &QAction::triggered, this, [this](bool show) {
+        if (show)
+            showMasterList();
+        else
+            flipToMainWindow();
+    });
 
     auto *spacer = new QWidget(bar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -319,7 +338,12 @@ void MainWindow::makeMenus()
     menuAction(edit, QStringLiteral("copy"), tr("&Copy"), QKeySequence::Copy, [d] { d->copy(); });
     menuAction(edit, QStringLiteral("paste"), tr("&Paste"), QKeySequence::Paste, [d] { d->paste(); });
     edit->addSeparator();
-    menuAction(edit, QStringLiteral("find"), tr("&Find"), QKeySequence::Find, [d] { d->gotoFindField(); });
+    menuAction(edit, QStringLiteral("find"), tr("&Find"), QKeySequence::Find, [this, d] {
+        if (isMasterListShown())
+            m_masterList->gotoMasterFindButton();
+        else
+            d->gotoFindField();
+    });
 
     QMenu *items = menuBar()->addMenu(tr("&Item"));
     menuAction(items, QStringLiteral("newItem"), tr("&New Item"), QKeySequence::New,
@@ -352,6 +376,8 @@ void MainWindow::makeMenus()
     lists->addAction(findChild<QAction *>(QStringLiteral("sortListsByName")));
 
     QMenu *view = menuBar()->addMenu(tr("&View"));
+    view->addAction(m_masterListAction);
+    view->addSeparator();
     QAction *sidebar = menuAction(view, QStringLiteral("toggleSidebar"), tr("Show &Lists"), QKeySequence(Qt::Key_F9),
                                  [d] { d->collapseUncollapseSplitView(); });
     sidebar->setCheckable(true);
@@ -532,6 +558,50 @@ void MainWindow::makePrintAndCalendarActions()
     }
 }
 
+// --- The master list ------------------------------------------------------------------------
+
+// The drawer closes; the quadrants' toolbar gives way to the master list's.
+void MainWindow::showMasterList()
+{
+    m_document->closeDrawer();
+    if (!m_masterList) {
+        m_masterList = new MasterListWindowController(m_document);
+        m_pages->addWidget(m_masterList);
+        connect(m_masterList, &MasterListWindowController::mainWindowRequested, this, &MainWindow::flipToMainWindow);
+        connect(m_masterList, &QWidget::windowTitleChanged, this, [this](const QString &title) {
+            if (isMasterListShown())
+                setWindowTitle(title);
+        });
+    } else {
+        m_masterList->reloadData();
+    }
+    findChild<QToolBar *>(QStringLiteral("mainToolBar"))->hide();
+    m_pages->flipTo(m_masterList);
+    setWindowTitle(m_masterList->windowTitle());
+    m_masterListAction->setChecked(true);
+    m_delegate->setMasterListOpen(true);
+    m_masterList->setFocus();
+}
+
+// Back to the quadrants, with the focus on the one holding the selection.
+void MainWindow::flipToMainWindow()
+{
+    if (!isMasterListShown())
+        return;
+    m_pages->flipTo(m_splitter);
+    findChild<QToolBar *>(QStringLiteral("mainToolBar"))->show();
+    setWindowTitle(m_document->displayName());
+    m_masterListAction->setChecked(false);
+    m_delegate->setMasterListOpen(false);
+    const int selected = m_document->selectedQuadrant();
+    focusQuadrant(selected >= 0 ? selected : 0);
+}
+
+bool MainWindow::isMasterListShown() const
+{
+    return m_masterList && m_pages->currentWidget() == m_masterList;
+}
+
 // --- Following the document ------------------------------------------------------------------
 
 int MainWindow::focusedQuadrant() const
@@ -643,6 +713,8 @@ void MainWindow::beginEditingRow(int quadrant, int row)
     QuadrantView *view = quadrantView(quadrant);
     if (!view)
         return;
+    // A new item is named where it shows.
+    flipToMainWindow();
     const QModelIndex index = view->model()->index(row, 0);
     view->setFocus();
     // The document has selected the row; the view only moves its cursor there.
@@ -674,6 +746,7 @@ void MainWindow::scrollSidebarRowToVisible(int row)
 
 void MainWindow::beginEditingListName(int row)
 {
+    flipToMainWindow();
     const QModelIndex index = m_sidebar->model()->index(row, 0);
     m_sidebar->setFocus();
     m_sidebar->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);

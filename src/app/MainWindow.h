@@ -14,9 +14,11 @@ class DateRangeSliderView;
 class ListFilePanels;
 class DocumentPresenter;
 class DraggingDestinationButton;
+class MasterListWindowController;
 class MyDocument;
 class MyDrawerController;
 class NSTableProjects;
+class PageStack;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -50,6 +52,11 @@ public:
     DateRangeSliderView *timeFilter() const { return m_timeFilter; }
     // The export and import panels, and list files dropped or named at start.
     ListFilePanels *listFilePanels() const { return m_listFiles; }
+    // The master list in place of the quadrants (made on first use, reloaded
+    // on each later opening), and back; null before the first opening.
+    void showMasterList();
+    void flipToMainWindow();
+    MasterListWindowController *masterList() const { return m_masterList; }
 
     // DocumentView
     void scrollRowToVisible(int quadrant, int row) override;
@@ -95,6 +102,7 @@ private:
     void limitSidebarWidth();
     void restoreWindowState();
     void saveWindowState();
+    bool isMasterListShown() const;
 
     AppDelegate *m_delegate;
     QPointer<MyDocument> m_document;
@@ -117,4 +125,7 @@ private:
     MyDrawerController *m_drawer = nullptr;
     DateRangeSliderView *m_timeFilter = nullptr;
     ListFilePanels *m_listFiles = nullptr;
+    PageStack *m_pages = nullptr;
+    MasterListWindowController *m_masterList = nullptr;
+    QAction *m_masterListAction = nullptr;
 };

@@ -50,9 +50,12 @@ struct ItemCustomCell::Row {
     double fontSize = 14;
 };
 
-ItemCustomCell::ItemCustomCell(MyDocument *document, QObject *parent)
+ItemCustomCell::ItemCustomCell(MyDocument *document, QObject *parent, IconSource icons)
     : QStyledItemDelegate(parent)
     , m_document(document)
+    , m_iconTransformer(ValueTransformer::valueTransformerForName(
+          icons == IconSource::MasterList ? QStringLiteral("ImageTransformerMasterList")
+                                          : QStringLiteral("ImageTransformerEnhanced")))
 {
 }
 
@@ -60,7 +63,7 @@ ItemCustomCell::Row ItemCustomCell::rowFor(const QModelIndex &index, const QStyl
 {
     Row row;
     row.fontSize = m_document ? m_document->host()->currentFontSize() : QFontInfo(option.font).pixelSize();
-    row.icon = m_iconTransformer.transformedValue(index.data(QuadrantItemModel::ItemRole)).value<QImage>();
+    row.icon = m_iconTransformer->transformedValue(index.data(QuadrantItemModel::ItemRole)).value<QImage>();
     row.title = index.data(Qt::DisplayRole).toString();
     row.completion = index.data(QuadrantItemModel::CompletionRole).toInt();
     row.recurring = index.data(QuadrantItemModel::RecurringRole).toBool();

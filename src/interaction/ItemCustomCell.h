@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DisplayTransformers.h"
+#include "ValueTransformer.h"
 
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -21,7 +21,12 @@ class ItemCustomCell : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
-    explicit ItemCustomCell(MyDocument *document, QObject *parent = nullptr);
+    // Where a row's icon picture comes from: the quadrants' transformer, or
+    // the master list's (ImageTransformerMasterList: no picture for a plain
+    // icon with an overdue date).
+    enum class IconSource { Quadrant, MasterList };
+
+    explicit ItemCustomCell(MyDocument *document, QObject *parent = nullptr, IconSource icons = IconSource::Quadrant);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
@@ -60,5 +65,5 @@ private:
                                const QStyleOptionViewItem &option) const;
 
     QPointer<MyDocument> m_document;
-    ImageTransformerEnhanced m_iconTransformer;
+    const ValueTransformer *m_iconTransformer;
 };
