@@ -83,6 +83,8 @@ private:
     void makeTimeFilter();
     // File menu entries for list files, and list files dropped on the window.
     void makeListFileActions();
+    // File menu entries for the HTML page, CSV files and mail; the Help menu's mail links.
+    void makeExportActions();
     QAction *menuAction(QMenu *menu, const QString &name, const QString &text, const QKeySequence &shortcut,
                        std::function<void()> slot);
     // The quadrant whose table (or its editor) has the focus; 0 when none has.
