@@ -32,7 +32,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -516,7 +515,7 @@ void MainWindow::makeExportActions()
     file->insertActions(quit, {html, csv});
 
     // Shared by the menu entries, which live no longer than the document.
-    auto mail = std::make_shared<MailDelivery>(*m_document, QGuiApplication::clipboard(), &QDesktopServices::openUrl);
+    auto mail = std::make_shared<MailDelivery>(*m_document, QGuiApplication::clipboard(), &MailDelivery::openWithDesktop);
     QMenu *mailMenu = new QMenu(tr("&Mail"), file);
     file->insertMenu(quit, mailMenu);
     file->insertSeparator(quit);

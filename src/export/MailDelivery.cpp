@@ -11,8 +11,11 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QPointer>
+#include <QProcess>
 #include <QTextDocumentFragment>
 
 #include <pwd.h>
@@ -116,6 +119,25 @@ void MailDelivery::sendAnEmailWithUrl(const QUrl &url)
         qCWarning(lcDocument) << "ERROR: Failed to create email url";
         return;
     }
-    if (!m_openUrl(url))
-        m_document.alerts()->warn(QStringLiteral("Run and configure the Mail app"));
+    // The answer may come after the window, and with it the alerts, has gone.
+    m_openUrl(url, [document = QPointer<MyDocument>(&m_document)](bool opened) {
+        if (!opened && document)
+            document->alerts()->warn(QStringLiteral("Run and configure the Mail app"));
+    });
+}
+
+void MailDelivery::openWithDesktop(const QUrl &url, std::function<void(bool opened)> done)
+{
+    auto *process = new QProcess;
+    QObject::connect(process, &QProcess::finished, process, [process, done](int code, QProcess::ExitStatus status) {
+        process->deleteLater();
+        done(status == QProcess::NormalExit && code == 0);
+    });
+    QObject::connect(process, &QProcess::errorOccurred, process, [process, url, done](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        process->deleteLater();
+        done(QDesktopServices::openUrl(url));
+    });
+    process->start(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
 }

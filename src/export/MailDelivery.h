@@ -17,8 +17,12 @@ class QClipboard;
 class MailDelivery
 {
 public:
-    // Opens a link with the user's default handler; false when nothing opened.
-    using UrlOpener = std::function<bool(const QUrl &url)>;
+    // Opens a link with the user's default handler and tells, maybe later,
+    // whether it opened.
+    using UrlOpener = std::function<void(const QUrl &url, std::function<void(bool opened)> done)>;
+    // xdg-open, whose exit status tells whether a handler took the link (Qt's
+    // own opener only tells whether xdg-open started); Qt's opener without it.
+    static void openWithDesktop(const QUrl &url, std::function<void(bool opened)> done);
 
     MailDelivery(MyDocument &document, QClipboard *clipboard, UrlOpener openUrl);
 

@@ -280,9 +280,9 @@ private slots:
         f.document->updateFilters();
         QGuiApplication::clipboard()->clear();
         QList<QUrl> opened;
-        MailDelivery mail(*f.document, QGuiApplication::clipboard(), [&](const QUrl &url) {
+        MailDelivery mail(*f.document, QGuiApplication::clipboard(), [&](const QUrl &url, auto done) {
             opened << url;
-            return opens;
+            done(opens);
         });
         if (command == u"list")
             mail.emailCurrentList();
