@@ -507,7 +507,7 @@ void MainWindow::makeExportActions()
     QMenu *file = menuBar()->actions().constFirst()->menu();
     auto *html = new QAction(tr("Save as &HTML…"), this);
     html->setObjectName(QStringLiteral("saveAsHtml"));
-    html->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    html->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
     connect(html, &QAction::triggered, m_listFiles, &ListFilePanels::saveDocumentAsHTMLTo);
     auto *csv = new QAction(tr("Import &CSV…"), this);
     csv->setObjectName(QStringLiteral("importCsv"));
@@ -519,7 +519,7 @@ void MainWindow::makeExportActions()
     QMenu *mailMenu = new QMenu(tr("&Mail"), file);
     file->insertMenu(quit, mailMenu);
     file->insertSeparator(quit);
-    menuAction(mailMenu, QStringLiteral("mailList"), tr("Mail &List"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M),
+    menuAction(mailMenu, QStringLiteral("mailList"), tr("Mail &List"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L),
                [mail] { mail->emailCurrentList(); });
     menuAction(mailMenu, QStringLiteral("mailSelectedItems"), tr("Mail &Selected Items"),
                QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_M), [mail] { mail->emailSelectedItems(); });
