@@ -10,6 +10,7 @@
 #include "DocumentPresenter.h"
 #include "DraggingDestinationButton.h"
 #include "ListFilePanels.h"
+#include "MailDelivery.h"
 #include "Logging.h"
 #include "MasterListWindowController.h"
 #include "ManagedObjectContext.h"
@@ -32,6 +33,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
@@ -131,6 +133,7 @@ MainWindow::MainWindow(AppDelegate *delegate, MyDocument *document, QWidget *par
     makeDrawer();
     makeListFileActions();
     makePrintAndCalendarActions();
+    makeExportActions();
 
     m_status = new QLabel;
     statusBar()->addWidget(m_status, 1);
@@ -600,6 +603,43 @@ void MainWindow::flipToMainWindow()
 bool MainWindow::isMasterListShown() const
 {
     return m_masterList && m_pages->currentWidget() == m_masterList;
+}
+
+void MainWindow::makeExportActions()
+{
+    QAction *quit = action(QStringLiteral("quit"));
+    QMenu *file = menuBar()->actions().constFirst()->menu();
+    auto *html = new QAction(tr("Save as &HTML…"), this);
+    html->setObjectName(QStringLiteral("saveAsHtml"));
+    html->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+    connect(html, &QAction::triggered, m_listFiles, &ListFilePanels::saveDocumentAsHTMLTo);
+    auto *csv = new QAction(tr("Import &CSV…"), this);
+    csv->setObjectName(QStringLiteral("importCsv"));
+    connect(csv, &QAction::triggered, m_listFiles, &ListFilePanels::importFromExcel);
+    file->insertActions(quit, {html, csv});
+
+    // Shared by the menu entries, which live no longer than the document.
+    auto mail = std::make_shared<MailDelivery>(*m_document, QGuiApplication::clipboard(), &MailDelivery::openWithDesktop);
+    QMenu *mailMenu = new QMenu(tr("&Mail"), file);
+    file->insertMenu(quit, mailMenu);
+    file->insertSeparator(quit);
+    menuAction(mailMenu, QStringLiteral("mailList"), tr("Mail &List"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_L),
+               [mail] { mail->emailCurrentList(); });
+    menuAction(mailMenu, QStringLiteral("mailSelectedItems"), tr("Mail &Selected Items"),
+               QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_M), [mail] { mail->emailSelectedItems(); });
+    menuAction(mailMenu, QStringLiteral("mailItem"), tr("Mail the Item in the &Drawer"), QKeySequence(),
+               [mail] { mail->emailCurrentItem(); });
+    mailMenu->addSeparator();
+    for (int q = 0; q < 4; ++q) {
+        menuAction(mailMenu, QStringLiteral("mailQuadrant%1").arg(q + 1), tr("Mail Quadrant &%1").arg(q + 1),
+                   QKeySequence(), [mail, q] { mail->emailFromQuadrant(q); });
+    }
+
+    QMenu *help = findChild<QMenu *>(QStringLiteral("helpMenu"));
+    menuAction(help, QStringLiteral("sendFeedback"), tr("Send &Feedback…"), QKeySequence(),
+               [mail] { mail->emailFeedbackToNuvalto(); });
+    menuAction(help, QStringLiteral("recommend"), tr("&Recommend Corvane…"), QKeySequence(),
+               [mail] { mail->emailRecommendCorvane(); });
 }
 
 // --- Following the document ------------------------------------------------------------------

@@ -92,6 +92,8 @@ private:
     void makeListFileActions();
     // File menu entries for printing and PDF; the calendar settings in the Sync menu.
     void makePrintAndCalendarActions();
+    // File menu entries for the HTML page, CSV files and mail; the Help menu's mail links.
+    void makeExportActions();
     QAction *menuAction(QMenu *menu, const QString &name, const QString &text, const QKeySequence &shortcut,
                        std::function<void()> slot);
     // The quadrant whose table (or its editor) has the focus; 0 when none has.

@@ -110,12 +110,12 @@ QString EmailComposer::signatureMessage()
 
 QString EmailComposer::listSubject(const TODOList *list)
 {
-    return HtmlExport::makeValidHTML(list->name());
+    return list->name();
 }
 
 QString EmailComposer::itemSubject(const TODOItem *item)
 {
-    return HtmlExport::makeValidHTML(item->name());
+    return item->name();
 }
 
 QString EmailComposer::quadrantSubject(const TODOList *list, const QString &title)
@@ -125,7 +125,7 @@ QString EmailComposer::quadrantSubject(const TODOList *list, const QString &titl
 
 QString EmailComposer::selectedItemsSubject(const TODOList *list, const QList<TODOItem *> &items)
 {
-    const QString name = HtmlExport::makeValidHTML(list->name());
+    const QString name = list->name();
     if (items.size() == 1)
         return QStringLiteral("%1: %2").arg(name, items.constFirst()->name());
     return QStringLiteral("%1: %2 items").arg(name, QString::number(items.size()));
@@ -135,6 +135,11 @@ QUrl EmailComposer::feedbackLink(const QString &applicationName, const QString &
 {
     return mailLink(SyncSettings::supportAddress(),
                     QStringLiteral("Feedback for %1 v%2 From %3").arg(applicationName, version, userName), QString());
+}
+
+QUrl EmailComposer::messageLink(const QString &subject)
+{
+    return mailLink(QString(), subject, QString());
 }
 
 QUrl EmailComposer::recommendationLink()

@@ -31,6 +31,8 @@ public:
     static QString includeEmailPrefix(const QString &body);
     static QString signatureMessage();
 
+    // Subjects are plain text: the mail client shows them as they are, so an
+    // entity such as "&amp;" would reach the reader as those five characters.
     static QString listSubject(const TODOList *list);
     static QString itemSubject(const TODOItem *item);
     static QString quadrantSubject(const TODOList *list, const QString &title);
@@ -40,6 +42,8 @@ public:
     // escaped whole, so a "&" or "=" in them never cuts them short.
     static QUrl feedbackLink(const QString &applicationName, const QString &version, const QString &userName);
     static QUrl recommendationLink();
+    // A new message with only its subject filled in.
+    static QUrl messageLink(const QString &subject);
 
 private:
     const MyDocument &m_document;

@@ -1,11 +1,15 @@
 #include "ListFilePanels.h"
 
+#include "CsvImport.h"
+#include "HtmlExport.h"
 #include "ListFiles.h"
+#include "Logging.h"
 #include "MyDocument.h"
 #include "TODOList.h"
 
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
@@ -25,17 +29,18 @@ ListFilePanels::ListFilePanels(MyDocument *document, QWidget *window)
     }
 }
 
-QFileDialog *ListFilePanels::makePanel(const QString &title)
+QFileDialog *ListFilePanels::makePanel(const QString &title, const QString &filter, const QString &suffix)
 {
     // Shown with open(), so window-modal.
     auto *panel = new QFileDialog(m_window, title);
     panel->setAttribute(Qt::WA_DeleteOnClose);
-    panel->setNameFilter(tr("Corvx list files (*.corvx)"));
-    panel->setDefaultSuffix(QStringLiteral("corvx"));
+    panel->setNameFilter(filter);
+    panel->setDefaultSuffix(suffix);
     return panel;
 }
 
-QFileDialog *ListFilePanels::showSavePanel()
+QFileDialog *ListFilePanels::makeSavePanel(const QString &title, const QString &label, const QString &filter,
+                                           const QString &suffix)
 {
     TODOList *list = m_document ? m_document->getSelectedProject() : nullptr;
     if (!list) {
@@ -43,15 +48,24 @@ QFileDialog *ListFilePanels::showSavePanel()
             m_document->alerts()->warn(tr("Select the lists to export first."));
         return nullptr;
     }
-    QFileDialog *panel = makePanel(tr("Export List as Corvx File"));
-    panel->setObjectName(QStringLiteral("exportPanel"));
+    QFileDialog *panel = makePanel(title, filter, suffix);
     panel->setAcceptMode(QFileDialog::AcceptSave);
     panel->setFileMode(QFileDialog::AnyFile);
-    panel->setLabelText(QFileDialog::FileName, tr("Export List As:"));
+    panel->setLabelText(QFileDialog::FileName, label);
     // A slash in a list's name would point into another folder.
     QString name = list->name();
     name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    panel->selectFile((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral(".corvx"));
+    panel->selectFile((name.isEmpty() ? tr("Untitled") : name) + QLatin1Char('.') + suffix);
+    return panel;
+}
+
+QFileDialog *ListFilePanels::showSavePanel()
+{
+    QFileDialog *panel = makeSavePanel(tr("Export List as Corvx File"), tr("Export List As:"),
+                                       tr("Corvx list files (*.corvx)"), QStringLiteral("corvx"));
+    if (!panel)
+        return nullptr;
+    panel->setObjectName(QStringLiteral("exportPanel"));
     connect(panel, &QFileDialog::fileSelected, this, &ListFilePanels::exportTo);
     panel->open();
     return panel;
@@ -66,7 +80,7 @@ void ListFilePanels::exportTo(const QString &path)
 
 QFileDialog *ListFilePanels::showWindowForImportCorvxFile()
 {
-    QFileDialog *panel = makePanel(tr("Import Corvx Files"));
+    QFileDialog *panel = makePanel(tr("Import Corvx Files"), tr("Corvx list files (*.corvx)"), QStringLiteral("corvx"));
     panel->setObjectName(QStringLiteral("importPanel"));
     panel->setAcceptMode(QFileDialog::AcceptOpen);
     panel->setFileMode(QFileDialog::ExistingFiles);
@@ -99,6 +113,61 @@ int ListFilePanels::importFiles(const QStringList &paths)
     if (!failures.isEmpty())
         m_document->alerts()->warn(tr("Some list files could not be imported.\n\n%1").arg(failures.join(QLatin1Char('\n'))));
     return imported;
+}
+
+QFileDialog *ListFilePanels::saveDocumentAsHTMLTo()
+{
+    QFileDialog *panel = makeSavePanel(tr("Export as HTML"), tr("Export project as:"), tr("HTML pages (*.html)"),
+                                       QStringLiteral("html"));
+    if (!panel)
+        return nullptr;
+    panel->setObjectName(QStringLiteral("htmlPanel"));
+    connect(panel, &QFileDialog::fileSelected, this, &ListFilePanels::saveHtmlTo);
+    panel->open();
+    return panel;
+}
+
+void ListFilePanels::saveHtmlTo(const QString &path)
+{
+    if (!m_document)
+        return;
+    qCInfo(lcUi).noquote() << QStringLiteral("Got URL: %1").arg(QUrl::fromLocalFile(path).toString());
+    const QString page = HtmlExport(*m_document).listToHtml(m_document->getSelectedProject());
+    // Written beside the file and renamed over it, so a page is never half written.
+    QString error;
+    if (!HtmlExport::writeFile(path, page.toUtf8(), &error))
+        m_document->alerts()->warn(tr("The page could not be written.\n\n%1").arg(error));
+}
+
+QFileDialog *ListFilePanels::importFromExcel()
+{
+    QFileDialog *panel = makePanel(tr("Import CSV Files"), tr("CSV files (*.csv)"), QStringLiteral("csv"));
+    panel->setObjectName(QStringLiteral("csvPanel"));
+    panel->setAcceptMode(QFileDialog::AcceptOpen);
+    panel->setFileMode(QFileDialog::ExistingFiles);
+    connect(panel, &QFileDialog::filesSelected, this, &ListFilePanels::importCsvFiles);
+    panel->open();
+    return panel;
+}
+
+void ListFilePanels::importCsvFiles(const QStringList &paths)
+{
+    if (!m_document)
+        return;
+    QStringList failures;
+    int items = 0;
+    for (const CsvImport::ImportedFile &file : CsvImport::importFromExcel(*m_document, paths)) {
+        items += file.items;
+        if (!file.error.isEmpty())
+            failures << QStringLiteral("%1: %2").arg(QFileInfo(file.path).fileName(), file.error);
+    }
+    // The new lists appear in the sidebar.
+    m_document->rearrangeProjectArrayController();
+    m_document->setStatusBarMessage(tr("Imported %n item(s).", nullptr, items));
+    // An empty list alone would not tell a file that could not be read from an empty one.
+    if (!failures.isEmpty())
+        m_document->alerts()->warn(tr("Some CSV files could not be read; their lists are empty.\n\n%1")
+                                       .arg(failures.join(QLatin1Char('\n'))));
 }
 
 QStringList ListFilePanels::listFilePaths(const QList<QUrl> &urls)

@@ -9,10 +9,11 @@ class QFileDialog;
 class QWidget;
 
 // List files (".corvx") seen from the window: the export save panel, the
-// import open panel, and list files dropped anywhere on the window. Both
-// panels are window-modal; a save never replaces a file without asking, and
-// the file is written whole or not at all. Imported lists appear in the
-// sidebar; a file that cannot be imported is named in one warning.
+// import open panel, and list files dropped anywhere on the window; and the
+// selected list saved as an HTML page, and CSV files imported as new lists.
+// The panels are window-modal; a save never replaces a file without asking,
+// and the file is written whole or not at all. Imported lists appear in the
+// sidebar; files that cannot be imported are named in one warning.
 class ListFilePanels : public QObject
 {
     Q_OBJECT
@@ -27,6 +28,10 @@ public:
     QFileDialog *showWindowForImportCorvxFile();
     // Imports each file in order; answers how many were imported.
     int importFiles(const QStringList &paths);
+    // Offers to save the selected list's page, under the list's name.
+    QFileDialog *saveDocumentAsHTMLTo();
+    // Offers to import CSV files, each as a new list named after its file.
+    QFileDialog *importFromExcel();
 
     // Local files whose names end in ".corvx"; empty when anything else is among them.
     static QStringList listFilePaths(const QList<QUrl> &urls);
@@ -35,8 +40,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QFileDialog *makePanel(const QString &title);
+    QFileDialog *makePanel(const QString &title, const QString &filter, const QString &suffix);
+    // The panel proposes the selected list's name; no list, no panel.
+    QFileDialog *makeSavePanel(const QString &title, const QString &label, const QString &filter, const QString &suffix);
     void exportTo(const QString &path);
+    void saveHtmlTo(const QString &path);
+    void importCsvFiles(const QStringList &paths);
 
     QPointer<MyDocument> m_document;
     QWidget *m_window;

@@ -1,6 +1,7 @@
 #include "ExternalDrop.h"
 
 #include "Logging.h"
+#include "MailMessage.h"
 #include "Utils.h"
 
 #include <QFile>
@@ -8,13 +9,11 @@
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QSet>
-#include <QStringDecoder>
 #include <QTextDocumentFragment>
 #include <QUrl>
 #include <QXmlStreamReader>
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <utility>
 
@@ -30,7 +29,7 @@ const QString kMailType = QStringLiteral("message/rfc822");
 const QString kMozUrlType = QStringLiteral("text/x-moz-url");
 const QString kOmniFocusType = QStringLiteral("com.omnigroup.omnifocus.pboard.tasks.v1");
 const QString kRtfType = QStringLiteral("text/rtf");
-constexpr qint64 kMaxFileSize = 1024 * 1024;
+constexpr qint64 kMaxMailBytes = 1024 * 1024;
 
 // The address of "Name <addr>": the last non-empty piece between the angle
 // brackets, when it is an address; empty otherwise.
@@ -64,159 +63,24 @@ bool isEmail(const QUrl &url)
         || (isFile(url) && url.path().endsWith(QLatin1String(".eml"), Qt::CaseInsensitive));
 }
 
-// The bytes of a regular local file of at most 1 MiB; nothing otherwise.
-std::optional<QByteArray> readSmallFile(const QUrl &url)
+// The first MiB of a regular local file: a message's headers and text come
+// before its attachments, so a large message still gives its subject and body.
+std::optional<QByteArray> readMailFile(const QUrl &url)
 {
     QFile file(url.toLocalFile());
-    const QFileInfo info(file);
-    if (!info.isFile() || info.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (bytes.size() > kMaxFileSize)
-        return std::nullopt;
-    return bytes;
-}
-
-QString decodeCharset(const QByteArray &bytes, const QByteArray &charset)
-{
-    QStringDecoder decoder(charset.isEmpty() ? "UTF-8" : charset.constData());
-    return decoder.isValid() ? QString(decoder(bytes)) : QString::fromLatin1(bytes);
-}
-
-QByteArray decodeQuotedPrintable(const QByteArray &in)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        const QByteArray next = in.mid(i + 1, 2);
-        if (in[i] != '=') {
-            out += in[i];
-        } else if (next.startsWith('\n') || next == "\r\n") {
-            i += next.startsWith('\n') ? 1 : 2;  // soft line break
-        } else if (next.size() == 2 && std::isxdigit(uchar(next[0])) && std::isxdigit(uchar(next[1]))) {
-            out += char(next.toInt(nullptr, 16));
-            i += 2;
-        } else {
-            out += '=';
-        }
-    }
-    return out;
-}
-
-// Header text with its "=?charset?B|Q?...?=" words decoded; blanks between
-// two encoded words are dropped.
-QString decodeHeader(const QByteArray &value)
-{
-    static const QRegularExpression word(QStringLiteral("=\\?([^?]+)\\?([BbQq])\\?([^?]*)\\?="));
-    const QString text = QString::fromUtf8(value);
-    QString out;
-    qsizetype last = 0;
-    for (auto it = word.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        const QString between = text.mid(last, match.capturedStart() - last);
-        if (last == 0 || !between.trimmed().isEmpty())
-            out += between;
-        const QByteArray data = match.captured(3).toLatin1();
-        const QByteArray bytes = match.captured(2).toUpper() == QLatin1String("B")
-            ? QByteArray::fromBase64(data)
-            : decodeQuotedPrintable(QByteArray(data).replace('_', ' '));
-        out += decodeCharset(bytes, match.captured(1).section(QLatin1Char('*'), 0, 0).toLatin1());
-        last = match.capturedEnd();
-    }
-    return out + text.mid(last);
-}
-
-QByteArray headerParameter(const QByteArray &value, const QString &name)
-{
-    const QRegularExpression param(name + QStringLiteral("\\s*=\\s*\"?([^\";]+)\"?"),
-                                   QRegularExpression::CaseInsensitiveOption);
-    return param.match(QString::fromLatin1(value)).captured(1).trimmed().toLatin1();
-}
-
-struct Message {
-    QHash<QByteArray, QByteArray> headers;  // lower-case names, unfolded, first occurrence
-    QByteArray body;
-};
-
-Message parseMessage(const QByteArray &raw)
-{
-    Message message;
-    QByteArray name;
-    qsizetype pos = 0;
-    while (pos < raw.size()) {
-        qsizetype end = raw.indexOf('\n', pos);
-        if (end < 0)
-            end = raw.size();
-        QByteArray line = raw.mid(pos, end - pos);
-        pos = end + 1;
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty()) {
-            message.body = raw.mid(pos);
-            break;
-        }
-        const qsizetype colon = line.indexOf(':');
-        if (line.startsWith(' ') || line.startsWith('\t')) {
-            if (!name.isEmpty())
-                message.headers[name] += ' ' + line.trimmed();
-        } else if (colon > 0) {
-            name = line.left(colon).trimmed().toLower();
-            if (message.headers.contains(name))
-                name.clear();
-            else
-                message.headers.insert(name, line.mid(colon + 1).trimmed());
-        }
-    }
-    return message;
-}
-
-// The first plain-text part of a message, decoded.
-QString plainBody(const Message &message, int depth = 0)
-{
-    const QByteArray contentType = message.headers.value("content-type", "text/plain");
-    const QByteArray type = contentType.trimmed().toLower();
-    if (type.startsWith("multipart/") && depth < 8) {
-        const QByteArray boundary = "--" + headerParameter(contentType, QStringLiteral("boundary"));
-        for (qsizetype pos = message.body.indexOf(boundary); boundary.size() > 2 && pos >= 0;) {
-            const qsizetype start = message.body.indexOf('\n', pos) + 1;
-            const qsizetype next = message.body.indexOf(boundary, start);
-            if (start <= 0 || next < 0)
-                break;
-            const QString text = plainBody(parseMessage(message.body.mid(start, next - start)), depth + 1);
-            if (!text.isEmpty())
-                return text;
-            pos = next;
-        }
-        return {};
-    }
-    if (!type.startsWith("text/plain"))
-        return {};
-    const QByteArray encoding = message.headers.value("content-transfer-encoding").trimmed().toLower();
-    QByteArray bytes = message.body;
-    if (encoding == "base64")
-        bytes = QByteArray::fromBase64(bytes);
-    else if (encoding == "quoted-printable")
-        bytes = decodeQuotedPrintable(bytes);
-    return decodeCharset(bytes, headerParameter(contentType, QStringLiteral("charset"))).trimmed();
-}
-
-// "mid:" and the Message-ID without its angle brackets, or empty.
-QString extractMessageID(const Message &message)
-{
-    const QByteArray id = message.headers.value("message-id");
-    const qsizetype open = id.indexOf('<');
-    const qsizetype close = id.indexOf('>', open + 1);
-    if (open < 0 || close <= open + 1)
-        return {};
-    const QString bare = QString::fromUtf8(id.mid(open + 1, close - open - 1));
-    return QStringLiteral("mid:") + QString::fromLatin1(QUrl::toPercentEncoding(bare, "@"));
+    return file.read(kMaxMailBytes);
 }
 
 // A mail: its subject, its plain body as notes, linked by its identifier.
 Item mailItem(const QByteArray &raw)
 {
-    const Message message = parseMessage(raw);
-    return {decodeHeader(message.headers.value("subject")).simplified(), plainBody(message), kEnvelope,
-            extractMessageID(message)};
+    const MailMessage message = MailMessage::read(raw);
+    const QString link = message.messageId.isEmpty()
+        ? QString()
+        : QStringLiteral("mid:") + QString::fromLatin1(QUrl::toPercentEncoding(message.messageId, "@"));
+    return {message.subject, message.body, kEnvelope, link};
 }
 
 // The drag's text: the plain text, else the text of the HTML.
@@ -299,10 +163,12 @@ Item urlItem(const QUrl &url, const QString &title)
     if (isEmail(url) && url.scheme() == QLatin1String("message"))
         return {title, {}, kEnvelope, link};
     if (isEmail(url)) {
-        if (const std::optional<QByteArray> bytes = readSmallFile(url)) {
+        if (const std::optional<QByteArray> bytes = readMailFile(url)) {
             Item mail = mailItem(*bytes);
             if (mail.url.isEmpty())
                 mail.url = link;
+            if (mail.title.isEmpty())
+                mail.title = QFileInfo(url.toLocalFile()).fileName();
             return mail;
         }
     }
@@ -323,6 +189,12 @@ QString ExternalDrop::extractMessageID(const QString &url)
     if (id.startsWith(QLatin1Char('<')) && id.endsWith(QLatin1Char('>')))
         id = id.mid(1, id.size() - 2);
     return id;
+}
+
+QString ExternalDrop::getSelectedEmailBody(const QString &)
+{
+    qCInfo(lcUi) << "Mail app is not running; no messages to select";
+    return {};
 }
 
 QList<ExternalDrop::Item> ExternalDrop::items(const QMimeData *data)

@@ -27,10 +27,14 @@ public:
     // The message identifier of a mail link ("message:%3Cid%3E" gives "id");
     // empty for any other link.
     static QString extractMessageID(const QString &url);
+
+    // The body of a message in the running mail application. Linux mail
+    // clients answer no such request (they drop the whole message instead),
+    // so this logs that and answers the empty text at once.
+    static QString getSelectedEmailBody(const QString &messageId);
 };
 
 // Finds the plain body of a mail message by its identifier in the running
 // mail application; it is called off the main thread, so a slow answer never
-// holds up a drop. Linux mail clients answer no such request (they drop the
-// whole message instead), so the application's lookup answers the empty text.
+// holds up a drop. The application's lookup is getSelectedEmailBody.
 using MailBodyLookup = std::function<QString(const QString &messageId)>;

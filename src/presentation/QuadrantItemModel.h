@@ -34,7 +34,7 @@ public:
     QuadrantItemModel(MyDocument *document, int quadrant, QObject *parent = nullptr);
 
     int quadrant() const { return m_quadrant; }
-    // Where the notes of a dropped mail link come from (by default nowhere).
+    // Where the notes of a dropped mail link come from.
     void setMailBodyLookup(MailBodyLookup lookup) { m_mailBodyLookup = std::move(lookup); }
     TODOItem *itemAt(int row) const;
 
@@ -63,5 +63,5 @@ private:
 
     MyDocument *m_document;
     int m_quadrant;
-    MailBodyLookup m_mailBodyLookup = [](const QString &) { return QString(); };
+    MailBodyLookup m_mailBodyLookup = ExternalDrop::getSelectedEmailBody;
 };

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QSplitter>
 #include <QTest>
@@ -317,6 +318,47 @@ private slots:
         }
         QTEST(Defaults::standard().intValue(QStringLiteral("FONT_TIER"), -1), "next");
         QTEST(delegate.currentQuadrantRowHeight(), "nextRowHeight");
+    }
+
+    void fileMenuPanels_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("expected"); // in the written page, or the new list's first item
+        QTest::newRow("save as html") << "saveAsHtml" << "Work.html" << "<b>Call the tax office</b>";
+        QTest::newRow("import csv") << "importCsv" << "Errands.csv" << "Buy milk";
+    }
+
+    // File -> Save as HTML writes the selected list's page; File -> Import
+    // CSV makes a list of the chosen file.
+    void fileMenuPanels()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, file);
+        QFETCH(QString, expected);
+        DocumentFixture f;
+        AppDelegate delegate;
+        f.document->setHost(&delegate);
+        fillSampleStore(f);
+        MainWindow window(&delegate, f.document.get());
+        f.document->setUp();
+        window.show();
+        const QString path = f.dir.filePath(file);
+        QVERIFY(file.endsWith(".html") || writeBytes(path, "Buy milk,2 litres\n"));
+        window.action(action)->trigger();
+        auto *panel = window.findChild<QFileDialog *>();
+        QVERIFY(panel && panel->isVisible());
+        panel->selectFile(path);
+        static_cast<QDialog *>(panel)->accept(); // the Save or Open button
+        f.context()->processPendingChanges();
+        if (file.endsWith(".html")) {
+            QVERIFY(QString::fromUtf8(readBytes(path)).contains(expected));
+        } else {
+            const auto lists = f.document->getAllProjects();
+            const auto made = std::find_if(lists.cbegin(), lists.cend(), [&file](TODOList *l) { return l->name() == file; });
+            QVERIFY(made != lists.cend());
+            QCOMPARE((*made)->contains().value(0)->name(), expected);
+        }
     }
 
     // The window with a sample store, as README shows it, the drawer open on

@@ -2,9 +2,13 @@
 #include "EmailComposer.h"
 #include "HTMLToAttributedStringTransformer.h"
 #include "HtmlExport.h"
+#include "MailDelivery.h"
 #include "PdfExport.h"
 #include "TestSupport.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -231,14 +235,88 @@ private slots:
         DocumentFixture f;
         TODOList *list = f.selectedList(u"R&D"_s);
         const QList<TODOItem *> items{f.item(0, u"Milk & honey"_s), f.item(0, u"b"_s), f.item(0, u"c"_s)};
-        QCOMPARE(EmailComposer::listSubject(list), u"R&amp;D"_s);
-        QCOMPARE(EmailComposer::itemSubject(items[0]), u"Milk &amp; honey"_s);
+        // Subjects reach the mail client as plain text.
+        QCOMPARE(EmailComposer::listSubject(list), u"R&D"_s);
+        QCOMPARE(EmailComposer::itemSubject(items[0]), u"Milk & honey"_s);
         QCOMPARE(EmailComposer::quadrantSubject(list, u"Q&A"_s), u"R&D: Q&A"_s);
-        QCOMPARE(EmailComposer::selectedItemsSubject(list, items.mid(0, 1)), u"R&amp;D: Milk & honey"_s);
-        QCOMPARE(EmailComposer::selectedItemsSubject(list, items), u"R&amp;D: 3 items"_s);
+        QCOMPARE(EmailComposer::selectedItemsSubject(list, items.mid(0, 1)), u"R&D: Milk & honey"_s);
+        QCOMPARE(EmailComposer::selectedItemsSubject(list, items), u"R&D: 3 items"_s);
         // A user name with "&" or "=" stays whole in the subject.
         const QUrl feedback = EmailComposer::feedbackLink(u"Corvane"_s, u"1.0"_s, u"Ann & Bob=1 Ünal"_s);
         QCOMPARE(QUrlQuery(feedback).queryItemValue(u"subject"_s, QUrl::FullyDecoded), u"Feedback for Corvane v1.0 From Ann & Bob=1 Ünal"_s);
+    }
+
+    void mailDelivery_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("opens");     // a mail client opens the link
+        QTest::addColumn<QString>("subject"); // of the new message; empty when nothing is sent
+        QTest::addColumn<QString>("text");    // in the plain-text alternative
+        QTest::newRow("list") << u"list"_s << true << u"R&D"_s << u"Milk & honey"_s;
+        QTest::newRow("quadrant, no mail client") << u"quadrant"_s << false << u"R&D: Critical but Not Immediate"_s
+                                                  << u"Bread"_s;
+        QTest::newRow("two selected items") << u"two selected"_s << true << u"R&D: 2 items"_s << u"Jam"_s;
+        QTest::newRow("one selected item") << u"one selected"_s << true << u"R&D: Milk & honey"_s << u"Milk & honey"_s;
+        QTest::newRow("nothing selected") << u"selected"_s << true << QString() << QString();
+        QTest::newRow("drawer's item") << u"item"_s << true << u"Milk & honey"_s << u"Milk & honey"_s;
+        QTest::newRow("drawer closed") << u"no item"_s << true << QString() << QString();
+    }
+
+    // A mail puts the message on the clipboard, says so, and opens a new
+    // message with its subject; without a mail client the user is told and
+    // the message is still there to paste.
+    void mailDelivery()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, opens);
+        QFETCH(QString, subject);
+        QFETCH(QString, text);
+        DocumentFixture f;
+        f.document->setUp();
+        f.selectedList(u"R&D"_s);
+        TODOItem *milk = f.item(0, u"Milk & honey"_s);
+        f.item(0, u"Jam"_s);
+        f.item(1, u"Bread"_s);
+        f.document->updateFilters();
+        QGuiApplication::clipboard()->clear();
+        QList<QUrl> opened;
+        MailDelivery mail(*f.document, QGuiApplication::clipboard(), [&](const QUrl &url, auto done) {
+            opened << url;
+            done(opens);
+        });
+        if (command == u"list")
+            mail.emailCurrentList();
+        else if (command == u"quadrant")
+            mail.emailFromQuadrant(1);
+        else if (command.endsWith(u"selected")) {
+            if (command != u"selected")
+                f.document->enableQuadrant(0, command == u"one selected" ? QList<int>{0} : QList<int>{0, 1});
+            mail.emailSelectedItems();
+        } else {
+            if (command == u"item")
+                f.document->openDrawer(milk, false);
+            else
+                f.document->closeDrawer();
+            mail.emailCurrentItem();
+        }
+
+        const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+        if (subject.isEmpty()) {
+            QVERIFY(opened.isEmpty());
+            QVERIFY(f.alerts.warnings.isEmpty());
+            return;
+        }
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened[0].scheme(), u"mailto"_s);
+        QCOMPARE(QUrlQuery(opened[0]).queryItemValue(u"subject"_s, QUrl::FullyDecoded), subject);
+        QVERIFY(data->text().contains(text));
+        QVERIFY(data->html().contains(HtmlExport::makeValidHTML(text)));
+        QVERIFY(data->html().contains(u"Composed in"_s));
+        QStringList alerts{u"Message ready|We have copied your message in the pasteboard. You can now paste it in the mail "
+                           "window. We are filling out a message window for your convenience."_s};
+        if (!opens)
+            alerts << u"Run and configure the Mail app"_s;
+        QCOMPARE(f.alerts.warnings, alerts);
     }
 
     void pdf_data()

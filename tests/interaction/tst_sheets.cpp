@@ -199,37 +199,81 @@ void TestSheets::undelete()
 
 void TestSheets::panels_data()
 {
-    QTest::addColumn<bool>("exporting");
-    QTest::newRow("export") << true;
-    QTest::newRow("import") << false;
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<bool>("accept");      // else cancelled
+    QTest::addColumn<QString>("file");     // chosen in the panel
+    QTest::addColumn<QByteArray>("before"); // the file's bytes before; "corvx" for an exported list
+    QTest::addColumn<QString>("after");    // what the file holds afterwards
+    QTest::addColumn<QString>("lists");    // every list afterwards, by name, with its items
+    QTest::addColumn<int>("warnings");
+
+    const QString home = "Home: apple, Work: elsewhere";
+    QTest::newRow("export") << "export" << true << "lists.corvx" << QByteArray() << "Home" << home << 0;
+    QTest::newRow("import") << "import" << true << "lists.corvx" << QByteArray("corvx") << "Home"
+                            << "Home: apple, Home: apple, Work: elsewhere" << 0;
+    QTest::newRow("save as html") << "html" << true << "Home.html" << QByteArray() << "<h2>Home</h2>" << home << 0;
+    QTest::newRow("save as html, cancelled") << "html" << false << "Home.html" << QByteArray("old page") << "old page"
+                                             << home << 0;
+    QTest::newRow("csv") << "csv" << true << "Errands.csv" << QByteArray("Buy milk,\"a, b\"\n# note\r\nCall Bob\n") << ""
+                         << "Errands.csv: Buy milk|a, b Call Bob, Home: apple, Work: elsewhere" << 0;
+    QTest::newRow("csv, format error") << "csv" << true << "Errands.csv" << QByteArray("\"a\"b,c\n") << ""
+                                       << "Errands.csv: , Home: apple, Work: elsewhere" << 1;
+    QTest::newRow("csv, cancelled") << "csv" << false << "Errands.csv" << QByteArray("a,b\n") << "" << home << 0;
 }
 
-// Each panel exports the selected list to a new file, or imports that file
-// back as a new list.
+// Each panel saves the selected list to the chosen file, or makes new lists
+// from it; cancelling changes nothing.
 void TestSheets::panels()
 {
-    QFETCH(bool, exporting);
+    QFETCH(QString, panel);
+    QFETCH(bool, accept);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, before);
+    QFETCH(QString, after);
+    QFETCH(QString, lists);
+    QFETCH(int, warnings);
     Lists l;
     QTemporaryDir dir;
-    const QString path = dir.filePath("lists.corvx");
+    const QString path = dir.filePath(file);
     QVERIFY(l.fx.context()->create(dir.filePath("store.sqlite")));
-    if (!exporting)
+    if (before == "corvx")
         QVERIFY(ListFiles(*l.fx.document).exportToFile(path, {l.home}));
+    else if (!before.isEmpty())
+        QVERIFY(writeBytes(path, before));
     QWidget window;
     window.show();
     ListFilePanels panels(l.fx.document.get(), &window);
 
-    QFileDialog *panel = exporting ? panels.showSavePanel() : panels.showWindowForImportCorvxFile();
-    QVERIFY(panel && panel->isVisible());
-    // The export proposes a file named after the selected list.
-    if (exporting)
-        QCOMPARE(QFileInfo(panel->selectedFiles().value(0)).fileName(), "Home.corvx");
-    panel->selectFile(path);
-    static_cast<QDialog *>(panel)->accept(); // the Save or Open button
+    QFileDialog *dialog = panel == "export" ? panels.showSavePanel()
+        : panel == "import"                 ? panels.showWindowForImportCorvxFile()
+        : panel == "html"                   ? panels.saveDocumentAsHTMLTo()
+                                            : panels.importFromExcel();
+    QVERIFY(dialog && dialog->isVisible());
+    // A save proposes a file named after the selected list.
+    if (dialog->acceptMode() == QFileDialog::AcceptSave)
+        QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(), "Home." + QFileInfo(file).suffix());
+    dialog->selectFile(path);
+    if (accept)
+        static_cast<QDialog *>(dialog)->accept(); // the Save or Open button
+    else
+        static_cast<QDialog *>(dialog)->reject();
+    l.fx.context()->processPendingChanges();
 
-    QVERIFY(QFileInfo(path).size() > 0);
-    // Importing adds the exported list beside the one it came from.
-    QCOMPARE(l.fx.document->getAllProjects().size(), exporting ? 2 : 3);
+    if (!after.isEmpty())
+        QVERIFY(readBytes(path).contains(after.toUtf8()));
+    QStringList shown;
+    for (TODOList *list : l.fx.document->getAllProjects()) {
+        QStringList items;
+        for (TODOItem *item : list->contains()) {
+            if (item->state() == RecordState::Open)
+                items << item->name() + (item->descriptionText().isEmpty() ? QString() : '|' + item->descriptionText());
+        }
+        items.sort();
+        shown << list->name() + ": " + items.join(' ');
+    }
+    shown.sort();
+    QCOMPARE(shown.join(", "), lists);
+    QCOMPARE(l.fx.alerts.warnings.size(), warnings);
 }
 
 void TestSheets::drops_data()

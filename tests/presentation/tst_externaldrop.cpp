@@ -1,5 +1,6 @@
 // What other applications put on a drag becomes new items in a quadrant.
 #include "DocumentFakes.h"
+#include "MailMessage.h"
 #include "QuadrantItemModel.h"
 #include "TestSupport.h"
 
@@ -33,6 +34,8 @@ class TestExternalDrop : public QObject
 private slots:
     void dropMakesItems_data();
     void dropMakesItems();
+    void mailFiles_data();
+    void mailFiles();
 };
 
 void TestExternalDrop::dropMakesItems_data()
@@ -70,9 +73,12 @@ void TestExternalDrop::dropMakesItems_data()
                                      << QStringList{"Hi|Body|green_envelope128.png|"};
     QTest::newRow("eml file") << Bytes{{"text/uri-list", "file://%DIR%/m.eml\r\n"}} << Bytes{{"m.eml", kMail}}
                               << QStringList{mailItem};
-    QTest::newRow("eml over 1 MiB is not read")
-        << Bytes{{"text/uri-list", "file://%DIR%/big.eml"}} << Bytes{{"big.eml", kMail + QByteArray(1 << 20, 'x')}}
-        << QStringList{"big.eml||green_filecabinet128.png|file://%DIR%/big.eml"};
+    QTest::newRow("eml with a large attachment") << Bytes{{"text/uri-list", "file://%DIR%/big.eml"}}
+                                                 << Bytes{{"big.eml", kMail + QByteArray(2 << 20, 'x')}}
+                                                 << QStringList{mailItem};
+    QTest::newRow("eml that is no mail") << Bytes{{"text/uri-list", "file://%DIR%/junk.eml"}}
+                                         << Bytes{{"junk.eml", QByteArray("\0\xff\xfe garbage\n", 12)}}
+                                         << QStringList{"junk.eml||green_envelope128.png|file://%DIR%/junk.eml"};
     QTest::newRow("file on another host") << Bytes{{"text/uri-list", "file://nas%DIR%/m.eml"}} << Bytes{{"m.eml", kMail}}
                                           << QStringList{"file://nas%DIR%/m.eml||green_pen128.png|file://nas%DIR%/m.eml"};
     QTest::newRow("two files") << Bytes{{"text/uri-list", "file://%DIR%/a%20b.pdf\r\nfile://%DIR%/c.txt\r\n"},
@@ -115,6 +121,64 @@ void TestExternalDrop::dropMakesItems()
                     .join('|');
     }
     QCOMPARE(rows, expected);
+}
+
+void TestExternalDrop::mailFiles_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<QString>("body");
+
+    QTest::newRow("plain") << QByteArray("Subject: Hello\r\n\r\nLine one\r\nLine two\r\n") << "Hello"
+                           << "Line one\nLine two";
+    QTest::newRow("quoted-printable utf-8")
+        << QByteArray("Subject: x\nContent-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: quoted-printable\n\n"
+                      "Caf=C3=A9 au lait, = \nsoft break, a=3Db, a =\tb=\n")
+        << "x" << "Café au lait, soft break, a=b, a =\tb";
+    QTest::newRow("base64 latin-1")
+        << QByteArray("Subject: x\nContent-Type: text/plain; charset=\"ISO-8859-1\"\nContent-Transfer-Encoding: BASE64\n\n"
+                      "R3L832UgYXVzIEv2\nbG4NCmJpcyBiYWxk\n")
+        << "x" << "Grüße aus Köln\nbis bald";
+    const QByteArray alternative = "Subject: x\nContent-Type: multipart/mixed; boundary=outer\n\npreamble\n--outer\n"
+                                   "Content-Type: multipart/alternative; boundary=\"in ner\"\n\n--in ner\n"
+                                   "Content-Type: text/html; charset=utf-8\n\n<p>Hi <b>there</b></p>\n--in ner\n"
+                                   "Content-Type: text/plain\n\nHi there\n--in ner--\n--outer\n"
+                                   "Content-Type: text/plain\nContent-Disposition: attachment\n\nattached\n--outer--\n";
+    QTest::newRow("nested multipart: plain part") << alternative << "x" << "Hi there";
+    QTest::newRow("only html") << QByteArray(alternative).replace("Hi there\n", "\n") << "x" << "Hi there";
+    QTest::newRow("encoded words")
+        << QByteArray("Subject: =?ISO-8859-1?Q?Caf=E9_?=  =?utf-8*en?B?R3LDvMOfZQ==?= and =?UTF-8?Q?=C3?=\r\n"
+                      " =?UTF-8?Q?=A9?= ok\r\n\r\n")
+        << "Café Grüße and é ok" << "";
+    QTest::newRow("folded header, first of two") << QByteArray("Subject: a long\r\n\tsubject\r\n  line\r\nSubject: no\r\n\r\nb")
+                                                 << "a long subject line" << "b";
+    QTest::newRow("raw utf-8 header") << QByteArray("Subject: Grüße\n\n") << "Grüße" << "";
+    QTest::newRow("headers cut short") << QByteArray("From: a@b.org\nSubject: Cut") << "Cut" << "";
+    QTest::newRow("part cut short") << alternative.left(alternative.indexOf("there\n--in ner--")) << "x" << "Hi";
+    QTest::newRow("unknown charset, bad encoded words")
+        << QByteArray("Subject: =?x-none?Q?abc?= =?utf-8?B?!!!?= =?utf-8?Q?=?=\nContent-Type: text/plain; charset=x-none\n\n"
+                      "caf\xe9")
+        << "abc=" << "café";
+    QTest::newRow("multipart without parts") << QByteArray("Content-Type: multipart/mixed; boundary=b\n\n--b\n--b\n--b--")
+                                             << "" << "";
+    QTest::newRow("multipart without boundary") << QByteArray("Content-Type: multipart/mixed\n\n--b\nx\n--b--") << "" << "";
+    QByteArray deep = "Subject: deep\n";
+    for (int i = 0; i < 50; ++i)
+        deep += QStringLiteral("Content-Type: multipart/mixed; boundary=b%1\n\n--b%1\n").arg(i).toLatin1();
+    QTest::newRow("nested too deep") << deep + "\ntext" << "deep" << "";
+    QTest::newRow("garbage") << QByteArray("\0\xff:\n\n\r\n", 7) << "" << "";
+}
+
+// Mail files as mail clients write them, and broken ones: subject and body
+// come out decoded, or as much of them as the input holds.
+void TestExternalDrop::mailFiles()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, subject);
+    QFETCH(QString, body);
+    const MailMessage message = MailMessage::read(raw);
+    QCOMPARE(message.subject, subject);
+    QCOMPARE(message.body, body);
 }
 
 QTEST_GUILESS_MAIN(TestExternalDrop)
