@@ -165,17 +165,20 @@ private slots:
     // closed without an exchange gives the quit up.
     void quitWithSyncBeforeExit_data()
     {
-        QTest::addColumn<QByteArray>("reply"); // empty: the user closes the sheet instead of syncing
+        QTest::addColumn<QByteArray>("reply"); // empty: the user does not sync
         QTest::addColumn<int>("status");
-        QTest::newRow("synced") << QByteArray("<>") << 200;
-        QTest::newRow("sync failed") << QByteArray("Error") << 500;
-        QTest::newRow("sheet closed") << QByteArray() << 0;
+        QTest::addColumn<bool>("closeSheet"); // else the user quits again
+        QTest::newRow("synced") << QByteArray("<>") << 200 << false;
+        QTest::newRow("sync failed") << QByteArray("Error") << 500 << false;
+        QTest::newRow("sheet closed, quit later") << QByteArray() << 0 << true;
+        QTest::newRow("quit again without syncing") << QByteArray() << 0 << false;
     }
 
     void quitWithSyncBeforeExit()
     {
         QFETCH(QByteArray, reply);
         QFETCH(int, status);
+        QFETCH(bool, closeSheet);
         storeDefaults({{"kFirstTimeRunning", "NO"}, {"cv-login", kLogin}, {"SYNC_BEFORE_EXIT", true}});
         LogCapture quiet;
         {
@@ -188,7 +191,9 @@ private slots:
             QVERIFY(launch.delegate.terminating() && document->isShowingGrayOverlay());
             QTRY_COMPARE(launch.sheet->size(), 1);
             QCOMPARE(launch.sync()->label(), AppDelegate::kSyncingOnExit);
-            if (reply.isEmpty()) {
+            if (reply.isEmpty() && !closeSheet) {
+                launch.delegate.requestQuit(); // the second quit quits without syncing
+            } else if (reply.isEmpty()) {
                 launch.sync()->closeSheet();
                 QCOMPARE(launch.delegate.quitState(), AppDelegate::QuitState::Running);
                 QVERIFY(!launch.delegate.terminating() && !document->isShowingGrayOverlay());
