@@ -4,12 +4,16 @@
 #include "MyDocument.h"
 #include "StoreFiles.h"
 
+#include <QAction>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include <array>
+#include <chrono>
 #include <memory>
 
+class PingController;
 class SyncPresenter;
 class SyncTransport;
 
@@ -19,13 +23,65 @@ class SyncTransport;
 // names, rotating backups) are StoreFiles'; the operations here keep the
 // names the rest of the application knows them by.
 //
+// It also runs the application's launch and quit in their order (the
+// preferences, the colours, the store, the start ping, the badge, the delayed
+// sync and invitation, the welcome; then the sync before exit, the end ping
+// and the defaults), and keeps the three sync preferences with their
+// check-mark menu items.
+//
 // Everything runs on the main thread. Failures are logged and never thrown.
 class AppDelegate : public QObject, public DocumentHost
 {
     Q_OBJECT
 public:
-    explicit AppDelegate(QObject *parent = nullptr);
+    // The three sync preferences.
+    enum class SyncOption { AfterStart, BeforeExit, Quick };
+    // Where a quit request stands: the exit sync runs, the store is being
+    // saved (its question may be open), or the event loop is ending.
+    enum class QuitState { Running, SyncingBeforeExit, Saving, Quitting };
+    // Whether the application may end now, or later (after the exit sync).
+    enum class TerminateReply { Now, Later };
+
+    static inline const QString kSyncingOnStart = QStringLiteral("Syncing on start");
+    static inline const QString kSyncingOnExit = QStringLiteral("Syncing on exit");
+    static inline const QString kInvitation = QStringLiteral(
+        "Do you have a sync account? It's free, and it lets you sync your Mac, iPad, iPhone and Windows.");
+
+    // The sync on start and the invitation come this long after launch.
+    explicit AppDelegate(QObject *parent = nullptr,
+                         std::chrono::milliseconds launchDelay = std::chrono::milliseconds(500));
     ~AppDelegate() override;
+
+    // The launch after the event loop is set up, in order: "fontsize" and
+    // "FONT_TIER", the sync preferences, the colours, the store, the start
+    // ping, the badge, the delayed sync on start and invitation, the welcome.
+    // Answers false (and does nothing past the store) when no store opened.
+    bool applicationDidFinishLaunching();
+    // The Quit command, closing the window, a termination signal: syncs first
+    // when "sync before exit" is on, then saves (asking while the save
+    // fails) and ends the event loop. Ignored while an exit sync exchanges or
+    // the save runs; during an exit sync without a running exchange it quits
+    // without the sync.
+    void requestQuit();
+    // Sets terminating and covers the window; Later when the exit sync runs.
+    TerminateReply applicationShouldTerminate();
+    // The end ping, the defaults written, the badge. Runs once.
+    void applicationWillTerminate();
+    QuitState quitState() const { return m_quitState; }
+
+    bool syncOption(SyncOption option) const;
+    // Keeps the value, checks or unchecks its menu item and stores it.
+    void setSyncOption(SyncOption option, bool on);
+    // The option's check-mark menu item; triggering it flips the option.
+    QAction *syncOptionItem(SyncOption option);
+
+    // Fills the colour dialog's custom colours from a "colour text;name" file,
+    // in file order (the first 16 accepted lines).
+    void loadColors(const QString &path = QStringLiteral(":/colors.txt"));
+    // Sends a usage ping ("startapp", "endapp"); nothing without a document.
+    void pingServer(const QString &event);
+    // On the very first run, marks it done and asks for the welcome alert.
+    void welcomeOnFirstTime();
 
     // File name of the current store, inside the store folder.
     static QString currentStoreName() { return StoreFiles::currentStoreName(); }
@@ -56,8 +112,8 @@ public:
     // whether a document is open on the store file afterwards.
     bool reloadFile();
 
-    // Quitting: saves (asking what to do while saving fails), then quits.
-    void requestQuit();
+    // Set by the first quit request; cleared only when the user dismisses
+    // the exit sync's sheet, so that the window is usable again.
     bool terminating() const { return m_terminating; }
 
     // Font tiers ("FONT_TIER", 0 to 5; anything else reads as 0): the text
@@ -93,15 +149,33 @@ public:
 signals:
     // The document was opened; nullptr when none.
     void documentChanged(MyDocument *document);
+    // The first-run alert: an informational message with an OK button.
+    void welcomeRequested(const QString &message, const QString &informativeText);
 
 private:
     void setDocument(MyDocument *document);
+    void syncOnStart(int row);
+    void syncBeforeExit();
+    void exitSyncSheetClosed();
+    void saveAndQuit();
 
+    struct Option {
+        QString key;
+        bool on = false;
+        std::unique_ptr<QAction> item;
+    };
+
+    std::chrono::milliseconds m_launchDelay;
     QPointer<MyDocument> m_document;
     LauncherBadge m_badge;
+    std::array<Option, 3> m_options;
     struct Sync;
     std::unique_ptr<Sync> m_sync; // goes before the document, which is a child
+    std::unique_ptr<PingController> m_ping; // goes before the transport it posts through
     bool m_terminating = false;
     bool m_masterListOpen = false;
+    QuitState m_quitState = QuitState::Running;
+    bool m_exitExchangeStarted = false;
+    bool m_willTerminateRan = false;
     QString m_lastError;
 };

@@ -447,20 +447,33 @@ void MainWindow::makeOverlay()
 
 void MainWindow::makeSyncActions()
 {
-    SyncPresenter *sync = m_delegate->syncPresenter();
-    if (!sync)
-        return;
-    new SyncWindowController(sync, this); // opens when the presenter asks for the sheet
     // Before the Help menu.
     auto *menu = new QMenu(tr("S&ync"), menuBar());
     menuBar()->insertMenu(findChild<QMenu *>(QStringLiteral("helpMenu"))->menuAction(), menu);
-    menuAction(menu, QStringLiteral("syncWindow"), tr("&Sync..."), QKeySequence(),
-              [sync] { sync->showSyncWindow(SyncPresenter::QuickSync::Off); });
-    // With a remembered login this syncs without showing the sheet.
-    menuAction(menu, QStringLiteral("quickSync"), tr("&Quick Sync"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S),
-              [sync] { sync->showSyncWindow(SyncPresenter::QuickSync::On); });
-    menuAction(findChild<QMenu *>(QStringLiteral("helpMenu")), QStringLiteral("downloadHelpList"),
-               tr("Download the &Help List"), QKeySequence(), [this] { downloadHelpList(); });
+    if (SyncPresenter *sync = m_delegate->syncPresenter()) {
+        new SyncWindowController(sync, this); // opens when the presenter asks for the sheet
+        menuAction(menu, QStringLiteral("syncWindow"), tr("&Sync..."), QKeySequence(),
+                  [sync] { sync->showSyncWindow(SyncPresenter::QuickSync::Off); });
+        // With a remembered login this syncs without showing the sheet.
+        menuAction(menu, QStringLiteral("quickSync"), tr("&Quick Sync"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S),
+                  [sync] { sync->showSyncWindow(SyncPresenter::QuickSync::On); });
+        // The toolbar's button syncs quickly when the preference says so.
+        auto *bar = findChild<QToolBar *>(QStringLiteral("mainToolBar"));
+        auto *button = new QAction(themeIcon("view-refresh", QStyle::SP_BrowserReload, this), tr("Sync"), bar);
+        button->setObjectName(QStringLiteral("toolbarSync"));
+        button->setToolTip(tr("Sync your lists with the sync server"));
+        bar->insertAction(bar->actions().value(bar->actions().indexOf(m_textSizeAction) + 1), button);
+        connect(button, &QAction::triggered, m_document, [this, sync] {
+            const bool quick = m_delegate->syncOption(AppDelegate::SyncOption::Quick);
+            sync->showSyncWindow(quick ? SyncPresenter::QuickSync::On : SyncPresenter::QuickSync::Off);
+        });
+        menuAction(findChild<QMenu *>(QStringLiteral("helpMenu")), QStringLiteral("downloadHelpList"),
+                   tr("Download the &Help List"), QKeySequence(), [this] { downloadHelpList(); });
+        menu->addSeparator();
+    }
+    for (auto option : {AppDelegate::SyncOption::AfterStart, AppDelegate::SyncOption::BeforeExit,
+                        AppDelegate::SyncOption::Quick})
+        menu->addAction(m_delegate->syncOptionItem(option));
 }
 
 // The help list's lists join the sidebar; an alert tells how it went (a
@@ -731,8 +744,8 @@ void MainWindow::saveWindowState()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // Closing the window quits, once everything is saved.
-    if (!m_delegate->terminating()) {
+    // Closing the window quits, once everything is synced and saved.
+    if (m_delegate->quitState() != AppDelegate::QuitState::Quitting) {
         event->ignore();
         m_delegate->requestQuit();
         return;

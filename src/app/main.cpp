@@ -18,7 +18,7 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 
-#include <exception>
+#include <memory>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -34,25 +34,35 @@ void onTerminationSignal(int)
     [[maybe_unused]] const auto written = ::write(g_signalPipe[0], &byte, 1);
 }
 
-// SIGTERM (session logout, kill) and SIGINT end every running event loop, an
-// open alert included; after the main loop ends the store is saved and its
-// lock released.
-void quitOnTerminationSignals(QCoreApplication &app)
+// SIGTERM (session logout, kill) and SIGINT (Ctrl+C) are caught from the
+// start; they are acted on once the event loop runs.
+bool catchTerminationSignals()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
-        char byte = 0;
-        [[maybe_unused]] const auto read = ::read(g_signalPipe[1], &byte, 1);
-        QCoreApplication::exit(0);
-    });
+        return false;
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+    return true;
+}
+
+// A termination signal quits as the Quit command does (the sync before
+// exit, the save, the end ping). A second one, while that quit waits, ends
+// the event loop at once; the store is saved after it without a question.
+void quitOnTerminationSignals(AppDelegate &delegate)
+{
+    auto *notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, &delegate);
+    QObject::connect(notifier, &QSocketNotifier::activated, &delegate, [&delegate] {
+        char byte = 0;
+        [[maybe_unused]] const auto read = ::read(g_signalPipe[1], &byte, 1);
+        if (delegate.quitState() == AppDelegate::QuitState::Running)
+            delegate.requestQuit();
+        else
+            QCoreApplication::exit(0);
+    });
 }
 
 // The document's questions and warnings, as window-modal message boxes that
@@ -110,7 +120,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QLatin1String(DesktopIntegration::DesktopFileId));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/com.nuvalto.Corvane.svg")));
 
-    quitOnTerminationSignals(app);
+    const bool catchingSignals = catchTerminationSignals();
 
     // "corvane FILE.corvx ..." imports list files; "corvane corvane://..." opens a link.
     QCommandLineParser parser;
@@ -131,15 +141,24 @@ int main(int argc, char *argv[])
     DesktopIntegration::registerDefaultHandler();
 
     AppDelegate delegate;
+    if (catchingSignals)
+        quitOnTerminationSignals(delegate);
 
-    bool opened = false;
-    try {
-        opened = delegate.reloadFile();
-    } catch (const std::exception &e) {
-        qCWarning(lcApp).noquote() << QStringLiteral("EXCEPTION WHEN LOADING FILE: %1").arg(QString::fromUtf8(e.what()));
-    }
+    // The window, built once the store is open. The welcome alert of the
+    // launch opens over it when the event loop runs.
+    std::unique_ptr<MainWindow> window;
+    QObject::connect(
+        &delegate, &AppDelegate::welcomeRequested, &delegate,
+        [&window](const QString &message, const QString &informativeText) {
+            auto *box = new QMessageBox(QMessageBox::Information, QObject::tr("Corvane"), message, QMessageBox::Ok,
+                                        window.get());
+            box->setInformativeText(informativeText);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        },
+        Qt::QueuedConnection);
 
-    if (!opened) {
+    if (!delegate.applicationDidFinishLaunching()) {
         QString reason = delegate.lastError();
         if (reason.isEmpty())
             reason = QObject::tr("The store could not be opened.");
@@ -148,30 +167,29 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // Quitting from the window saves first (AppDelegate::requestQuit). A
-    // termination signal ends the loop at once: what is left is saved here,
-    // without a question, since no window remains to ask in.
+    // Quitting from the window or by a first signal saves first
+    // (AppDelegate::requestQuit). A second signal ends the loop at once: what
+    // is left is saved here, without a question, since no window remains to
+    // ask in; then the end ping and the defaults follow.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate] {
         if (MyDocument *document = delegate.document()) {
             document->setAlerts(nullptr);
             document->saveBeforeQuitting([](bool) {});
         }
+        delegate.applicationWillTerminate();
     });
 
     MyDocument *document = delegate.document();
-    document->setHost(&delegate);
-    MainWindow window(&delegate, document);
-    MessageBoxAlerts alerts(&window);
-    document->setAlerts(&alerts, &window);
+    window = std::make_unique<MainWindow>(&delegate, document);
+    MessageBoxAlerts alerts(window.get());
+    document->setAlerts(&alerts, window.get());
     document->setUp();
     document->setAutosaveEnabled(true);
     // Dated items mirrored into the calendar folder, while calendar sync is on.
     DocumentCalendar calendar(document);
 
-    // The badge after launch, whenever the application gains or loses the focus, and at the end.
-    delegate.updateIconBadge();
+    // The badge whenever the application gains or loses the focus.
     QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, &AppDelegate::updateIconBadge);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::updateIconBadge);
 
     LinkOpener linkOpener(document);
     const auto openArguments = [&linkOpener, &window](const QStringList &received) {
@@ -183,12 +201,12 @@ int main(int argc, char *argv[])
                 listFiles << argument;
         }
         if (!listFiles.isEmpty())
-            window.listFilePanels()->importFiles(listFiles);
+            window->listFilePanels()->importFiles(listFiles);
     };
-    QObject::connect(&instance, &SingleInstance::messageReceived, &window,
+    QObject::connect(&instance, &SingleInstance::messageReceived, window.get(),
                      [openArguments](const QString &message) { openArguments({message}); });
 
-    window.show();
+    window->show();
     openArguments(arguments);
     return app.exec();
 }

@@ -14,11 +14,13 @@
 #include <QDir>
 #include <QPointer>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 #include <sqlite3.h>
 
@@ -218,13 +220,8 @@ private slots:
         SingleInstance running(store);
         QCOMPARE(running.claim({}), SingleInstance::Role::Primary);
         QSignalSpy received(&running, &SingleInstance::messageReceived);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_base);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp->filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         QProcess second;
-        second.setProcessEnvironment(environment);
+        second.setProcessEnvironment(applicationEnvironment());
         const QString link = QStringLiteral("corvane://sync.example.com/api/v1/project/12");
         second.start(QStringLiteral(CORVANE_PATH), {link});
         QVERIFY(second.waitForFinished(30000));
@@ -233,6 +230,45 @@ private slots:
         QTRY_COMPARE(received.size(), 1);
         QCOMPARE(received[0][0].toString(), link);
         QVERIFY(!QFileInfo::exists(store));
+    }
+
+    // Logging out (SIGTERM) or Ctrl+C in a terminal (SIGINT) quits as the Quit
+    // command does, and what was changed since the last save is saved.
+    void terminationSignalSavesTheStore_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+
+    void terminationSignalSavesTheStore()
+    {
+        QFETCH(int, signal);
+        QSettings settings(m_tmp->filePath(QStringLiteral("config/Nuvalto/Corvane.conf")), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("makerWebHost"), QStringLiteral("127.0.0.1:1")); // pings go nowhere
+        settings.setValue(QStringLiteral("kFirstTimeRunning"), QStringLiteral("NO"));
+        settings.setValue(QStringLiteral("cv-login"), QStringLiteral("ann@example.com")); // no invitation, which saves
+        settings.sync();
+
+        // The first run's list is made once the window is set up, and saved
+        // by the autosave seconds later: the signal comes before.
+        QProcess application;
+        QProcessEnvironment environment = applicationEnvironment();
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("corvane.document.info=true"));
+        application.setProcessEnvironment(environment);
+        application.start(QStringLiteral(CORVANE_PATH));
+        QByteArray log;
+        QTRY_VERIFY2_WITH_TIMEOUT((log += application.readAllStandardError()).contains("Marked TODOList 'My Project'"),
+                                  log.constData(), 30000);
+        QVERIFY(!log.contains("Saving"));
+        QCOMPARE(::kill(pid_t(application.processId()), signal), 0);
+        QVERIFY(application.waitForFinished(30000));
+        QCOMPARE(application.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(application.exitCode(), 0);
+
+        ManagedObjectContext store(todoListModel());
+        QVERIFY(store.open(inFolder(kStore)));
+        QCOMPARE(listNames(&store), QStringList{QStringLiteral("My Project")});
     }
 
     void backupGoesToTheCurrentSlot_data()
@@ -270,6 +306,16 @@ private slots:
     }
 
 private:
+    // The application started as a user would, on the temporary folders.
+    QProcessEnvironment applicationEnvironment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_base);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_tmp->filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return environment;
+    }
     QString folder() const { return m_base + QStringLiteral("/Nuvalto/Corvane/"); }
     QString inFolder(const QString &name) const { return folder() + name; }
     QString slotPath(int slot) const { return folder() + QStringLiteral("/backup%1_corvane_2_8.sqlite").arg(slot); }
