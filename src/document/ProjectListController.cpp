@@ -319,6 +319,16 @@ QList<TODOList *> ProjectListController::getAllProjectsEvenTrashed() const
         if (!lists.contains(list))
             lists.append(list);
     }
+    // Lists trashed in an earlier session that the server knows: until the
+    // server has answered an upload of their trash they must be sent and
+    // matched, or a reply that still holds one brings it back as a new list.
+    ManagedObjectContext *context = m_document.managedObjectContext();
+    const QList<ManagedObject *> stored = context ? context->objects(TODOList::EntityName) : QList<ManagedObject *>();
+    for (ManagedObject *object : stored) {
+        TODOList *list = asList(object);
+        if (list->state() == RecordState::Trashed && list->id_() != 0 && !lists.contains(list))
+            lists.append(list);
+    }
     return lists;
 }
 

@@ -70,6 +70,8 @@ public:
 
     QList<TODOList *> getAllProjects() const;
     QList<TODOList *> getTrashedProjects() const { return m_trashed; }
+    // The shown lists, the lists trashed since opening, then the trashed
+    // lists with a server identifier that were trashed earlier.
     QList<TODOList *> getAllProjectsEvenTrashed() const;
 
     // "List, ID: %d. NAME: %@, STATE: %d" and its items.

@@ -14,6 +14,9 @@
 #include <limits>
 #include <string_view>
 
+// Defined with the library, so that programs beside corvane-syncd (the benchmark) can run the service.
+Q_LOGGING_CATEGORY(lcSyncd, "corvane.syncd")
+
 using corvane::wire::Alllists;
 using corvane::wire::Todolist;
 using corvane::wire::Todolist_Todoitems;

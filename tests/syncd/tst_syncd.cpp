@@ -1,9 +1,13 @@
+#include "Defaults.h"
 #include "FormFields.h"
 #include "ManagedObjectContext.h"
-#include "SyncUtils.h"
+#include "MyDocument.h"
+#include "ProjectListController.h"
+#include "SyncController.h"
+#include "TODOItem.h"
+#include "TODOList.h"
 #include "TestSupport.h"
 #include "TodoModel.h"
-#include "corvane_wire.pb.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -18,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <map>
 #include <memory>
 
 #include <sqlite3.h>
@@ -136,51 +141,7 @@ private slots:
         m_server.reset();
     }
 
-    void converge_data()
-    {
-        // Steps "client|command|arguments": add-list NAME, add-item LIST NAME, sync,
-        // and what the application would store: rename OLD NEW, trash NAME, move NAME QUADRANT;
-        // trash-list NAME: trashed in the application, which sends it with state 2 on its next sync.
-        // sync-lost: a sync whose reply never arrives (the store stays as before it).
-        QTest::addColumn<Backend>("backend");
-        QTest::addColumn<QStringList>("steps");
-        QTest::addColumn<QString>("expected"); // both stores, once a, b and a synced again
-        for (const Backend backend : {Backend::SQLite, Backend::PostgreSQL}) {
-        const auto newRow = [backend](const char *name) -> QTestData & {
-            return QTest::addRow("%s%s", name, backend == Backend::PostgreSQL ? ", PostgreSQL" : "") << backend;
-        };
-        newRow("lists from both sides")
-            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "b|add-list|Work", "b|add-item|Work|Report", "a|sync", "b|sync"}
-            << u"Home[Milk] Work[Report]"_s;
-        newRow("edits on both sides")
-            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|add-item|Home|Bread", "a|sync", "b|sync",
-                           "a|rename|Bread|Rye bread", "b|rename|Milk|Oat milk", "b|move|Oat milk|2", "b|add-item|Home|Eggs"}
-            << u"Home[Eggs, Oat milk, Rye bread]"_s;
-        newRow("trashed on one side, added on the other")
-            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "b|trash|Milk", "b|sync",
-                           "a|add-item|Home|Eggs"}
-            << u"Home[Eggs, Milk(2)]"_s;
-        newRow("the later upload wins an edit")
-            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|rename|Milk|Oat milk",
-                           "b|rename|Milk|Soy milk", "a|sync", "b|sync"}
-            << u"Home[Soy milk]"_s;
-        newRow("an edit after a trash brings the item back")
-            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|trash|Milk", "a|sync",
-                           "b|rename|Milk|Oat milk", "b|sync"}
-            << u"Home[Oat milk]"_s;
-        newRow("a trashed list leaves both")
-            << QStringList{"a|add-list|Home", "a|add-list|Work", "a|add-item|Home|Milk", "a|sync", "b|sync",
-                           "a|trash-list|Home", "b|add-item|Work|Report"}
-            << u"Work[Report]"_s;
-        newRow("an edit keeps a list trashed elsewhere")
-            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|trash-list|Home",
-                           "b|rename|Milk|Oat milk", "b|sync"}
-            << u"Home[Oat milk]"_s;
-        newRow("a lost reply adds nothing twice")
-            << QStringList{"a|add-list|Home", "a|sync", "a|add-item|Home|Milk", "a|sync-lost", "b|sync", "a|sync"}
-            << u"Home[Milk]"_s;
-        }
-    }
+    void converge_data() { convergeRows({Backend::SQLite, Backend::PostgreSQL}); }
 
     // Two stores syncing in turn through the server end with the same lists,
     // items and identifiers.
@@ -213,14 +174,43 @@ private slots:
             else if (command == "trash"_L1)
                 done = execute(store, u"UPDATE TODOItem SET state = 2, edited_since = 1 WHERE name = %1 AND state <> 3"_s.arg(quoted(part[2])));
             else if (command == "trash-list"_L1)
-                done = uploadTrashedList(part[0], part[2])
-                    && execute(store, u"UPDATE TODOList SET state = 2, edited_since = 1 WHERE name = %1 AND state = 0"_s.arg(quoted(part[2])));
+                done = execute(store, u"UPDATE TODOList SET state = 2, edited_since = 1 WHERE name = %1 AND state = 0"_s.arg(quoted(part[2])));
             else if (command == "move"_L1)
                 done = execute(store, u"UPDATE TODOItem SET quadrant = %1, edited_since = 1 WHERE name = %2 AND state <> 3"_s.arg(part[3].toInt()).arg(quoted(part[2])));
             QVERIFY2(done, qPrintable(step));
         }
         for (const char *client : {"a", "b", "a"})
             QCOMPARE(sync(QLatin1String(client)).exitCode, 0);
+        const QJsonObject a = dump(u"a"_s), b = dump(u"b"_s);
+        QCOMPARE(shown(a, false), expected);
+        QCOMPARE(shown(a, true), shown(b, true));
+    }
+
+    void convergeInProcess_data() { convergeRows({Backend::SQLite}); }
+
+    // The same with the application's own exchange in this process: a
+    // document per client, open for the whole sequence as in the application.
+    void convergeInProcess()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, expected);
+        startServer(Backend::SQLite, {});
+        if (QTest::currentTestFailed())
+            return;
+        const auto restoreDefaults = qScopeGuard([] { Defaults::useFileForTesting(QString()); });
+        std::map<QString, std::unique_ptr<MyDocument>> documents;
+        for (const QString &client : {u"a"_s, u"b"_s}) {
+            auto context = std::make_unique<ManagedObjectContext>(todoListModel());
+            QString error;
+            QVERIFY2(context->open(storeOf(client), &error), qPrintable(error));
+            documents[client] = std::make_unique<MyDocument>(std::move(context));
+            documents[client]->enableDidChangeContextNotifications();
+        }
+        for (const QString &step : std::as_const(steps))
+            QVERIFY2(applyInProcess(*documents[step.section(u'|', 0, 0)], step), qPrintable(step));
+        for (const char *client : {"a", "b", "a"})
+            QCOMPARE(syncInProcess(*documents[QLatin1String(client)], Delivery::Delivered), SyncController::Outcome::Succeeded);
+        documents.clear();
         const QJsonObject a = dump(u"a"_s), b = dump(u"b"_s);
         QCOMPARE(shown(a, false), expected);
         QCOMPARE(shown(a, true), shown(b, true));
@@ -347,6 +337,146 @@ private slots:
     }
 
 private:
+    static void convergeRows(const QList<Backend> &backends)
+    {
+        // Steps "client|command|arguments": add-list NAME, add-item LIST NAME, sync,
+        // and what the application would store: rename OLD NEW, trash NAME, move NAME QUADRANT,
+        // trash-list NAME (each corvanectl run opens the store anew: all were done in an earlier session).
+        // sync-lost: a sync whose reply never arrives (the store stays as before it).
+        QTest::addColumn<Backend>("backend");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("expected"); // both stores, once a, b and a synced again
+        for (const Backend backend : backends) {
+        const auto newRow = [backend](const char *name) -> QTestData & {
+            return QTest::addRow("%s%s", name, backend == Backend::PostgreSQL ? ", PostgreSQL" : "") << backend;
+        };
+        newRow("lists from both sides")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "b|add-list|Work", "b|add-item|Work|Report", "a|sync", "b|sync"}
+            << u"Home[Milk] Work[Report]"_s;
+        newRow("edits on both sides")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|add-item|Home|Bread", "a|sync", "b|sync",
+                           "a|rename|Bread|Rye bread", "b|rename|Milk|Oat milk", "b|move|Oat milk|2", "b|add-item|Home|Eggs"}
+            << u"Home[Eggs, Oat milk, Rye bread]"_s;
+        newRow("trashed on one side, added on the other")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "b|trash|Milk", "b|sync",
+                           "a|add-item|Home|Eggs"}
+            << u"Home[Eggs, Milk(2)]"_s;
+        newRow("the later upload wins an edit")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|rename|Milk|Oat milk",
+                           "b|rename|Milk|Soy milk", "a|sync", "b|sync"}
+            << u"Home[Soy milk]"_s;
+        newRow("an edit after a trash brings the item back")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|trash|Milk", "a|sync",
+                           "b|rename|Milk|Oat milk", "b|sync"}
+            << u"Home[Oat milk]"_s;
+        newRow("a trashed list leaves both")
+            << QStringList{"a|add-list|Home", "a|add-list|Work", "a|add-item|Home|Milk", "a|sync", "b|sync",
+                           "a|trash-list|Home", "b|add-item|Work|Report"}
+            << u"Work[Report]"_s;
+        newRow("an edit keeps a list trashed elsewhere")
+            << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "a|sync", "b|sync", "a|trash-list|Home", "a|sync",
+                           "b|rename|Milk|Oat milk", "b|sync"}
+            << u"Home[Oat milk]"_s;
+        newRow("a lost reply adds nothing twice")
+            << QStringList{"a|add-list|Home", "a|sync", "a|add-item|Home|Milk", "a|sync-lost", "b|sync", "a|sync"}
+            << u"Home[Milk]"_s;
+        }
+    }
+
+    // --- The application's exchange in this process ---------------------------------------
+
+    enum class Delivery { Delivered, Lost };
+
+    // The real transport; a lost reply reaches the server but never the client.
+    class LosingTransport : public SyncTransport
+    {
+    public:
+        void post(const QNetworkRequest &request, const QByteArray &body, Done done) override
+        {
+            m_http.post(request, body, [done = std::move(done)](const Reply &) { done({std::nullopt, u"lost"_s}); });
+        }
+
+    private:
+        HttpSyncTransport m_http;
+    };
+
+    // Saves the document, as the application does before a sync, then syncs
+    // it with its client's own defaults (where "hasSyncedBefore" is kept),
+    // change tracking off while the exchange runs, as the sync sheet has it.
+    SyncController::Outcome syncInProcess(MyDocument &document, Delivery delivery) const
+    {
+        Defaults::useFileForTesting(QFileInfo(document.managedObjectContext()->storePath()).dir().filePath(u"defaults.ini"_s));
+        document.managedObjectContext()->processPendingChanges();
+        if (!document.saveFile())
+            return SyncController::Outcome::MergeFailed;
+        DocumentSyncStore store(document);
+        HttpSyncTransport http;
+        LosingTransport losing;
+        SyncController controller(&store, delivery == Delivery::Lost ? static_cast<SyncTransport *>(&losing) : &http);
+        controller.setServerBaseURL(QUrl(m_base));
+        QSignalSpy finished(&controller, &SyncController::finished);
+        document.disableDidChangeContextNotifications();
+        const auto track = qScopeGuard([&document] { document.enableDidChangeContextNotifications(); });
+        if (!controller.uploadToServer(u"ann@example.com"_s, u"secret"_s) || !finished.wait(20000))
+            return SyncController::Outcome::ConnectionFailed;
+        return finished.first().first().value<SyncController::Outcome>();
+    }
+
+    static TODOList *shownList(MyDocument &document, const QString &name)
+    {
+        for (TODOList *list : document.projects().getAllProjects())
+            if (list->name() == name)
+                return list;
+        return nullptr;
+    }
+
+    static TODOItem *itemNamed(MyDocument &document, const QString &name)
+    {
+        for (TODOList *list : document.projects().getAllProjects())
+            for (TODOItem *item : document.getAllTODOItemsForTODOList(list))
+                if (item->name() == name)
+                    return item;
+        return nullptr;
+    }
+
+    // One step of a converge row through the document's own operations.
+    bool applyInProcess(MyDocument &document, const QString &step) const
+    {
+        const QStringList part = step.split(u'|');
+        const QString &command = part[1];
+        if (command == "add-list"_L1)
+            return document.addNewProjectWithName(part[2]) != nullptr;
+        if (command == "sync"_L1 || command == "sync-lost"_L1) {
+            const bool lost = command == "sync-lost"_L1;
+            return syncInProcess(document, lost ? Delivery::Lost : Delivery::Delivered)
+                == (lost ? SyncController::Outcome::ConnectionFailed : SyncController::Outcome::Succeeded);
+        }
+        if (command == "trash-list"_L1) {
+            TODOList *list = shownList(document, part[2]);
+            document.projects().markProject(list, RecordState::Trashed);
+            return list != nullptr;
+        }
+        if (command == "add-item"_L1) {
+            TODOList *list = shownList(document, part[2]);
+            TODOItem *item = list && document.selectProject(list) >= 0 ? document.addTODOItemToQuadrant(0) : nullptr;
+            if (item)
+                item->setName(part[3]);
+            return item != nullptr;
+        }
+        TODOItem *item = itemNamed(document, part[2]);
+        if (!item)
+            return false;
+        if (command == "rename"_L1)
+            item->setName(part[3]);
+        else if (command == "trash"_L1)
+            document.markTODOItemAsTrashed(item, item->list());
+        else if (command == "move"_L1)
+            item->setQuadrant(part[3].toInt());
+        else
+            return false;
+        return true;
+    }
+
     std::unique_ptr<QTemporaryDir> m_tmp;
     std::unique_ptr<QProcess> m_server;
     QString m_base;
@@ -392,30 +522,6 @@ private:
         return {};
     }
     QString storeOf(const QString &client) const { return m_tmp->filePath(client + u"/store.sqlite"_s); }
-
-    // The application's upload of a list trashed since it opened its store
-    // (corvanectl opens the store anew each time and so never sends one).
-    bool uploadTrashedList(const QString &client, const QString &name)
-    {
-        corvane::wire::Alllists upload;
-        for (const QJsonValue &list : dump(client)["lists"_L1].toArray()) {
-            if (list["name"_L1].toString() == name && list["state"_L1].toInt() == 0) {
-                corvane::wire::Todolist *trashed = upload.add_todolist();
-                trashed->set_idd(list["id_"_L1].toInteger());
-                trashed->set_name(name.toStdString());
-                trashed->set_state(2);
-            }
-        }
-        const std::string bytes = upload.SerializeAsString();
-        const QByteArray body = "uid=test&email=ann@example.com&password=" + SyncUtils::HashAndSalt(u"secret"_s).toLatin1()
-            + "&message=" + QByteArray::fromStdString(bytes).toBase64() + "&force=1";
-        QNetworkAccessManager network;
-        QNetworkRequest request(QUrl(m_base + u"/sync/fullSyncV2"_s));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
-        std::unique_ptr<QNetworkReply> reply(network.post(request, body));
-        QSignalSpy finished(reply.get(), &QNetworkReply::finished);
-        return upload.todolist_size() == 1 && finished.wait() && reply->error() == QNetworkReply::NoError;
-    }
 
     // The server on an empty database with the account ann@example.com
     // ("secret"), on a free port of 127.0.0.1, as it says on its first line.
