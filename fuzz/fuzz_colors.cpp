@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString text = QString::fromUtf8(fuzz::bytes(data, size));
     for (const QString &line : text.split(QLatin1Char('\n'))) {
         ColorTheme::initWithString(line);
-        colorWithString(line);
-        colorWithHexColorString(line);
+        ColorText::colorWithString(line);
+        ColorText::colorWithHexColorString(line);
     }
     return 0;
 }

@@ -14,6 +14,8 @@
 #include <limits>
 #include <string_view>
 
+Q_LOGGING_CATEGORY(lcSyncd, "corvane.syncd")
+
 using corvane::wire::Alllists;
 using corvane::wire::Todolist;
 using corvane::wire::Todolist_Todoitems;

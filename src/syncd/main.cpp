@@ -10,9 +10,6 @@
 
 #include <sodium.h>
 
-
-Q_LOGGING_CATEGORY(lcSyncd, "corvane.syncd")
-
 // corvane-syncd: a sync server for Corvane.
 //
 //   corvane-syncd --db sqlite:PATH|postgresql://... [--listen ADDRESS:PORT] [--open-registration]
