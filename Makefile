@@ -1,7 +1,7 @@
 # The two commands of the README: `make run` and `make test`.
 # Both install what is missing, configure and build first.
 
-.PHONY: run test deps configure build asan bench screenshot install-desktop clean
+.PHONY: run test deps configure build asan fuzz soak bench screenshot install-desktop clean
 
 deps:
 	@bash scripts/install-deps
@@ -22,6 +22,18 @@ asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan
 	ctest --preset asan
+
+# Every fuzz target for FUZZ_SECONDS (60) each; see fuzz/run.
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	bash fuzz/run
+
+# SIGKILL during saves, imports and syncs (SOAK_ROUNDS, 200), then the sync
+# server under LOAD_CLIENTS (50) clients for LOAD_SECONDS (60); see tests/soak.
+soak: build
+	bash tests/soak/kill-loop.sh
+	bash tests/soak/load.sh
 
 bench: build
 	@bash bench/run

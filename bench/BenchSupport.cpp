@@ -4,6 +4,8 @@
 #include "Defaults.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 
 namespace {
@@ -46,6 +48,10 @@ int runBenchmarksWithRatios(int argc, char **argv, const std::vector<std::pair<s
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
+    // bench/run gathers every program's pairs into one table through this file.
+    const char *tablePath = std::getenv("CORVANE_BENCH_TABLE");
+    std::FILE *table = tablePath ? std::fopen(tablePath, "a") : nullptr;
+    const std::string program = std::filesystem::path(argv[0]).filename().string();
     std::printf("\n%-44s %12s %12s %8s\n", "measured / baseline", "measured ms", "baseline ms", "ratio");
     for (const auto &[measured, baseline] : pairs) {
         auto m = reporter.times.find(measured);
@@ -54,7 +60,12 @@ int runBenchmarksWithRatios(int argc, char **argv, const std::vector<std::pair<s
             continue;
         std::printf("%-44s %12.3f %12.3f %8.2f\n", measured.c_str(), m->second, b->second,
                     b->second > 0 ? m->second / b->second : 0.0);
+        if (table)
+            std::fprintf(table, "%s\t%s\t%s\t%.3f\t%.3f\tms\n", program.c_str(), measured.c_str(), baseline.c_str(),
+                         m->second, b->second);
     }
+    if (table)
+        std::fclose(table);
     return 0;
 }
 

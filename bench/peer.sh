@@ -124,3 +124,12 @@ row() {
 row import import
 row "dump / task export" dump
 row "add one item" add
+
+# For bench/run's table: each step's median time beside Taskwarrior's.
+if [ -n "${CORVANE_BENCH_TABLE:-}" ]; then
+  for pair in import:import dump:export add:add; do
+    step=${pair%%:*}
+    printf 'peer.sh\t%s\t%s\t%s\t%s\ts\n' "corvanectl $step" "task ${pair#*:}" \
+      "$(median "$TMP/$step.corvane" 1)" "$(median "$TMP/$step.task" 1)" >> "$CORVANE_BENCH_TABLE"
+  done
+fi
