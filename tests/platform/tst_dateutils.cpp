@@ -113,6 +113,8 @@ private slots:
             << QByteArray("Africa/Monrovia") << utcTime(1971, 5, 26, 12) << true << utcTime(1971, 5, 26, 0, 44, 30);
         QTest::newRow("all-day when midnight is skipped")
             << QByteArray("America/Sao_Paulo") << utcTime(2018, 11, 4, 15) << true << utcTime(2018, 11, 4, 3);
+        QTest::newRow("all-day late that day, the next UTC day")
+            << QByteArray("America/Sao_Paulo") << utcTime(2018, 11, 5, 1) << true << utcTime(2018, 11, 4, 3);
     }
 
     // Sorting reads the zone's offsets from a table learnt a day at a time;
