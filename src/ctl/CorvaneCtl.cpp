@@ -34,6 +34,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -146,14 +147,114 @@ QByteArray indentedJson(const QJsonObject &object, int depth)
     return indent + json.replace('\n', '\n' + indent);
 }
 
+// A text as a JSON string, escaped as Qt's writer escapes it: quotes,
+// backslashes and control characters; other characters in UTF-8, and a
+// surrogate without its partner as \u and four hex digits.
+void appendJsonString(QByteArray &out, QStringView text)
+{
+    static const char hex[] = "0123456789abcdef";
+    const auto escape = [&](char16_t u) {
+        const char code[] = {'\\', 'u', hex[(u >> 12) & 15], hex[(u >> 8) & 15], hex[(u >> 4) & 15], hex[u & 15]};
+        out.append(code, 6);
+    };
+    out += '"';
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        if (u >= 0x20 && u < 0x80 && u != '"' && u != '\\') {
+            out += char(u);
+            continue;
+        }
+        switch (u) {
+        case '"': out += "\\\""; continue;
+        case '\\': out += "\\\\"; continue;
+        case '\b': out += "\\b"; continue;
+        case '\f': out += "\\f"; continue;
+        case '\n': out += "\\n"; continue;
+        case '\r': out += "\\r"; continue;
+        case '\t': out += "\\t"; continue;
+        default: break;
+        }
+        if (u < 0x20) {
+            escape(u);
+        } else if (QChar::isHighSurrogate(u) && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            out += text.mid(i, 2).toUtf8();
+            ++i;
+        } else if (QChar::isSurrogate(u)) {
+            escape(u);
+        } else {
+            out += text.mid(i, 1).toUtf8();
+        }
+    }
+    out += '"';
+}
+
+// One attribute's value as Qt's writer writes it, read from the typed slot.
+void appendJsonValue(QByteArray &out, const ManagedObject *record, int index, AttributeType type)
+{
+    if (!record->hasValueAt(index)) {
+        out += "null";
+        return;
+    }
+    switch (type) {
+    case AttributeType::Int32:
+    case AttributeType::Int64:
+        out += QByteArray::number(record->integerAt(index));
+        return;
+    case AttributeType::Bool:
+        out += record->integerAt(index) != 0 ? "true" : "false";
+        return;
+    case AttributeType::Text:
+        appendJsonString(out, record->textAt(index));
+        return;
+    case AttributeType::Date:
+        out += QByteArray::number(floorDiv(*record->dateAt(index), 1000));
+        return;
+    case AttributeType::Double:
+    case AttributeType::Binary:
+        break;
+    }
+    // Rare in items: Qt writes them, inside a one-element array.
+    const QByteArray array = QJsonDocument(QJsonArray{jsonValue(record, index, type)}).toJson(QJsonDocument::Compact);
+    out += QByteArrayView(array).sliced(1, array.size() - 2);
+}
+
 // Writes the items, in the quadrants' order, as the elements of an array
 // whose opening bracket is written and whose closing bracket is still to
-// come: one record at a time, so that memory follows one record, not the store.
+// come: one record at a time, so that memory follows one record, not the
+// store. Each is laid out as Qt's indented writer lays out the object of
+// recordToJson() depth + 1 levels deep: keys in code unit order.
 void writeItems(QTextStream &out, const QList<TODOItem *> &items, int depth)
 {
+    const QVector<AttributeDescription> &attributes = todoListModel().entity(TODOItem::EntityName)->attributes();
+    QList<int> order(attributes.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return attributes[a].name < attributes[b].name; });
+    QList<QByteArray> keys(attributes.size());
+    for (int i : order) {
+        appendJsonString(keys[i], attributes[i].name);
+        keys[i] += ": ";
+    }
+    const QByteArray indent(4 * (depth + 1), ' ');
+    const QByteArray fieldIndent(4 * (depth + 2), ' ');
+
+    QByteArray json;
     const char *separator = "";
     for (const TODOItem *item : inIndexOrder(items)) {
-        out << separator << indentedJson(recordToJson(item), depth + 1);
+        json.clear();
+        json += separator;
+        json += indent;
+        json += "{\n";
+        for (int k = 0; k < order.size(); ++k) {
+            const int i = order[k];
+            json += fieldIndent;
+            json += keys[i];
+            appendJsonValue(json, item, i, attributes[i].type);
+            json += k + 1 < order.size() ? ",\n" : "\n";
+        }
+        json += indent;
+        json += '}';
+        out << json;
         separator = ",\n";
     }
     if (!items.isEmpty())

@@ -18,9 +18,9 @@ const QString kSortingKey = QStringLiteral("sortingComboBox");
 constexpr qint64 kOneDaySeconds = 86400;
 
 // The date order (TODOItem::compareByDates) as keys derived once per sort.
-SortDescriptor::RecordKey itemDateOrderKey(const ManagedObject *item)
+SortDescriptor::RecordKey itemDateOrderKey(const ManagedObject *item, DateUtils::LocalOffsets &offsets)
 {
-    return static_cast<const TODOItem *>(item)->dateOrderKey();
+    return static_cast<const TODOItem *>(item)->dateOrderKey(offsets);
 }
 
 } // namespace

@@ -255,10 +255,10 @@ int TODOItem::compareByDates(const TODOItem *other) const
     return compareStartDates(this, other);
 }
 
-SortDescriptor::RecordKey TODOItem::dateOrderKey() const
+SortDescriptor::RecordKey TODOItem::dateOrderKey(DateUtils::LocalOffsets &offsets) const
 {
     const bool day = allDay();
-    return {DateUtils::orderKey(dueDateMSecs(), day), DateUtils::orderKey(startDateMSecs(), day),
+    return {offsets.orderKey(dueDateMSecs(), day), offsets.orderKey(startDateMSecs(), day),
             completionPercentage()};
 }
 

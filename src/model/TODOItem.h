@@ -234,7 +234,7 @@ public:
     int compareByDates(const TODOItem *other) const;
     // The same order as a key computed once per sort: the due date's and the
     // start date's order keys (DateUtils::orderKey), then completionPercentage.
-    SortDescriptor::RecordKey dateOrderKey() const;
+    SortDescriptor::RecordKey dateOrderKey(DateUtils::LocalOffsets &offsets) const;
     // Start dates (with the allDay flags), then completionPercentage ascending.
     static int compareStartDates(const TODOItem *a, const TODOItem *b);
 

@@ -36,6 +36,87 @@ qint64 orderKey(std::optional<qint64> msecsSinceEpoch, bool allDay)
     return ms - (qint64(local.tm_sec) * 1000 + ms % 1000);
 }
 
+namespace {
+
+constexpr qint64 kDaySeconds = 86400;
+constexpr qint64 kDaySlots = 4096; // eleven years of days without a collision
+
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// The C library's offset at a second, or none when its clock fields are not
+// the second plus the offset (a zone counting leap seconds).
+std::optional<int> libraryOffset(qint64 seconds)
+{
+    const time_t t = time_t(seconds);
+    tm local;
+    if (!localtime_r(&t, &local))
+        return std::nullopt;
+    const qint64 clock = (qint64(local.tm_hour) * 60 + local.tm_min) * 60 + local.tm_sec;
+    const qint64 expected = seconds + local.tm_gmtoff - floorDiv(seconds + local.tm_gmtoff, kDaySeconds) * kDaySeconds;
+    if (clock != expected)
+        return std::nullopt;
+    return int(local.tm_gmtoff);
+}
+
+} // namespace
+
+LocalOffsets &LocalOffsets::current()
+{
+    thread_local LocalOffsets offsets;
+    tzset();
+    const char *zone = getenv("TZ");
+    const std::string name = zone ? std::string(1, '=') + zone : std::string();
+    if (offsets.m_days.empty() || offsets.m_zone != name) {
+        offsets.m_days.assign(kDaySlots, Day());
+        offsets.m_zone = name;
+    }
+    return offsets;
+}
+
+const LocalOffsets::Day &LocalOffsets::day(qint64 number)
+{
+    Day &slot = m_days[size_t(number & (kDaySlots - 1))];
+    if (slot.number == number)
+        return slot;
+    const std::optional<int> first = libraryOffset(number * kDaySeconds);
+    const std::optional<int> last = libraryOffset(number * kDaySeconds + kDaySeconds - 1);
+    slot.number = number;
+    slot.offset = first.value_or(0);
+    slot.regular = first && first == last;
+    return slot;
+}
+
+std::optional<int> LocalOffsets::regularOffset(qint64 seconds)
+{
+    const Day &d = day(floorDiv(seconds, kDaySeconds));
+    return d.regular ? std::optional<int>(d.offset) : std::nullopt;
+}
+
+qint64 LocalOffsets::orderKey(std::optional<qint64> msecsSinceEpoch, bool allDay)
+{
+    if (!msecsSinceEpoch || *msecsSinceEpoch / 1000 <= 0)
+        return std::numeric_limits<qint64>::max();
+    const qint64 ms = *msecsSinceEpoch;
+    const qint64 seconds = ms / 1000;
+    const std::optional<int> offset = regularOffset(seconds);
+    if (!offset)
+        return DateUtils::orderKey(msecsSinceEpoch, allDay);
+    const qint64 local = seconds + *offset;
+    if (!allDay)
+        return ms - ((local - floorDiv(local, 60) * 60) * 1000 + ms % 1000);
+    // Local midnight of the date's day, when no offset change lies within a
+    // day of it (a change could skip or repeat midnight).
+    const qint64 midnight = floorDiv(local, kDaySeconds) * kDaySeconds - *offset;
+    for (qint64 near : {midnight - kDaySeconds, midnight, midnight + kDaySeconds}) {
+        if (regularOffset(near) != offset)
+            return DateUtils::orderKey(msecsSinceEpoch, allDay);
+    }
+    return midnight * 1000;
+}
+
 int compare(const QDateTime &a, bool allDayA, const QDateTime &b, bool allDayB)
 {
     // No date orders last: every real key is lower.

@@ -2,7 +2,11 @@
 
 #include <QDateTime>
 
+#include <limits>
+
 #include <optional>
+#include <string>
+#include <vector>
 
 // Date helpers for items' dates, in local time (the system time zone).
 namespace DateUtils {
@@ -25,6 +29,36 @@ qint64 orderKey(const QDateTime &date, bool allDay);
 
 // The same for a date held as milliseconds since the epoch (none for no date).
 qint64 orderKey(std::optional<qint64> msecsSinceEpoch, bool allDay);
+
+// The system zone's offsets from UTC, learnt a UTC day at a time from the C
+// library and kept while TZ stays the same, so that sorting many dates costs
+// a table look-up per date instead of a local-time conversion. A day is taken
+// as regular when its first and last second have the same offset and the
+// library's clock fields agree with the offset (no leap seconds); dates near
+// an irregular day are converted as orderKey() does.
+class LocalOffsets
+{
+public:
+    // This thread's table, for the zone TZ names now (what it learnt under
+    // another TZ is dropped). Take it once per sort, not once per date.
+    static LocalOffsets &current();
+
+    // The same value as orderKey() for a date in milliseconds since the epoch.
+    qint64 orderKey(std::optional<qint64> msecsSinceEpoch, bool allDay);
+
+private:
+    struct Day {
+        qint64 number = std::numeric_limits<qint64>::min(); // days since the epoch, UTC
+        int offset = 0;  // seconds east of UTC all that day
+        bool regular = false;
+    };
+    const Day &day(qint64 number);
+    // The offset at a second when its day is regular.
+    std::optional<int> regularOffset(qint64 seconds);
+
+    std::vector<Day> m_days; // direct-mapped by day number
+    std::string m_zone;      // the TZ value the table was learnt under
+};
 
 // A date as records keep it, milliseconds since the epoch, and back (in
 // local time); an invalid date is none.

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <bit>
 
 #include <sqlite3.h>
@@ -447,13 +448,14 @@ bool ObjectStoreIO::load(ManagedObjectContext &context, QString *error)
             return false;
         }
         const int attributeCount = int(entity.attributes().size());
+        std::vector<QString> previousTexts(static_cast<size_t>(attributeCount));
         qint64 maxKey = 0;
         int rc;
         while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
             const qint64 key = sqlite3_column_int64(s.stmt, 0);
             ManagedObject *object = entity.instantiate();
             context.adopt(object, entity, key);
-            readAttributes(s.stmt, object);
+            readAttributes(s.stmt, object, previousTexts);
             for (int i = 0; i < toOne.size(); ++i) {
                 const int column = attributeCount + 1 + i;
                 if (sqlite3_column_type(s.stmt, column) != SQLITE_NULL)
@@ -491,7 +493,7 @@ bool ObjectStoreIO::load(ManagedObjectContext &context, QString *error)
 
 // The attribute columns follow the primary key, in attribute order, so the
 // values of each kind arrive in the order the record keeps them. NULL is absent.
-void ObjectStoreIO::readAttributes(sqlite3_stmt *stmt, ManagedObject *object)
+void ObjectStoreIO::readAttributes(sqlite3_stmt *stmt, ManagedObject *object, std::vector<QString> &previousTexts)
 {
     const QVector<AttributeDescription> &attributes = object->entity().attributes();
     quint64 present = 0;
@@ -522,9 +524,18 @@ void ObjectStoreIO::readAttributes(sqlite3_stmt *stmt, ManagedObject *object)
         case AttributeType::Double:
             object->m_numbers.push_back(std::bit_cast<qint64>(sqlite3_column_double(stmt, column)));
             break;
-        case AttributeType::Text:
-            object->m_texts.push_back(fromUtf8Column(stmt, column));
+        case AttributeType::Text: {
+            // Records repeat texts (icons, devices, owners) row after row:
+            // an ASCII text equal to the previous row's shares its string.
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
+            const int size = sqlite3_column_bytes(stmt, column);
+            QString &previous = previousTexts[size_t(a)];
+            const bool ascii = std::all_of(text, text + size, [](char c) { return uchar(c) < 0x80; });
+            if (size == 0 || !ascii || previous.size() != size || previous != QLatin1StringView(text, size))
+                previous = QString::fromUtf8(text, size);
+            object->m_texts.push_back(previous);
             break;
+        }
         case AttributeType::Binary: {
             const auto *blob = static_cast<const char *>(sqlite3_column_blob(stmt, column));
             const int size = sqlite3_column_bytes(stmt, column);

@@ -72,7 +72,8 @@ private:
     bool checkIdentity(bool create, QString *error);
     bool migrateSchema(QString *error);
     bool prepareStatements(QString *error);
-    static void readAttributes(sqlite3_stmt *stmt, ManagedObject *object);
+    // The previous row's texts, by attribute: an equal text shares its string.
+    static void readAttributes(sqlite3_stmt *stmt, ManagedObject *object, std::vector<QString> &previousTexts);
     bool bindRow(sqlite3_stmt *stmt, const ManagedObject *object, int firstParameter, QString *error);
     QString meta(const QString &key, bool *found = nullptr) const;
     bool setMeta(const QString &key, const QString &value, QString *error);

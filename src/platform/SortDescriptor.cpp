@@ -289,9 +289,9 @@ int SortDescriptor::compare(const ManagedObject *a, const ManagedObject *b) cons
     if (m_comparison == Comparison::Custom) {
         if (m_comparator)
             result = threeWay(m_comparator(a, b), 0);
-    } else if (m_comparison == Comparison::Keyed) {
-        if (m_keyFunction)
-            result = threeWay(m_keyFunction(a), m_keyFunction(b));
+    } else if (m_comparison == Comparison::Keyed && m_keyFunction) {
+        DateUtils::LocalOffsets &offsets = DateUtils::LocalOffsets::current();
+        result = threeWay(m_keyFunction(a, offsets), m_keyFunction(b, offsets));
     } else if (!m_key.isEmpty()) {
         result = compareKeys(readKey(a, m_key, m_comparison), readKey(b, m_key, m_comparison));
     }
@@ -334,8 +334,9 @@ void SortDescriptor::sort(QList<ManagedObject *> &objects, const QList<SortDescr
             }
             column.layout = Layout::Keys;
             column.recordKeys.reserve(n);
+            DateUtils::LocalOffsets &offsets = DateUtils::LocalOffsets::current();
             for (const ManagedObject *object : std::as_const(objects))
-                column.recordKeys.push_back(descriptor.m_keyFunction(object));
+                column.recordKeys.push_back(descriptor.m_keyFunction(object, offsets));
             columns.push_back(std::move(column));
             continue;
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DateUtils.h"
+
 #include <QList>
 #include <QString>
 
@@ -25,9 +27,10 @@ public:
     // Answers <0, 0 or >0 like a three-way comparison.
     using Comparator = std::function<int(const ManagedObject *, const ManagedObject *)>;
     // A record's place in a keyed order, compared part by part. Sorting
-    // derives it once per record, not once per comparison.
+    // derives it once per record, not once per comparison, with one table of
+    // the zone's offsets for the whole sort.
     using RecordKey = std::array<qint64, 3>;
-    using KeyFunction = std::function<RecordKey(const ManagedObject *)>;
+    using KeyFunction = std::function<RecordKey(const ManagedObject *, DateUtils::LocalOffsets &)>;
 
     SortDescriptor() = default;
     SortDescriptor(QString key, bool ascending, Comparison comparison = Comparison::Default);

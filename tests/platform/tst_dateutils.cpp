@@ -88,6 +88,52 @@ private slots:
         QCOMPARE(days, 1);
     }
 
+    void orderKeysFromTheOffsetTable_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QDateTime>("date");
+        QTest::addColumn<bool>("allDay");
+        QTest::addColumn<QDateTime>("key");  // the start of its local minute, or of its local day
+
+        const QByteArray berlin = "Europe/Berlin";
+        QTest::newRow("last second of CET before the spring change")
+            << berlin << utcTime(2026, 3, 29, 0, 59, 59, 500) << false << utcTime(2026, 3, 29, 0, 59);
+        QTest::newRow("first minute of CEST") << berlin << utcTime(2026, 3, 29, 1, 0, 30) << false << utcTime(2026, 3, 29, 1, 0);
+        QTest::newRow("all-day on the 23-hour day") << berlin << utcTime(2026, 3, 29, 20) << true << utcTime(2026, 3, 28, 23);
+        QTest::newRow("all-day the day after it") << berlin << utcTime(2026, 3, 30, 10) << true << utcTime(2026, 3, 29, 22);
+        QTest::newRow("02:40 CEST before the autumn change") << berlin << utcTime(2026, 10, 25, 0, 40, 20) << false << utcTime(2026, 10, 25, 0, 40);
+        QTest::newRow("all-day late on the 25-hour day") << berlin << utcTime(2026, 10, 25, 22, 30) << true << utcTime(2026, 10, 24, 22);
+        QTest::newRow("all-day after midnight in summer, a UTC day earlier")
+            << berlin << utcTime(2026, 7, 1, 23, 30) << true << utcTime(2026, 7, 1, 22);
+        QTest::newRow("all-day in winter") << berlin << utcTime(2026, 1, 15, 12) << true << utcTime(2026, 1, 14, 23);
+        // Monrovia kept -0:44:30 until 1972: local minutes do not start on UTC minutes.
+        QTest::newRow("offset with seconds") << QByteArray("Africa/Monrovia") << utcTime(1971, 5, 26, 12, 0, 10) << false
+                                             << utcTime(1971, 5, 26, 11, 59, 30);
+        QTest::newRow("all-day under an offset with seconds")
+            << QByteArray("Africa/Monrovia") << utcTime(1971, 5, 26, 12) << true << utcTime(1971, 5, 26, 0, 44, 30);
+        QTest::newRow("all-day when midnight is skipped")
+            << QByteArray("America/Sao_Paulo") << utcTime(2018, 11, 4, 15) << true << utcTime(2018, 11, 4, 3);
+        QTest::newRow("all-day late that day, the next UTC day")
+            << QByteArray("America/Sao_Paulo") << utcTime(2018, 11, 5, 1) << true << utcTime(2018, 11, 4, 3);
+    }
+
+    // Sorting reads the zone's offsets from a table learnt a day at a time;
+    // its keys are the ones the C library's local time gives.
+    void orderKeysFromTheOffsetTable()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QDateTime, date);
+        QFETCH(bool, allDay);
+        QFETCH(QDateTime, key);
+        qputenv("TZ", zone);
+        DateUtils::LocalOffsets &offsets = DateUtils::LocalOffsets::current();
+        const qint64 fromTable = offsets.orderKey(date.toMSecsSinceEpoch(), allDay);
+        const qint64 fromLibrary = DateUtils::orderKey(date, allDay);
+        initTestCase();
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(fromTable, Qt::UTC), key);
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(fromLibrary, Qt::UTC), key);
+    }
+
     void plainTextOfNotes()
     {
         // What search and list files see of a note: the text, without markup or hidden content.

@@ -19,6 +19,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString kNote = QStringLiteral("Note");
@@ -85,6 +87,9 @@ private slots:
     {
         const QString file = path(QStringLiteral("records.sqlite"));
         QList<QUrl> uris; // folders a and b, notes 0..3 (note 3 is deleted)
+        // Texts of consecutive rows, equal or alike in their bytes.
+        const QStringList names{u"Ã©"_s, u"é"_s, u"é"_s, u"x"_s};
+        const QStringList labels{u"tea"_s, u"tea"_s, u"tee"_s, u"x"_s};
         {
             ManagedObjectContext context(testModel());
             ManagedObject *a = context.insert(QStringLiteral("Folder"));
@@ -93,6 +98,8 @@ private slots:
             for (int i = 0; i < 4; ++i) {
                 ManagedObject *note = context.insert(kNote);
                 note->setValue(kCount, i + 7);
+                note->setValue(u"name"_s, names[i]);
+                note->setValue(u"label"_s, labels[i]);
                 note->setToOne(QStringLiteral("folder"), i == 1 ? b : a);
                 uris << note->objectURI();
                 QCOMPARE(context.objectForURI(uris.last()), note); // from insertion on
@@ -105,6 +112,10 @@ private slots:
         ManagedObjectContext reopened(testModel());
         QVERIFY(reopened.open(file));
         QCOMPARE(reopened.objectForURI(uris[2])->intValue(kCount), 7);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(reopened.objectForURI(uris[2 + i])->value(u"name"_s).toString(), names[i]);
+            QCOMPARE(reopened.objectForURI(uris[2 + i])->value(u"label"_s).toString(), labels[i]);
+        }
         QCOMPARE(reopened.objectForURI(uris[0])->toMany(QStringLiteral("notes")),
                  (QList<ManagedObject *>{reopened.objectForURI(uris[2]), reopened.objectForURI(uris[4])}));
         QCOMPARE(reopened.objectForURI(uris[3])->toOne(QStringLiteral("folder")), reopened.objectForURI(uris[1]));
