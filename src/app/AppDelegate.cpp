@@ -286,7 +286,8 @@ void AppDelegate::applicationWillTerminate()
     if (std::exchange(m_willTerminateRan, true))
         return;
     pingServer(QStringLiteral("endapp"));
-    Defaults::standard().synchronize();
+    if (!Defaults::standard().synchronize())
+        qCWarning(lcApp) << "WARNING: Couldn't save change in user defaults";
     updateIconBadge();
 }
 

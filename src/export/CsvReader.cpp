@@ -128,9 +128,11 @@ QString trimLineBreaks(const QString &text)
 }
 
 // A field's value from its text as read, quotes and backslashes included.
+// Blanks around the quotes go first, so that `a, "b, c"` reads as `a, b, c`
+// would without the blanks.
 QString fieldValue(const QString &raw)
 {
-    QString text = trimLineBreaks(raw);
+    QString text = trimLineBreaks(raw).trimmed();
     if (text.size() >= 2 && text.startsWith(QLatin1Char('"')) && text.endsWith(QLatin1Char('"')))
         text = text.mid(1, text.size() - 2);
     text = text.trimmed();

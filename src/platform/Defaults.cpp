@@ -84,7 +84,8 @@ void Defaults::remove(const QString &key)
     m_settings->remove(key);
 }
 
-void Defaults::synchronize()
+bool Defaults::synchronize()
 {
     m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
 }

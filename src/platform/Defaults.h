@@ -28,8 +28,8 @@ public:
 
     void setValue(const QString &key, const QVariant &value);
     void remove(const QString &key);
-    // Writes pending changes to permanent storage.
-    void synchronize();
+    // Writes pending changes to permanent storage; false when they could not be written.
+    bool synchronize();
 
     explicit Defaults(std::unique_ptr<QSettings> settings);
     ~Defaults();

@@ -54,6 +54,7 @@ private slots:
         row("trailing comma at the end", "a,", {"a|"});
         row("empty fields", ",a,,b\n", {"|a||b"});
         row("trimmed", "a , b ,\t c \n\" d \",e", {"a|b|c", "d|e"});
+        row("a blank before a quoted field", "Buy milk, \"a, b\"", {"Buy milk|a, b"});
         row("comments and blank lines, LF", "#x,y\n\na,b\n\n#y\nc\n\n", {"a|b", "c"});
         row("comments and blank lines, CR", "#x,y\r\ra,b\r\r#y\rc\r\r", {"a|b", "c"});
         row("comments and blank lines, CR LF", "\r\n#x,y\r\n\r\na,b\r\n#y\r\nc", {"a|b", "c"});
