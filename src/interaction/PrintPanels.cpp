@@ -1,11 +1,14 @@
 #include "PrintPanels.h"
 
+#include "Defaults.h"
 #include "Logging.h"
 #include "MyDocument.h"
 #include "PdfExport.h"
 #include "TODOList.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -71,16 +74,36 @@ QFileDialog *PrintPanels::saveDocumentAsPDF()
     QString name = list ? list->name() : QString();
     name.replace(QLatin1Char('/'), QLatin1Char('-'));
     panel->selectFile((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral(".pdf"));
-    connect(panel, &QFileDialog::fileSelected, this, &PrintPanels::writePdf);
+
+    // The page's two options under the panel, as the preferences keep them.
+    panel->setOption(QFileDialog::DontUseNativeDialog);
+    const PdfExport::Options options = PdfExport::optionsFromDefaults();
+    auto *numbering = new QCheckBox(tr("Header and Footer"), panel);
+    numbering->setObjectName(QStringLiteral("pageNumbering"));
+    numbering->setChecked(options.pageNumbering);
+    auto *wrapping = new QCheckBox(tr("Rewrap to fit page"), panel);
+    wrapping->setObjectName(QStringLiteral("wrappingToFit"));
+    wrapping->setChecked(options.wrappingToFit);
+    if (auto *grid = qobject_cast<QGridLayout *>(panel->layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(numbering, row, 0, 1, grid->columnCount());
+        grid->addWidget(wrapping, row + 1, 0, 1, grid->columnCount());
+    }
+    connect(panel, &QFileDialog::fileSelected, this, [this, numbering, wrapping](const QString &path) {
+        Defaults &defaults = Defaults::standard();
+        defaults.setValue(QStringLiteral("NumberPagesWhenPrinting"), numbering->isChecked());
+        defaults.setValue(QStringLiteral("WrapToFitWhenPrinting"), wrapping->isChecked());
+        writePdf(path, {numbering->isChecked(), wrapping->isChecked()});
+    });
     panel->open();
     return panel;
 }
 
-void PrintPanels::writePdf(const QString &path)
+void PrintPanels::writePdf(const QString &path, const PdfExport::Options &options)
 {
     if (!m_document)
         return;
     QString error;
-    if (PdfExport::writePdf(*m_document, m_document->getSelectedProject(), PdfExport::optionsFromDefaults(), path, &error) == 0)
+    if (PdfExport::writePdf(*m_document, m_document->getSelectedProject(), options, path, &error) == 0)
         m_document->alerts()->warn(tr("The PDF could not be written.\n\n%1").arg(error));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PdfExport.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -15,8 +17,9 @@ class QWidget;
 // they are on screen, landscape at 65 percent (smaller when that would not
 // fit the page); its print settings are made on first use and kept for the
 // next print. Export as PDF writes the selected list's page through
-// PdfExport, numbered and rewrapped as the preferences "NumberPagesWhenPrinting"
-// and "WrapToFitWhenPrinting" say; the file is written whole or not at all.
+// PdfExport, numbered and rewrapped as the two check boxes under the save
+// panel say (kept as "NumberPagesWhenPrinting" and "WrapToFitWhenPrinting");
+// the file is written whole or not at all.
 // Both panels are window-modal.
 class PrintPanels : public QObject
 {
@@ -32,7 +35,7 @@ public:
 
 private:
     void printMatrix(QPrinter *printer);
-    void writePdf(const QString &path);
+    void writePdf(const QString &path, const PdfExport::Options &options);
 
     QPointer<MyDocument> m_document;
     QWidget *m_matrix;

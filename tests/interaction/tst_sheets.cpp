@@ -343,10 +343,12 @@ void TestSheets::pdfPanel_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<bool>("existing"); // a file of that name is there already
     QTest::addColumn<bool>("room");     // else the disk fills up while writing
-    QTest::newRow("new file") << true << false << true;
-    QTest::newRow("replacing a file") << true << true << true;
-    QTest::newRow("no room: older file kept") << true << true << false;
-    QTest::newRow("cancelled") << false << true << true;
+    QTest::addColumn<bool>("numbered"); // the user ticks "Header and Footer"
+    QTest::newRow("new file") << true << false << true << false;
+    QTest::newRow("numbered pages") << true << false << true << true;
+    QTest::newRow("replacing a file") << true << true << true << false;
+    QTest::newRow("no room: older file kept") << true << true << false << false;
+    QTest::newRow("cancelled") << false << true << true << true;
 }
 
 // Export as PDF writes the selected list's page under the chosen name;
@@ -357,6 +359,7 @@ void TestSheets::pdfPanel()
     QFETCH(bool, accepted);
     QFETCH(bool, existing);
     QFETCH(bool, room);
+    QFETCH(bool, numbered);
     Lists l;
     QTemporaryDir dir;
     const QString path = dir.filePath("Home.pdf");
@@ -370,6 +373,8 @@ void TestSheets::pdfPanel()
     QVERIFY(panel && panel->isVisible());
     panel->setDirectory(dir.path());
     QCOMPARE(QFileInfo(panel->selectedFiles().value(0)).fileName(), "Home.pdf");
+    if (numbered)
+        panel->findChild<QCheckBox *>("pageNumbering")->click();
     bool asked = false;
     if (existing && accepted) { // the panel asks before replacing; the user agrees
         QTimer::singleShot(0, [&asked] {
@@ -398,6 +403,7 @@ void TestSheets::pdfPanel()
     if (!accepted || !room) {
         QCOMPARE(bytes, existing ? QByteArray("older file") : QByteArray());
         QCOMPARE(folderEntries(dir.path()).size(), existing ? 1 : 0);
+        QVERIFY(!Defaults::standard().boolValue("NumberPagesWhenPrinting"));
         return;
     }
     QVERIFY(bytes.startsWith("%PDF"));
@@ -406,6 +412,8 @@ void TestSheets::pdfPanel()
     QVERIFY(pdftotext.waitForFinished());
     const QString text = pdftotext.readAllStandardOutput();
     QVERIFY2(text.contains("Home") && text.contains("apple") && !text.contains("elsewhere"), qPrintable(text));
+    QCOMPARE(text.contains("Page 1 of 1"), numbered);
+    QCOMPARE(Defaults::standard().boolValue("NumberPagesWhenPrinting"), numbered);
     // Written whole and renamed into place: no temporary file is left.
     QCOMPARE(folderEntries(dir.path()).size(), 1);
 }
