@@ -29,13 +29,32 @@ ListFilePanels::ListFilePanels(MyDocument *document, QWidget *window)
     }
 }
 
-QFileDialog *ListFilePanels::makePanel(const QString &title, const QString &filter, const QString &suffix)
+QFileDialog *ListFilePanels::makeOpenPanel(const QString &title, const QString &filter, const QString &suffix)
 {
-    // Shown with open(), so window-modal.
     auto *panel = new QFileDialog(m_window, title);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     panel->setNameFilter(filter);
     panel->setDefaultSuffix(suffix);
+    panel->setAcceptMode(QFileDialog::AcceptOpen);
+    panel->setFileMode(QFileDialog::ExistingFiles);
+    return panel;
+}
+
+QFileDialog *ListFilePanels::savePanel(QWidget *window, const TODOList *list, const QString &title,
+                                       const QString &label, const QString &filter, const QString &suffix,
+                                       const QString &folder)
+{
+    auto *panel = new QFileDialog(window, title, folder);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setNameFilter(filter);
+    panel->setDefaultSuffix(suffix);
+    panel->setAcceptMode(QFileDialog::AcceptSave);
+    panel->setFileMode(QFileDialog::AnyFile);
+    panel->setLabelText(QFileDialog::FileName, label);
+    // A slash in a list's name would point into another folder.
+    QString name = list ? list->name() : QString();
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    panel->selectFile((name.isEmpty() ? tr("Untitled") : name) + QLatin1Char('.') + suffix);
     return panel;
 }
 
@@ -48,15 +67,7 @@ QFileDialog *ListFilePanels::makeSavePanel(const QString &title, const QString &
             m_document->alerts()->warn(tr("Select the lists to export first."));
         return nullptr;
     }
-    QFileDialog *panel = makePanel(title, filter, suffix);
-    panel->setAcceptMode(QFileDialog::AcceptSave);
-    panel->setFileMode(QFileDialog::AnyFile);
-    panel->setLabelText(QFileDialog::FileName, label);
-    // A slash in a list's name would point into another folder.
-    QString name = list->name();
-    name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    panel->selectFile((name.isEmpty() ? tr("Untitled") : name) + QLatin1Char('.') + suffix);
-    return panel;
+    return savePanel(m_window, list, title, label, filter, suffix);
 }
 
 QFileDialog *ListFilePanels::showSavePanel()
@@ -80,10 +91,8 @@ void ListFilePanels::exportTo(const QString &path)
 
 QFileDialog *ListFilePanels::showWindowForImportCorvxFile()
 {
-    QFileDialog *panel = makePanel(tr("Import Corvx Files"), tr("Corvx list files (*.corvx)"), QStringLiteral("corvx"));
+    QFileDialog *panel = makeOpenPanel(tr("Import Corvx Files"), tr("Corvx list files (*.corvx)"), QStringLiteral("corvx"));
     panel->setObjectName(QStringLiteral("importPanel"));
-    panel->setAcceptMode(QFileDialog::AcceptOpen);
-    panel->setFileMode(QFileDialog::ExistingFiles);
     connect(panel, &QFileDialog::filesSelected, this, &ListFilePanels::importFiles);
     panel->open();
     return panel;
@@ -141,10 +150,8 @@ void ListFilePanels::saveHtmlTo(const QString &path)
 
 QFileDialog *ListFilePanels::importFromExcel()
 {
-    QFileDialog *panel = makePanel(tr("Import CSV Files"), tr("CSV files (*.csv)"), QStringLiteral("csv"));
+    QFileDialog *panel = makeOpenPanel(tr("Import CSV Files"), tr("CSV files (*.csv)"), QStringLiteral("csv"));
     panel->setObjectName(QStringLiteral("csvPanel"));
-    panel->setAcceptMode(QFileDialog::AcceptOpen);
-    panel->setFileMode(QFileDialog::ExistingFiles);
     connect(panel, &QFileDialog::filesSelected, this, &ListFilePanels::importCsvFiles);
     panel->open();
     return panel;

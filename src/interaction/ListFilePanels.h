@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class MyDocument;
+class TODOList;
 class QFileDialog;
 class QWidget;
 
@@ -36,12 +37,18 @@ public:
     // Local files whose names end in ".corvx"; empty when anything else is among them.
     static QStringList listFilePaths(const QList<QUrl> &urls);
 
+    // A window-modal save panel proposing the list's name (or "Untitled")
+    // with the suffix, in `folder` (empty: the current folder).
+    static QFileDialog *savePanel(QWidget *window, const TODOList *list, const QString &title, const QString &label,
+                                  const QString &filter, const QString &suffix, const QString &folder = {});
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QFileDialog *makePanel(const QString &title, const QString &filter, const QString &suffix);
-    // The panel proposes the selected list's name; no list, no panel.
+    // Shown with open(), so window-modal; chooses existing files.
+    QFileDialog *makeOpenPanel(const QString &title, const QString &filter, const QString &suffix);
+    // The selected list's save panel; no list, no panel.
     QFileDialog *makeSavePanel(const QString &title, const QString &label, const QString &filter, const QString &suffix);
     void exportTo(const QString &path);
     void saveHtmlTo(const QString &path);

@@ -1,6 +1,7 @@
 #include "PrintPanels.h"
 
 #include "Defaults.h"
+#include "ListFilePanels.h"
 #include "Logging.h"
 #include "MyDocument.h"
 #include "PdfExport.h"
@@ -60,20 +61,10 @@ void PrintPanels::printMatrix(QPrinter *printer)
 
 QFileDialog *PrintPanels::saveDocumentAsPDF()
 {
-    const TODOList *list = m_document ? m_document->getSelectedProject() : nullptr;
-    auto *panel = new QFileDialog(m_window, tr("Export as PDF"),
-                                  QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    QFileDialog *panel = ListFilePanels::savePanel(
+        m_window, m_document ? m_document->getSelectedProject() : nullptr, tr("Export as PDF"), tr("Export project as:"),
+        tr("PDF documents (*.pdf)"), QStringLiteral("pdf"), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     panel->setObjectName(QStringLiteral("pdfPanel"));
-    panel->setAttribute(Qt::WA_DeleteOnClose);
-    panel->setAcceptMode(QFileDialog::AcceptSave);
-    panel->setFileMode(QFileDialog::AnyFile);
-    panel->setNameFilter(tr("PDF documents (*.pdf)"));
-    panel->setDefaultSuffix(QStringLiteral("pdf"));
-    panel->setLabelText(QFileDialog::FileName, tr("Export project as:"));
-    // A slash in a list's name would point into another folder.
-    QString name = list ? list->name() : QString();
-    name.replace(QLatin1Char('/'), QLatin1Char('-'));
-    panel->selectFile((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral(".pdf"));
 
     // The page's two options under the panel, as the preferences keep them.
     panel->setOption(QFileDialog::DontUseNativeDialog);

@@ -85,36 +85,15 @@ void TODOList::countItemId(std::optional<qint32> id, int delta)
         m_itemIdCounts->remove(*id);
 }
 
+// The four titles and the four colours are consecutive attributes, first quadrant first.
 QString TODOList::nameForQuadrant(int quadrant) const
 {
-    switch (quadrant) {
-    case Quadrant::First:
-        return textFirstQuadrant();
-    case Quadrant::Second:
-        return textSecondQuadrant();
-    case Quadrant::Third:
-        return textThirdQuadrant();
-    case Quadrant::Fourth:
-        return textFourthQuadrant();
-    default:
-        return QString();
-    }
+    return quadrant >= 0 && quadrant < 4 ? textAt(Attr_textFirstQuadrant + quadrant) : QString();
 }
 
 QString TODOList::colorTextForQuadrant(int quadrant) const
 {
-    switch (quadrant) {
-    case Quadrant::First:
-        return colorFirstQuadrant();
-    case Quadrant::Second:
-        return colorSecondQuadrant();
-    case Quadrant::Third:
-        return colorThirdQuadrant();
-    case Quadrant::Fourth:
-        return colorFourthQuadrant();
-    default:
-        return QString();
-    }
+    return quadrant >= 0 && quadrant < 4 ? textAt(Attr_colorFirstQuadrant + quadrant) : QString();
 }
 
 QString TODOList::getURI() const
