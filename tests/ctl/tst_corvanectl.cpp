@@ -209,8 +209,6 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("message"); // the output, or a part of the error
         QTest::newRow("help list") << QByteArray("{list}\n") << 0 << QByteArray("We downloaded a help list for you\n");
-        QTest::newRow("not hexadecimal") << QByteArray("0{list}") << 1
-                                         << QByteArray("We couldn't download the help list at this moment");
         QTest::newRow("no server") << QByteArray() << 1 << QByteArray("cannot reach the sync server");
     }
 
@@ -256,8 +254,6 @@ private slots:
         QTest::addColumn<QByteArray>("message"); // the output, or a part of the error
         QTest::newRow("synced") << QByteArray(" <>\n") << QByteArray("pw\n") << 0
                                 << QByteArray("Preparing lists for syncing...\nCorvane is now synchronized with server\n");
-        QTest::newRow("wrong login") << QByteArray("Wrong password") << QByteArray("pw\n") << 1
-                                     << QByteArray("Please check your login and password");
         QTest::newRow("no server") << QByteArray() << QByteArray("pw\n") << 1 << QByteArray("Connection failed.");
         QTest::newRow("no password") << QByteArray("<>") << QByteArray("\n") << 1
                                      << QByteArray("Please enter valid username and password");
