@@ -152,7 +152,6 @@ private slots:
         QTest::newRow("html") << u"<p>Hello <b>bold</b> caf&eacute;</p>"_s << true << u"Hello bold café"_s << u"bold"_s;
         QTest::newRow("html and a line break") << u"<p>One</p><p><b>Two</b></p>\n"_s << true << u"One\nTwo "_s << u"Two"_s;
         QTest::newRow("two characters after the tag") << u"<p>x</p>\n\n"_s << false << u"<p>x</p>\n\n"_s << QString();
-        QTest::newRow("lines and symbols") << u"1 < 2\n€ 😀"_s << false << u"1 < 2\n€ 😀"_s << QString();
     }
 
     // Stored notes show in the drawer, and what the drawer writes back reads as the same notes.
@@ -197,8 +196,6 @@ private slots:
         const QDateTime none;
         const QString due = u"<li>Due Friday, 17 May 2024"_s;
         QTest::newRow("name only") << 0 << none << QString() << u"<li><b>R&amp;D</b>"_s << u"<b>R&amp;D</b>"_s;
-        QTest::newRow("complete") << 100 << none << QString() << u"<li><b>R&amp;D</b> (100% complete)"_s
-                                  << u"<b>R&amp;D</b> (100% complete)"_s;
         QTest::newRow("due and two lines") << 40 << localTime(2024, 5, 17) << u"a<b\n%1 é"_s
                                            << u"<li><b>R&amp;D</b> (40% complete)<ul>\n"_s + due + u"<li>Description: a&lt;b<br>%1 &eacute;</ul>\n"_s
                                            << u"<b>R&amp;D</b> (40% complete)<ul>\n"_s + due + u"\n<li>Description: a&lt;b<br>%1 &eacute;</ul>\n"_s;
@@ -256,7 +253,6 @@ private slots:
         QTest::newRow("quadrant, no mail client") << u"quadrant"_s << false << u"R&D: Critical but Not Immediate"_s
                                                   << u"Bread"_s;
         QTest::newRow("two selected items") << u"two selected"_s << true << u"R&D: 2 items"_s << u"Jam"_s;
-        QTest::newRow("one selected item") << u"one selected"_s << true << u"R&D: Milk & honey"_s << u"Milk & honey"_s;
         QTest::newRow("nothing selected") << u"selected"_s << true << QString() << QString();
         QTest::newRow("drawer's item") << u"item"_s << true << u"Milk & honey"_s << u"Milk & honey"_s;
         QTest::newRow("drawer closed") << u"no item"_s << true << QString() << QString();
@@ -290,7 +286,7 @@ private slots:
             mail.emailFromQuadrant(1);
         else if (command.endsWith(u"selected")) {
             if (command != u"selected")
-                f.document->enableQuadrant(0, command == u"one selected" ? QList<int>{0} : QList<int>{0, 1});
+                f.document->enableQuadrant(0, QList<int>{0, 1});
             mail.emailSelectedItems();
         } else {
             if (command == u"item")

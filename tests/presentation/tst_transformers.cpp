@@ -192,7 +192,6 @@ private slots:
         QTest::newRow("no name") << Picture{"", 40, NoDate, 0, middle, Orange, 44};
         // The default icon: only a large badge in the middle (radius 16.5 of 44).
         const char *none = "empty_orange128.png";
-        QTest::newRow("default, badge top") << Picture{none, 40, 1, 0, QPoint(22, 7), Grey, 44};
         QTest::newRow("default, no icon") << Picture{none, 40, 1, 0, QPoint(2, 2), Qt::transparent, 44};
         QTest::newRow("default, overdue") << Picture{none, 40, -2, 0, QPoint(22, 7), QColor::fromRgbF(1, 0, 0, 0.7f), 44};
         QTest::newRow("default, today") << Picture{none, 40, 0, 0, QPoint(22, 7), QColor::fromRgbF(1, 1, 0.9f, 0.7f), 44};
