@@ -124,7 +124,6 @@ void TestSheets::undelete_data()
     QTest::addColumn<QStringList>("restored");
 
     const QString all = "banana,cherry,date";
-    QTest::newRow("nothing marked") << true << QStringList() << true << all << QStringList();
     QTest::newRow("a second click unmarks") << true << QStringList{"cherry", "cherry"} << true << all << QStringList();
     QTest::newRow("trashed and deleted come back") << true << QStringList{"cherry", "banana"} << true << all
                                                    << QStringList{"banana", "cherry"};
@@ -344,7 +343,6 @@ void TestSheets::pdfPanel_data()
     QTest::addColumn<bool>("existing"); // a file of that name is there already
     QTest::addColumn<bool>("room");     // else the disk fills up while writing
     QTest::addColumn<bool>("numbered"); // the user ticks "Header and Footer"
-    QTest::newRow("new file") << true << false << true << false;
     QTest::newRow("numbered pages") << true << false << true << true;
     QTest::newRow("replacing a file") << true << true << true << false;
     QTest::newRow("no room: older file kept") << true << true << false << false;
