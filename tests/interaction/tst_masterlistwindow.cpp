@@ -60,7 +60,6 @@ struct Window {
         window->show();
         QApplication::setActiveWindow(window.get());
     }
-    ~Window() { window.reset(); }
 
     // Opens the master list on "All Items" (groups by list order: Work, then Home).
     MasterListWindowController *openAll()
