@@ -98,190 +98,182 @@ class TestSidebar : public QObject
 {
     Q_OBJECT
 private slots:
-    void overviewsFollowTheFilters_data();
-    void overviewsFollowTheFilters();
-    void drags_data();
-    void drags();
-    void keysAndClicks_data();
-    void keysAndClicks();
-    void actionButtons_data();
-    void actionButtons();
+
+    void overviewsFollowTheFilters_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("overview");
+        QTest::addColumn<bool>("redName");
+        QTest::newRow("item added") << "add" << QStringList{"2", "1", "1", ""} << false;
+        // Completed as a sync merge would: only the store tells.
+        QTest::newRow("item completed") << "complete" << QStringList{"1", "1", "", ""} << false;
+        QTest::newRow("search for an item") << "MILK" << QStringList{"1", "-", "-", "-"} << false;
+        QTest::newRow("search for the list") << "gro" << QStringList{"-", "-", "-", "-"} << true;
+    }
+
+    // The overview over a row, once scrolled into view, counts what the list's
+    // quadrants show under the filters of the moment; a list whose name matches
+    // the search is drawn in red.
+    void overviewsFollowTheFilters()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, overview);
+        // Groceries is the last of more rows than the sidebar shows at once.
+        Sidebar f(QString("Home,L1,L2,L3,L4,L5,L6,L7,L8,L9,Groceries").split(','));
+        const int last = 10;
+        TODOList *groceries = f.lists[last];
+        TODOItem *milk = f.addItem(groceries, 0, "milk");
+        f.addItem(groceries, 0, "bread");
+        f.addItem(groceries, 1, "tax");
+        f.context()->processPendingChanges();
+        QTRY_COMPARE(f.overviewOf(0), (QStringList{"", "", "", ""}));
+        f.sidebar->verticalScrollBar()->setValue(f.sidebar->verticalScrollBar()->maximum()); // as the wheel does
+        QCOMPARE(f.overviewOf(last), (QStringList{"2", "1", "", ""}));
+
+        if (change == "add") {
+            f.addItem(groceries, 2, "stamps");
+        } else if (change == "complete") {
+            milk->setCompletionPercentage(100);
+            milk->setState(RecordState::Completed);
+        } else {
+            f.document->filters().setSearchText(change);
+            f.document->updateFilters();
+        }
+        f.context()->processPendingChanges();
+        QTRY_COMPARE(f.overviewOf(last), overview);
+        const QImage name = f.sidebar->viewport()->grab(f.rowRect(last).adjusted(0, 0, -50, 0)).toImage();
+        bool red = false;
+        for (int y = 0; y < name.height(); ++y) {
+            for (int x = 0; x < name.width(); ++x)
+                red = red || (name.pixelColor(x, y).red() > 150 && name.pixelColor(x, y).green() < 90);
+        }
+        QTEST(red, "redName");
+    }
+
+    void drags_data()
+    {
+        QTest::addColumn<int>("dragged"); // -1: an item of L0's first quadrant
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("above"); // above the target row, else onto it
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QStringList>("order");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("row 2 onto row 5") << 2 << 5 << false << true << words("L0 L1 L3 L4 L5 L2") << "L0";
+        QTest::newRow("row 2 above row 5") << 2 << 5 << true << true << words("L0 L1 L3 L4 L2 L5") << "L0";
+        QTest::newRow("items over row 2") << -1 << 2 << false << false << words("L0 L1 L2 L3 L4 L5") << "L2";
+    }
+
+    // A dropped list moves once, as the drop says, and the view removes no rows
+    // of its own. Items dragged over a row select its list, so that they can be
+    // dropped into its quadrants; the sidebar itself never takes them.
+    void drags()
+    {
+        QFETCH(int, dragged);
+        QFETCH(int, target);
+        QFETCH(bool, above);
+        Sidebar f({"L0", "L1", "L2", "L3", "L4", "L5"});
+        TODOItem *task = f.addItem(f.lists[0], 0, "task");
+        f.context()->processPendingChanges();
+        QuadrantItemModel *quadrant = f.presenter->quadrantModel(0);
+        std::unique_ptr<QMimeData> data(dragged >= 0 ? f.model->mimeData({f.model->index(dragged)})
+                                                     : quadrant->mimeData({quadrant->index(0)}));
+        const QRect rect = f.rowRect(target);
+        QTEST(dragAndDrop(f.sidebar->viewport(), above ? QPoint(10, rect.top() + 1) : rect.center(), data.get()), "taken");
+        f.context()->processPendingChanges();
+        QTEST(rowNames(f.model), "order");
+        QTEST(f.document->getSelectedProject()->name(), "selected");
+        QCOMPARE(task->list(), f.lists[0]);
+    }
+
+    void keysAndClicks_data()
+    {
+        QTest::addColumn<int>("key");       // 0: a double click
+        QTest::addColumn<int>("row");       // the selected row, or the one double clicked (3: below the rows)
+        QTest::addColumn<QStringList>("order");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<int>("asked");
+        QTest::newRow("Delete") << int(Qt::Key_Delete) << 1 << words("A C") << "C" << 1;
+        QTest::newRow("Backspace on the last row") << int(Qt::Key_Backspace) << 2 << words("A B") << "B" << 1;
+        QTest::newRow("Right arrow") << int(Qt::Key_Right) << 1 << words("A B C") << "B" << 0;
+        QTest::newRow("F2 renames") << int(Qt::Key_F2) << 0 << words("Errands B C") << "Errands" << 0;
+        QTest::newRow("double click renames") << 0 << 0 << words("Errands B C") << "Errands" << 0;
+        QTest::newRow("double click below the rows") << 0 << 3 << QStringList{"A", "B", "C", "My Project"} << "My Project" << 0;
+    }
+
+    // Delete asks, then trashes the selected list and selects the row now in its
+    // place (or the new last row); Right arrow moves to the first quadrant. A
+    // click ends the item selection; a name is edited in place, left of the
+    // overview, and Return keeps it; a double click below the rows adds a list.
+    void keysAndClicks()
+    {
+        QFETCH(int, key);
+        QFETCH(int, row);
+        QFETCH(QStringList, order);
+        Sidebar f({"A", "B", "C"});
+        TODOItem *task = f.addItem(f.lists[0], 0, "task");
+        f.context()->processPendingChanges();
+        f.document->selectItem(task);
+        f.view.calls.clear();
+        QWidget *viewport = f.sidebar->viewport();
+        if (key) {
+            f.document->projects().selectRow(row);
+            QTest::keyClick(f.sidebar.get(), Qt::Key(key));
+        } else { // as a desktop delivers it: a click, then the double click
+            const QPoint at = row < 3 ? f.rowRect(row).center() - QPoint(50, 0)
+                                      : f.rowRect(2).bottomLeft() + QPoint(10, 20);
+            QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+            QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+        }
+        if (auto *editor = viewport->findChild<QLineEdit *>()) {
+            QVERIFY(editor->geometry().right() < f.rowRect(row).right() - 40);
+            QTest::keyClicks(editor, "Errands");
+            QTest::keyClick(editor, Qt::Key_Return);
+        }
+        f.context()->processPendingChanges();
+        QTRY_COMPARE(rowNames(f.model), order);
+        QTEST(f.document->getSelectedProject()->name(), "selected");
+        QTEST(int(f.alerts.messages.size()), "asked");
+        QCOMPARE(f.view.calls.contains("focusQuadrant 0"), key == Qt::Key_Right);
+        if (!key) // a click in the sidebar ends the item selection
+            QVERIFY(f.document->selectedItemsInQuadrant(0).isEmpty());
+    }
+
+    void actionButtons_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<QString>("extraType"); // also on the drag
+        QTest::addColumn<bool>("taken");
+        QTest::addColumn<QStringList>("rows"); // quadrant 0 afterwards
+        QTest::newRow("complete") << int(Op::Complete) << "" << true << words("c");
+        QTest::newRow("trash asks") << int(Op::Trash) << "" << true << words("c");
+        QTest::newRow("duplicate") << int(Op::Duplicate) << "" << true << words("a a b b c");
+        QTest::newRow("with a colour") << int(Op::Complete) << "application/x-color" << false << words("a b c");
+    }
+
+    // Rows dragged out of a quadrant onto a button go to its operation (what each
+    // operation does is tests/document's); a drag that also carries a colour is refused.
+    void actionButtons()
+    {
+        QFETCH(int, operation);
+        QFETCH(QString, extraType);
+        Sidebar f({"Work"});
+        f.addItem(f.lists[0], 0, "a", 300);
+        f.addItem(f.lists[0], 0, "b", 200);
+        f.addItem(f.lists[0], 0, "c", 100);
+        f.context()->processPendingChanges();
+        QuadrantItemModel *quadrant = f.presenter->quadrantModel(0);
+        std::unique_ptr<QMimeData> data(quadrant->mimeData({quadrant->index(0), quadrant->index(1)}));
+        if (!extraType.isEmpty())
+            data->setData(extraType, QByteArray());
+        DraggingDestinationButton button(f.document.get(), Op(operation));
+        button.show();
+
+        QTEST(dragAndDrop(&button, QPoint(1, 1), data.get()), "taken");
+        f.context()->processPendingChanges();
+        QTEST(rowNames(quadrant), "rows");
+        QCOMPARE(f.alerts.messages.size(), operation == int(Op::Trash) ? 1 : 0);
+    }
 };
-
-void TestSidebar::overviewsFollowTheFilters_data()
-{
-    QTest::addColumn<QString>("change");
-    QTest::addColumn<QStringList>("overview");
-    QTest::addColumn<bool>("redName");
-    QTest::newRow("item added") << "add" << QStringList{"2", "1", "1", ""} << false;
-    // Completed as a sync merge would: only the store tells.
-    QTest::newRow("item completed") << "complete" << QStringList{"1", "1", "", ""} << false;
-    QTest::newRow("search for an item") << "MILK" << QStringList{"1", "-", "-", "-"} << false;
-    QTest::newRow("search for the list") << "gro" << QStringList{"-", "-", "-", "-"} << true;
-}
-
-// The overview over a row, once scrolled into view, counts what the list's
-// quadrants show under the filters of the moment; a list whose name matches
-// the search is drawn in red.
-void TestSidebar::overviewsFollowTheFilters()
-{
-    QFETCH(QString, change);
-    QFETCH(QStringList, overview);
-    // Groceries is the last of more rows than the sidebar shows at once.
-    Sidebar f(QString("Home,L1,L2,L3,L4,L5,L6,L7,L8,L9,Groceries").split(','));
-    const int last = 10;
-    TODOList *groceries = f.lists[last];
-    TODOItem *milk = f.addItem(groceries, 0, "milk");
-    f.addItem(groceries, 0, "bread");
-    f.addItem(groceries, 1, "tax");
-    f.context()->processPendingChanges();
-    QTRY_COMPARE(f.overviewOf(0), (QStringList{"", "", "", ""}));
-    f.sidebar->verticalScrollBar()->setValue(f.sidebar->verticalScrollBar()->maximum()); // as the wheel does
-    QCOMPARE(f.overviewOf(last), (QStringList{"2", "1", "", ""}));
-
-    if (change == "add") {
-        f.addItem(groceries, 2, "stamps");
-    } else if (change == "complete") {
-        milk->setCompletionPercentage(100);
-        milk->setState(RecordState::Completed);
-    } else {
-        f.document->filters().setSearchText(change);
-        f.document->updateFilters();
-    }
-    f.context()->processPendingChanges();
-    QTRY_COMPARE(f.overviewOf(last), overview);
-    const QImage name = f.sidebar->viewport()->grab(f.rowRect(last).adjusted(0, 0, -50, 0)).toImage();
-    bool red = false;
-    for (int y = 0; y < name.height(); ++y) {
-        for (int x = 0; x < name.width(); ++x)
-            red = red || (name.pixelColor(x, y).red() > 150 && name.pixelColor(x, y).green() < 90);
-    }
-    QTEST(red, "redName");
-}
-
-void TestSidebar::drags_data()
-{
-    QTest::addColumn<int>("dragged"); // -1: an item of L0's first quadrant
-    QTest::addColumn<int>("target");
-    QTest::addColumn<bool>("above"); // above the target row, else onto it
-    QTest::addColumn<bool>("taken");
-    QTest::addColumn<QStringList>("order");
-    QTest::addColumn<QString>("selected");
-    QTest::newRow("row 2 onto row 5") << 2 << 5 << false << true << words("L0 L1 L3 L4 L5 L2") << "L0";
-    QTest::newRow("row 2 above row 5") << 2 << 5 << true << true << words("L0 L1 L3 L4 L2 L5") << "L0";
-    QTest::newRow("items over row 2") << -1 << 2 << false << false << words("L0 L1 L2 L3 L4 L5") << "L2";
-}
-
-// A dropped list moves once, as the drop says, and the view removes no rows
-// of its own. Items dragged over a row select its list, so that they can be
-// dropped into its quadrants; the sidebar itself never takes them.
-void TestSidebar::drags()
-{
-    QFETCH(int, dragged);
-    QFETCH(int, target);
-    QFETCH(bool, above);
-    Sidebar f({"L0", "L1", "L2", "L3", "L4", "L5"});
-    TODOItem *task = f.addItem(f.lists[0], 0, "task");
-    f.context()->processPendingChanges();
-    QuadrantItemModel *quadrant = f.presenter->quadrantModel(0);
-    std::unique_ptr<QMimeData> data(dragged >= 0 ? f.model->mimeData({f.model->index(dragged)})
-                                                 : quadrant->mimeData({quadrant->index(0)}));
-    const QRect rect = f.rowRect(target);
-    QTEST(dragAndDrop(f.sidebar->viewport(), above ? QPoint(10, rect.top() + 1) : rect.center(), data.get()), "taken");
-    f.context()->processPendingChanges();
-    QTEST(rowNames(f.model), "order");
-    QTEST(f.document->getSelectedProject()->name(), "selected");
-    QCOMPARE(task->list(), f.lists[0]);
-}
-
-void TestSidebar::keysAndClicks_data()
-{
-    QTest::addColumn<int>("key");       // 0: a double click
-    QTest::addColumn<int>("row");       // the selected row, or the one double clicked (3: below the rows)
-    QTest::addColumn<QStringList>("order");
-    QTest::addColumn<QString>("selected");
-    QTest::addColumn<int>("asked");
-    QTest::newRow("Delete") << int(Qt::Key_Delete) << 1 << words("A C") << "C" << 1;
-    QTest::newRow("Backspace on the last row") << int(Qt::Key_Backspace) << 2 << words("A B") << "B" << 1;
-    QTest::newRow("Right arrow") << int(Qt::Key_Right) << 1 << words("A B C") << "B" << 0;
-    QTest::newRow("F2 renames") << int(Qt::Key_F2) << 0 << words("Errands B C") << "Errands" << 0;
-    QTest::newRow("double click renames") << 0 << 0 << words("Errands B C") << "Errands" << 0;
-    QTest::newRow("double click below the rows") << 0 << 3 << QStringList{"A", "B", "C", "My Project"} << "My Project" << 0;
-}
-
-// Delete asks, then trashes the selected list and selects the row now in its
-// place (or the new last row); Right arrow moves to the first quadrant. A
-// click ends the item selection; a name is edited in place, left of the
-// overview, and Return keeps it; a double click below the rows adds a list.
-void TestSidebar::keysAndClicks()
-{
-    QFETCH(int, key);
-    QFETCH(int, row);
-    QFETCH(QStringList, order);
-    Sidebar f({"A", "B", "C"});
-    TODOItem *task = f.addItem(f.lists[0], 0, "task");
-    f.context()->processPendingChanges();
-    f.document->selectItem(task);
-    f.view.calls.clear();
-    QWidget *viewport = f.sidebar->viewport();
-    if (key) {
-        f.document->projects().selectRow(row);
-        QTest::keyClick(f.sidebar.get(), Qt::Key(key));
-    } else { // as a desktop delivers it: a click, then the double click
-        const QPoint at = row < 3 ? f.rowRect(row).center() - QPoint(50, 0)
-                                  : f.rowRect(2).bottomLeft() + QPoint(10, 20);
-        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
-        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
-    }
-    if (auto *editor = viewport->findChild<QLineEdit *>()) {
-        QVERIFY(editor->geometry().right() < f.rowRect(row).right() - 40);
-        QTest::keyClicks(editor, "Errands");
-        QTest::keyClick(editor, Qt::Key_Return);
-    }
-    f.context()->processPendingChanges();
-    QTRY_COMPARE(rowNames(f.model), order);
-    QTEST(f.document->getSelectedProject()->name(), "selected");
-    QTEST(int(f.alerts.messages.size()), "asked");
-    QCOMPARE(f.view.calls.contains("focusQuadrant 0"), key == Qt::Key_Right);
-    if (!key) // a click in the sidebar ends the item selection
-        QVERIFY(f.document->selectedItemsInQuadrant(0).isEmpty());
-}
-
-void TestSidebar::actionButtons_data()
-{
-    QTest::addColumn<int>("operation");
-    QTest::addColumn<QString>("extraType"); // also on the drag
-    QTest::addColumn<bool>("taken");
-    QTest::addColumn<QStringList>("rows"); // quadrant 0 afterwards
-    QTest::newRow("complete") << int(Op::Complete) << "" << true << words("c");
-    QTest::newRow("trash asks") << int(Op::Trash) << "" << true << words("c");
-    QTest::newRow("duplicate") << int(Op::Duplicate) << "" << true << words("a a b b c");
-    QTest::newRow("with a colour") << int(Op::Complete) << "application/x-color" << false << words("a b c");
-}
-
-// Rows dragged out of a quadrant onto a button go to its operation (what each
-// operation does is tests/document's); a drag that also carries a colour is refused.
-void TestSidebar::actionButtons()
-{
-    QFETCH(int, operation);
-    QFETCH(QString, extraType);
-    Sidebar f({"Work"});
-    f.addItem(f.lists[0], 0, "a", 300);
-    f.addItem(f.lists[0], 0, "b", 200);
-    f.addItem(f.lists[0], 0, "c", 100);
-    f.context()->processPendingChanges();
-    QuadrantItemModel *quadrant = f.presenter->quadrantModel(0);
-    std::unique_ptr<QMimeData> data(quadrant->mimeData({quadrant->index(0), quadrant->index(1)}));
-    if (!extraType.isEmpty())
-        data->setData(extraType, QByteArray());
-    DraggingDestinationButton button(f.document.get(), Op(operation));
-    button.show();
-
-    QTEST(dragAndDrop(&button, QPoint(1, 1), data.get()), "taken");
-    f.context()->processPendingChanges();
-    QTEST(rowNames(quadrant), "rows");
-    QCOMPARE(f.alerts.messages.size(), operation == int(Op::Trash) ? 1 : 0);
-}
 
 QTEST_MAIN(TestSidebar)
 #include "tst_sidebar.moc"

@@ -83,157 +83,151 @@ class TestTimeFilter : public QObject
     Q_OBJECT
 private slots:
     void cleanup() { Clock::reset(); }
-    void range_data();
-    void range();
-    void keyboard_data();
-    void keyboard();
-    void mouse_data();
-    void mouse();
-};
 
-void TestTimeFilter::range_data()
-{
-    QTest::addColumn<QDateTime>("now");
-    QTest::addColumn<int>("low");
-    QTest::addColumn<int>("high");
-    QTest::addColumn<QString>("min");
-    QTest::addColumn<QString>("max");
-    QTest::addColumn<QString>("labels");
-    QTest::addColumn<QString>("shown"); // quadrant 0 after the release
+    void range_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("high");
+        QTest::addColumn<QString>("min");
+        QTest::addColumn<QString>("max");
+        QTest::addColumn<QString>("labels");
+        QTest::addColumn<QString>("shown"); // quadrant 0 after the release
 
-    // Clocks go forward in Berlin on 2026-03-29.
-    const QDateTime spring(QDate(2026, 3, 27), QTime(15, 30));
-    const QString all = "in eight days,overdue,today,undated";
-    QTest::newRow("past to future") << spring << 0 << 30 << "past" << "future" << "Past|(Time Filter)|Future" << all;
-    QTest::newRow("today only") << spring << 15 << 15 << "2026-03-27 00:00" << "2026-03-28 00:00" << "|Today|"
-                                << "today,undated";
-    QTest::newRow("to +3 day across the clock change")
-        << spring << 15 << 18 << "2026-03-27 00:00" << "2026-03-31 00:00" << "Today|(Time Filter)|+3 day" << "today,undated";
-    QTest::newRow("+1 week is eight days") << spring << 15 << 20 << "2026-03-27 00:00" << "2026-04-05 00:00"
-                                           << "Today|(Time Filter)|+1 week" << "in eight days,today,undated";
-    QTest::newRow("-1 year over a leap day to yesterday")
-        << QDateTime(QDate(2024, 3, 10), QTime(0, 0)) << 1 << 14 << "2023-03-11 00:00" << "2024-03-10 00:00"
-        << "-1 year|(Time Filter)|Yesterday" << "overdue,undated";
-    QTest::newRow("both on future: beyond a year") << spring << 30 << 30 << "2027-03-28 00:00" << "future" << "|Future|"
-                                                   << "undated";
-    QTest::newRow("both on past: before a year ago") << spring << 0 << 0 << "past" << "2025-03-27 00:00"
-                                                     << "|Past|" << "undated";
-}
-
-void TestTimeFilter::range()
-{
-    QFETCH(QDateTime, now);
-    QFETCH(int, low);
-    QFETCH(int, high);
-    TimeFilter t(now);
-    QVERIFY(!t.fx.document->minDate().isValid());
-
-    // The knobs' values change while dragging; a release reports.
-    t.slider->setLoValue(low);
-    t.slider->setHiValue(high);
-    QCOMPARE(t.shown(), "in eight days,overdue,today,undated");
-    const QPoint knob = t.slider->knobCenter(Knob::High);
-    QTest::mousePress(t.slider, Qt::LeftButton, {}, knob);
-    QTest::mouseMove(t.slider, knob + QPoint(1, 0));
-    QTest::mouseRelease(t.slider, Qt::LeftButton, {}, knob + QPoint(1, 0));
-
-    QFETCH(QString, min);
-    QFETCH(QString, max);
-    QFETCH(QString, labels);
-    QFETCH(QString, shown);
-    QCOMPARE(dayText(t.view->minSelectedDate()), min);
-    QCOMPARE(dayText(t.view->maxSelectedDate()), max);
-    QCOMPARE(t.fx.document->minDate(), t.view->minSelectedDate());
-    QCOMPARE(t.fx.document->maxDate(), t.view->maxSelectedDate());
-    QCOMPARE(t.labels(), labels);
-    QCOMPARE(t.shown(), shown);
-}
-
-void TestTimeFilter::keyboard_data()
-{
-    QTest::addColumn<QList<int>>("keys"); // after the slider takes the focus with Tab
-    QTest::addColumn<int>("low");
-    QTest::addColumn<int>("high");
-    QTest::addColumn<int>("reports");
-
-    using L = QList<int>;
-    QTest::newRow("arrows move the low knob") << L{Qt::Key_Right, Qt::Key_Right, Qt::Key_Up} << 3 << 30 << 3;
-    QTest::newRow("tab to the high knob") << L{Qt::Key_Tab, Qt::Key_Left, Qt::Key_Down} << 0 << 28 << 2;
-    QTest::newRow("back-tab to the low knob") << L{Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Right} << 1 << 30 << 1;
-    QTest::newRow("low knob stops at the high one") << L{Qt::Key_Tab, Qt::Key_Home, Qt::Key_Backtab, Qt::Key_Right}
-                                                    << 0 << 0 << 1;
-    QTest::newRow("end takes the low knob to the high one") << L{Qt::Key_End, Qt::Key_Right} << 30 << 30 << 1;
-    QTest::newRow("nothing below the scale") << L{Qt::Key_Left, Qt::Key_Home} << 0 << 30 << 0;
-    QTest::newRow("tab past the high knob leaves") << L{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Left} << 0 << 30 << 0;
-}
-
-void TestTimeFilter::keyboard()
-{
-    QFETCH(QList<int>, keys);
-    TimeFilter t(QDateTime(QDate(2026, 6, 1), QTime(12, 0)));
-    QSignalSpy released(t.slider, &DoubleSlider::knobReleased);
-    QApplication::setActiveWindow(&t.window);
-    t.slider->setFocus(Qt::TabFocusReason);
-    for (int key : keys) {
-        const Qt::KeyboardModifiers modifiers = key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+        // Clocks go forward in Berlin on 2026-03-29.
+        const QDateTime spring(QDate(2026, 3, 27), QTime(15, 30));
+        const QString all = "in eight days,overdue,today,undated";
+        QTest::newRow("past to future") << spring << 0 << 30 << "past" << "future" << "Past|(Time Filter)|Future" << all;
+        QTest::newRow("today only") << spring << 15 << 15 << "2026-03-27 00:00" << "2026-03-28 00:00" << "|Today|"
+                                    << "today,undated";
+        QTest::newRow("to +3 day across the clock change")
+            << spring << 15 << 18 << "2026-03-27 00:00" << "2026-03-31 00:00" << "Today|(Time Filter)|+3 day" << "today,undated";
+        QTest::newRow("+1 week is eight days") << spring << 15 << 20 << "2026-03-27 00:00" << "2026-04-05 00:00"
+                                               << "Today|(Time Filter)|+1 week" << "in eight days,today,undated";
+        QTest::newRow("-1 year over a leap day to yesterday")
+            << QDateTime(QDate(2024, 3, 10), QTime(0, 0)) << 1 << 14 << "2023-03-11 00:00" << "2024-03-10 00:00"
+            << "-1 year|(Time Filter)|Yesterday" << "overdue,undated";
+        QTest::newRow("both on future: beyond a year") << spring << 30 << 30 << "2027-03-28 00:00" << "future" << "|Future|"
+                                                       << "undated";
+        QTest::newRow("both on past: before a year ago") << spring << 0 << 0 << "past" << "2025-03-27 00:00"
+                                                         << "|Past|" << "undated";
     }
-    QFETCH(int, low);
-    QFETCH(int, high);
-    QFETCH(int, reports);
-    QCOMPARE(t.slider->loValue(), low);
-    QCOMPARE(t.slider->hiValue(), high);
-    QCOMPARE(released.size(), reports);
-    // Each key that moved a knob refiltered with the range it shows.
-    if (!released.isEmpty())
+
+    void range()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(int, low);
+        QFETCH(int, high);
+        TimeFilter t(now);
+        QVERIFY(!t.fx.document->minDate().isValid());
+
+        // The knobs' values change while dragging; a release reports.
+        t.slider->setLoValue(low);
+        t.slider->setHiValue(high);
+        QCOMPARE(t.shown(), "in eight days,overdue,today,undated");
+        const QPoint knob = t.slider->knobCenter(Knob::High);
+        QTest::mousePress(t.slider, Qt::LeftButton, {}, knob);
+        QTest::mouseMove(t.slider, knob + QPoint(1, 0));
+        QTest::mouseRelease(t.slider, Qt::LeftButton, {}, knob + QPoint(1, 0));
+
+        QFETCH(QString, min);
+        QFETCH(QString, max);
+        QFETCH(QString, labels);
+        QFETCH(QString, shown);
+        QCOMPARE(dayText(t.view->minSelectedDate()), min);
+        QCOMPARE(dayText(t.view->maxSelectedDate()), max);
+        QCOMPARE(t.fx.document->minDate(), t.view->minSelectedDate());
+        QCOMPARE(t.fx.document->maxDate(), t.view->maxSelectedDate());
+        QCOMPARE(t.labels(), labels);
+        QCOMPARE(t.shown(), shown);
+    }
+
+    void keyboard_data()
+    {
+        QTest::addColumn<QList<int>>("keys"); // after the slider takes the focus with Tab
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("high");
+        QTest::addColumn<int>("reports");
+
+        using L = QList<int>;
+        QTest::newRow("arrows move the low knob") << L{Qt::Key_Right, Qt::Key_Right, Qt::Key_Up} << 3 << 30 << 3;
+        QTest::newRow("tab to the high knob") << L{Qt::Key_Tab, Qt::Key_Left, Qt::Key_Down} << 0 << 28 << 2;
+        QTest::newRow("back-tab to the low knob") << L{Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Right} << 1 << 30 << 1;
+        QTest::newRow("low knob stops at the high one") << L{Qt::Key_Tab, Qt::Key_Home, Qt::Key_Backtab, Qt::Key_Right}
+                                                        << 0 << 0 << 1;
+        QTest::newRow("end takes the low knob to the high one") << L{Qt::Key_End, Qt::Key_Right} << 30 << 30 << 1;
+        QTest::newRow("nothing below the scale") << L{Qt::Key_Left, Qt::Key_Home} << 0 << 30 << 0;
+        QTest::newRow("tab past the high knob leaves") << L{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Left} << 0 << 30 << 0;
+    }
+
+    void keyboard()
+    {
+        QFETCH(QList<int>, keys);
+        TimeFilter t(QDateTime(QDate(2026, 6, 1), QTime(12, 0)));
+        QSignalSpy released(t.slider, &DoubleSlider::knobReleased);
+        QApplication::setActiveWindow(&t.window);
+        t.slider->setFocus(Qt::TabFocusReason);
+        for (int key : keys) {
+            const Qt::KeyboardModifiers modifiers = key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+        }
+        QFETCH(int, low);
+        QFETCH(int, high);
+        QFETCH(int, reports);
+        QCOMPARE(t.slider->loValue(), low);
+        QCOMPARE(t.slider->hiValue(), high);
+        QCOMPARE(released.size(), reports);
+        // Each key that moved a knob refiltered with the range it shows.
+        if (!released.isEmpty())
+            QCOMPARE(t.fx.document->maxDate(), DateRangeScale::maximumDate(t.slider->hiValue()));
+    }
+
+    void mouse_data()
+    {
+        QTest::addColumn<int>("low"); // the knobs before the drag
+        QTest::addColumn<int>("high");
+        QTest::addColumn<int>("from"); // the marks pressed and released at
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("lowAfter");
+        QTest::addColumn<int>("highAfter");
+
+        QTest::newRow("low knob to today") << 0 << 30 << 0 << 15 << 15 << 30;
+        QTest::newRow("high knob stops at the low one") << 15 << 30 << 30 << 5 << 15 << 15;
+        QTest::newRow("low knob stops at the high one") << 0 << 10 << 0 << 25 << 10 << 10;
+        QTest::newRow("shared mark, dragged left: low knob") << 15 << 15 << 15 << 10 << 10 << 15;
+        QTest::newRow("shared mark, dragged right: high knob") << 15 << 15 << 15 << 20 << 15 << 20;
+        QTest::newRow("click on the track moves the nearer knob") << 5 << 25 << 22 << 22 << 5 << 22;
+    }
+
+    void mouse()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        TimeFilter t(QDateTime(QDate(2026, 6, 1), QTime(12, 0)));
+        // The ends of the scale, where the knobs start.
+        const int left = t.slider->knobCenter(Knob::Low).x();
+        const int right = t.slider->knobCenter(Knob::High).x();
+        const auto at = [&](int mark) { return QPoint(left + (right - left) * mark / 30, t.slider->knobCenter(Knob::Low).y()); };
+        QFETCH(int, low);
+        QFETCH(int, high);
+        QFETCH(int, lowAfter);
+        QFETCH(int, highAfter);
+        t.slider->setHiValue(high);
+        t.slider->setLoValue(low);
+
+        QTest::mousePress(t.slider, Qt::LeftButton, {}, at(from));
+        QTest::mouseMove(t.slider, at((from + to) / 2));
+        QTest::mouseMove(t.slider, at(to));
+        // Dragging relabels but leaves the quadrants alone until the release.
+        QVERIFY(!t.fx.document->minDate().isValid());
+        QTest::mouseRelease(t.slider, Qt::LeftButton, {}, at(to));
+
+        QCOMPARE(t.slider->loValue(), lowAfter);
+        QCOMPARE(t.slider->hiValue(), highAfter);
+        QCOMPARE(t.fx.document->minDate(), DateRangeScale::minimumDate(t.slider->loValue()));
         QCOMPARE(t.fx.document->maxDate(), DateRangeScale::maximumDate(t.slider->hiValue()));
-}
-
-void TestTimeFilter::mouse_data()
-{
-    QTest::addColumn<int>("low"); // the knobs before the drag
-    QTest::addColumn<int>("high");
-    QTest::addColumn<int>("from"); // the marks pressed and released at
-    QTest::addColumn<int>("to");
-    QTest::addColumn<int>("lowAfter");
-    QTest::addColumn<int>("highAfter");
-
-    QTest::newRow("low knob to today") << 0 << 30 << 0 << 15 << 15 << 30;
-    QTest::newRow("high knob stops at the low one") << 15 << 30 << 30 << 5 << 15 << 15;
-    QTest::newRow("low knob stops at the high one") << 0 << 10 << 0 << 25 << 10 << 10;
-    QTest::newRow("shared mark, dragged left: low knob") << 15 << 15 << 15 << 10 << 10 << 15;
-    QTest::newRow("shared mark, dragged right: high knob") << 15 << 15 << 15 << 20 << 15 << 20;
-    QTest::newRow("click on the track moves the nearer knob") << 5 << 25 << 22 << 22 << 5 << 22;
-}
-
-void TestTimeFilter::mouse()
-{
-    QFETCH(int, from);
-    QFETCH(int, to);
-    TimeFilter t(QDateTime(QDate(2026, 6, 1), QTime(12, 0)));
-    // The ends of the scale, where the knobs start.
-    const int left = t.slider->knobCenter(Knob::Low).x();
-    const int right = t.slider->knobCenter(Knob::High).x();
-    const auto at = [&](int mark) { return QPoint(left + (right - left) * mark / 30, t.slider->knobCenter(Knob::Low).y()); };
-    QFETCH(int, low);
-    QFETCH(int, high);
-    QFETCH(int, lowAfter);
-    QFETCH(int, highAfter);
-    t.slider->setHiValue(high);
-    t.slider->setLoValue(low);
-
-    QTest::mousePress(t.slider, Qt::LeftButton, {}, at(from));
-    QTest::mouseMove(t.slider, at((from + to) / 2));
-    QTest::mouseMove(t.slider, at(to));
-    // Dragging relabels but leaves the quadrants alone until the release.
-    QVERIFY(!t.fx.document->minDate().isValid());
-    QTest::mouseRelease(t.slider, Qt::LeftButton, {}, at(to));
-
-    QCOMPARE(t.slider->loValue(), lowAfter);
-    QCOMPARE(t.slider->hiValue(), highAfter);
-    QCOMPARE(t.fx.document->minDate(), DateRangeScale::minimumDate(t.slider->loValue()));
-    QCOMPARE(t.fx.document->maxDate(), DateRangeScale::maximumDate(t.slider->hiValue()));
-}
+    }
+};
 
 QTEST_MAIN(TestTimeFilter)
 #include "tst_timefilter.moc"
