@@ -43,6 +43,7 @@ QList<ManagedObject *> ArrayController::content() const
 void ArrayController::setFilterPredicate(const Predicate &predicate)
 {
     m_filter = predicate;
+    m_filtered.valid = false;
     rearrangeObjects();
 }
 
@@ -59,12 +60,7 @@ void ArrayController::rearrangeObjects()
 
     const QList<ManagedObject *> previouslySelected = selectedObjects();
 
-    QList<ManagedObject *> arranged;
-    arranged.reserve(m_content.size());
-    for (ManagedObject *object : std::as_const(m_content)) {
-        if (object && m_filter.evaluate(object))
-            arranged.append(object);
-    }
+    QList<ManagedObject *> arranged = filteredContent();
     SortDescriptor::sort(arranged, m_sort);
     m_arranged = std::move(arranged);
 
@@ -89,12 +85,32 @@ void ArrayController::setAutomaticallyRearrangesObjects(ManagedObjectContext *co
 {
     disconnect(m_watch);
     m_watchedEntity = entity;
+    m_watchedContext = context;
+    m_filtered.valid = false;
     if (!context)
         return;
     m_watch = connect(context, &ManagedObjectContext::objectsDidChange, this, [this](const ObjectsChange &change) {
         if (concerns(change))
             rearrangeObjects();
     });
+}
+
+QList<ManagedObject *> ArrayController::filteredContent()
+{
+    // A filter reads records only, so the same records unchanged pass the same.
+    if (m_watchedContext && m_filtered.valid && m_filtered.changeCount == m_watchedContext->changeCount()
+        && m_filtered.content == m_content)
+        return m_filtered.passed;
+
+    QList<ManagedObject *> passed;
+    passed.reserve(m_content.size());
+    for (ManagedObject *object : std::as_const(m_content)) {
+        if (object && m_filter.evaluate(object))
+            passed.append(object);
+    }
+    if (m_watchedContext)
+        m_filtered = {true, m_content, m_watchedContext->changeCount(), passed};
+    return passed;
 }
 
 bool ArrayController::concerns(const ObjectsChange &change) const

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 
@@ -47,7 +48,9 @@ public:
     // updates or deletes a record that is or may be in the content (with a
     // content source, any record of `entity`), so an edited row moves to its
     // sorted place and a record that no longer passes the filter leaves.
-    // A null context switches it off.
+    // A null context switches it off. While it is on, a rearrange that finds
+    // the content, the filter and every record of the context as they were
+    // last time (a new order, say) reuses what passed the filter then.
     void setAutomaticallyRearrangesObjects(ManagedObjectContext *context, const QString &entity);
 
     // --- Editing --------------------------------------------------------------
@@ -75,6 +78,8 @@ private:
     // Whether the records at these arranged indexes differ from the ones selected before.
     bool selectedObjectsDiffer(const QList<ManagedObject *> &before, const QList<int> &indexes) const;
     bool concerns(const ObjectsChange &change) const;
+    // The content that passes the filter, in content order.
+    QList<ManagedObject *> filteredContent();
 
     QList<ManagedObject *> m_content;
     ContentSource m_source;
@@ -83,5 +88,14 @@ private:
     QList<ManagedObject *> m_arranged;
     QList<int> m_selection;
     QString m_watchedEntity;
+    QPointer<ManagedObjectContext> m_watchedContext;
     QMetaObject::Connection m_watch;
+
+    // The last filtering: what it read and what passed.
+    struct Filtered {
+        bool valid = false;
+        QList<ManagedObject *> content;
+        quint64 changeCount = 0;
+        QList<ManagedObject *> passed;
+    } m_filtered;
 };

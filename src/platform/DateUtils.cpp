@@ -4,6 +4,7 @@
 
 #include <time.h>
 
+#include <atomic>
 #include <limits>
 
 namespace DateUtils {
@@ -70,51 +71,58 @@ LocalOffsets &LocalOffsets::current()
     const char *zone = getenv("TZ");
     const std::string name = zone ? std::string(1, '=') + zone : std::string();
     if (offsets.m_days.empty() || offsets.m_zone != name) {
+        static std::atomic<quint32> tables = 0;
         offsets.m_days.assign(kDaySlots, Day());
         offsets.m_zone = name;
+        offsets.m_generation = ++tables;
     }
     return offsets;
 }
 
-const LocalOffsets::Day &LocalOffsets::day(qint64 number)
+LocalOffsets::Day &LocalOffsets::day(qint64 number)
 {
     Day &slot = m_days[size_t(number & (kDaySlots - 1))];
     if (slot.number == number)
         return slot;
     const std::optional<int> first = libraryOffset(number * kDaySeconds);
     const std::optional<int> last = libraryOffset(number * kDaySeconds + kDaySeconds - 1);
-    slot.number = number;
-    slot.offset = first.value_or(0);
-    slot.regular = first && first == last;
+    slot = {number, first.value_or(0), first && first == last, std::nullopt};
     return slot;
 }
 
-std::optional<int> LocalOffsets::regularOffset(qint64 seconds)
+bool LocalOffsets::isSteady(Day &d)
 {
-    const Day &d = day(floorDiv(seconds, kDaySeconds));
-    return d.regular ? std::optional<int>(d.offset) : std::nullopt;
+    if (!d.steady) {
+        // The neighbours' slots are other slots than d's: the table is larger.
+        bool steady = d.regular;
+        for (qint64 near : {d.number - 2, d.number - 1, d.number + 1}) {
+            const Day &other = day(near);
+            steady = steady && other.regular && other.offset == d.offset;
+        }
+        d.steady = steady;
+    }
+    return *d.steady;
 }
 
-qint64 LocalOffsets::orderKey(std::optional<qint64> msecsSinceEpoch, bool allDay)
+qint64 LocalOffsets::orderKeyOf(qint64 ms, bool allDay)
 {
-    if (!msecsSinceEpoch || *msecsSinceEpoch / 1000 <= 0)
-        return std::numeric_limits<qint64>::max();
-    const qint64 ms = *msecsSinceEpoch;
     const qint64 seconds = ms / 1000;
-    const std::optional<int> offset = regularOffset(seconds);
-    if (!offset)
-        return DateUtils::orderKey(msecsSinceEpoch, allDay);
-    const qint64 local = seconds + *offset;
+    if (seconds <= 0)
+        return std::numeric_limits<qint64>::max();
+    Day &d = day(floorDiv(seconds, kDaySeconds));
+    if (!d.regular)
+        return DateUtils::orderKey(ms, allDay);
+    const int offset = d.offset;
+    const qint64 local = seconds + offset;
     if (!allDay)
         return ms - ((local - floorDiv(local, 60) * 60) * 1000 + ms % 1000);
     // Local midnight of the date's day, when no offset change lies within a
-    // day of it (a change could skip or repeat midnight).
-    const qint64 midnight = floorDiv(local, kDaySeconds) * kDaySeconds - *offset;
-    for (qint64 near : {midnight - kDaySeconds, midnight, midnight + kDaySeconds}) {
-        if (regularOffset(near) != offset)
-            return DateUtils::orderKey(msecsSinceEpoch, allDay);
-    }
-    return midnight * 1000;
+    // day of it (a change could skip or repeat midnight). That midnight is
+    // within the day before the date's second, so the days from two before
+    // to one after cover a day either side of it.
+    if (!isSteady(d))
+        return DateUtils::orderKey(ms, allDay);
+    return (floorDiv(local, kDaySeconds) * kDaySeconds - offset) * 1000;
 }
 
 int compare(const QDateTime &a, bool allDayA, const QDateTime &b, bool allDayB)

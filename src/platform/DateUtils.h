@@ -43,21 +43,35 @@ public:
     // another TZ is dropped). Take it once per sort, not once per date.
     static LocalOffsets &current();
 
+    // Names the table, different for every table learnt (another thread's,
+    // or this thread's under another TZ): keys derived with one table are
+    // good while current() answers the same number.
+    quint32 generation() const { return m_generation; }
+
     // The same value as orderKey() for a date in milliseconds since the epoch.
-    qint64 orderKey(std::optional<qint64> msecsSinceEpoch, bool allDay);
+    // Inline so that the optional is not built in memory for each call.
+    qint64 orderKey(std::optional<qint64> msecsSinceEpoch, bool allDay)
+    {
+        return msecsSinceEpoch ? orderKeyOf(*msecsSinceEpoch, allDay) : std::numeric_limits<qint64>::max();
+    }
 
 private:
+    qint64 orderKeyOf(qint64 msecsSinceEpoch, bool allDay);
+
     struct Day {
         qint64 number = std::numeric_limits<qint64>::min(); // days since the epoch, UTC
         int offset = 0;  // seconds east of UTC all that day
         bool regular = false;
+        // Whether the two days before and the day after are regular with the
+        // same offset, so that no change lies within a day of a midnight in
+        // this day: unknown until asked.
+        std::optional<bool> steady;
     };
-    const Day &day(qint64 number);
-    // The offset at a second when its day is regular.
-    std::optional<int> regularOffset(qint64 seconds);
-
+    Day &day(qint64 number);
+    bool isSteady(Day &day);
     std::vector<Day> m_days; // direct-mapped by day number
     std::string m_zone;      // the TZ value the table was learnt under
+    quint32 m_generation = 0;
 };
 
 // A date as records keep it, milliseconds since the epoch, and back (in

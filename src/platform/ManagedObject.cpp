@@ -229,6 +229,7 @@ void ManagedObject::putValue(int index, StoredValue &&value)
         break;
     }
     m_present = present ? m_present | bit(index) : m_present & ~bit(index);
+    m_sortKeyFunction = nullptr;
 }
 
 int ManagedObject::intValue(const QString &key) const

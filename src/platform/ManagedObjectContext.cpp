@@ -231,6 +231,7 @@ void ManagedObjectContext::adopt(ManagedObject *object, const EntityDescription 
     object->m_toOne.resize(entity.relationships().size(), nullptr);
     object->m_toMany.resize(entity.relationships().size());
     object->m_inFile = true;
+    ++m_changeCount;
     m_owned.emplace_back(object);
     EntityState &st = state(entity);
     st.live.append(object);
@@ -239,6 +240,7 @@ void ManagedObjectContext::adopt(ManagedObject *object, const EntityDescription 
 
 void ManagedObjectContext::clearRecords()
 {
+    ++m_changeCount;
     m_unsaved.clear();
     m_pending.clear();
     m_pendingInserted.clear();
@@ -424,6 +426,7 @@ void ManagedObjectContext::recordChange(ManagedObject *object, int bit, bool reg
 
 void ManagedObjectContext::scheduleProcessing()
 {
+    ++m_changeCount;
     if (m_processScheduled)
         return;
     m_processScheduled = true;

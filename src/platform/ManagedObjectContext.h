@@ -129,6 +129,12 @@ public:
         UndoManager *m_undoManager;
     };
 
+    // Counts the changes to records (values, relationships, insertions,
+    // deletions, records dropped or loaded) as they are made, not when they
+    // are announced: what was derived from the records still holds while the
+    // count stays the same.
+    quint64 changeCount() const { return m_changeCount; }
+
 signals:
     void objectsDidChange(const ObjectsChange &change);
     void didSave();
@@ -170,6 +176,7 @@ private:
     std::vector<ManagedObject *> m_pending;  // changed since the last announcement
     QList<ManagedObject *> m_pendingInserted;
     QList<ManagedObject *> m_pendingDeleted;
+    quint64 m_changeCount = 0;
     bool m_processScheduled = false;
     bool m_notifying = false;
 

@@ -17,6 +17,9 @@
 
 namespace {
 
+// How many records ahead a loop over records asks for their values.
+constexpr qsizetype kPrefetchAhead = 16;
+
 enum class Reading : quint8 {
     None,     // nothing to compare: every record ranks the same
     Integer,
@@ -255,6 +258,24 @@ int compareKeys(const SortKey &a, const SortKey &b)
     return 0;
 }
 
+// Stable sort of records by one key each, keyOf(i) being objects[i]'s, read
+// once in order of position. Keys and records are sorted together, without
+// going back to the keys through positions for each comparison.
+template <typename Key, typename KeyOf>
+void sortByKeys(QList<ManagedObject *> &objects, KeyOf keyOf, bool ascending)
+{
+    std::vector<std::pair<Key, ManagedObject *>> rows;
+    rows.reserve(size_t(objects.size()));
+    for (qsizetype i = 0; i < objects.size(); ++i)
+        rows.emplace_back(keyOf(i), objects[i]);
+    if (ascending)
+        std::stable_sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    else
+        std::stable_sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) { return b.first < a.first; });
+    for (size_t i = 0; i < rows.size(); ++i)
+        objects[qsizetype(i)] = rows[i].second;
+}
+
 } // namespace
 
 SortDescriptor::SortDescriptor(QString key, bool ascending, Comparison comparison)
@@ -317,6 +338,28 @@ void SortDescriptor::sort(QList<ManagedObject *> &objects, const QList<SortDescr
         std::vector<SortKey> keys;      // mixed readings (records of different entities)
     };
     const qsizetype n = objects.size();
+
+    // One key function, the date orders: the records' kept keys, or keys
+    // derived anew, go straight into the sort; records a few ahead are asked
+    // for while reading.
+    const SortDescriptor &first = descriptors.front();
+    if (descriptors.size() == 1 && first.m_comparison == Comparison::Keyed && first.m_keyFunction) {
+        DateUtils::LocalOffsets &offsets = DateUtils::LocalOffsets::current();
+        const quint32 zone = offsets.generation();
+        sortByKeys<RecordKey>(objects, [&](qsizetype i) {
+            if (i + kPrefetchAhead < n)
+                __builtin_prefetch(&objects[i + kPrefetchAhead]->m_sortKey);
+            ManagedObject *object = objects[i];
+            if (object->m_sortKeyFunction != first.m_keyFunction || object->m_sortKeyZone != zone) {
+                object->m_sortKey = first.m_keyFunction(object, offsets);
+                object->m_sortKeyFunction = first.m_keyFunction;
+                object->m_sortKeyZone = zone;
+            }
+            return object->m_sortKey;
+        }, first.m_ascending);
+        return;
+    }
+
     std::vector<Column> columns;
     columns.reserve(descriptors.size());
     for (const SortDescriptor &descriptor : descriptors) {
@@ -408,6 +451,13 @@ void SortDescriptor::sort(QList<ManagedObject *> &objects, const QList<SortDescr
             break;
         }
         columns.push_back(std::move(column));
+    }
+
+    // One integer column, the manual order among them: sorted with the records.
+    if (columns.size() == 1 && columns.front().layout == Layout::Integers) {
+        const std::vector<qint64> &integers = columns.front().integers;
+        sortByKeys<qint64>(objects, [&](qsizetype i) { return integers[size_t(i)]; }, columns.front().descriptor->m_ascending);
+        return;
     }
 
     std::vector<qsizetype> order(n);

@@ -28,9 +28,10 @@ public:
     using Comparator = std::function<int(const ManagedObject *, const ManagedObject *)>;
     // A record's place in a keyed order, compared part by part. Sorting
     // derives it once per record, not once per comparison, with one table of
-    // the zone's offsets for the whole sort.
+    // the zone's offsets for the whole sort. A key function reads only the
+    // record's own values, so the record keeps its key until one changes.
     using RecordKey = std::array<qint64, 3>;
-    using KeyFunction = std::function<RecordKey(const ManagedObject *, DateUtils::LocalOffsets &)>;
+    using KeyFunction = RecordKey (*)(const ManagedObject *, DateUtils::LocalOffsets &);
 
     SortDescriptor() = default;
     SortDescriptor(QString key, bool ascending, Comparison comparison = Comparison::Default);

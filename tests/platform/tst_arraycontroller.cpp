@@ -1,4 +1,5 @@
 #include "ArrayController.h"
+#include "DateUtils.h"
 #include "ManagedObject.h"
 #include "ManagedObjectContext.h"
 #include "Predicate.h"
@@ -21,6 +22,12 @@ QString labels(const QList<ManagedObject *> &objects)
     for (const ManagedObject *o : objects)
         out.append(o->stringValue(QStringLiteral("label")));
     return out.join(QLatin1Char(','));
+}
+
+// The local day of the due date, as the all-day date order has it.
+SortDescriptor::RecordKey dueDayKey(const ManagedObject *object, DateUtils::LocalOffsets &offsets)
+{
+    return {offsets.orderKey(DateUtils::toMSecs(object->dateValue(QStringLiteral("dueDate"))), true), 0, 0};
 }
 
 } // namespace
@@ -162,6 +169,63 @@ private slots:
             m_items[5]->setValue(QStringLiteral("state"), 2);
         m_context->processPendingChanges();
         QTEST(labels(controller.arrangedObjects()), "expected");
+    }
+
+    void refiltersWhateverChanged_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing") << "" << "r6,r3,r2";
+        QTest::newRow("a value, not announced yet") << "value" << "r3,r2";
+        QTest::newRow("a record replaced in the source") << "replace" << "r4,r3,r2";
+        QTest::newRow("a record added to the source") << "add" << "r6,r3,r2,new";
+    }
+
+    // A new order alone reuses the last filtering; any change to the records
+    // or the content since then filters again, announced or not.
+    void refiltersWhateverChanged()
+    {
+        QFETCH(QString, change);
+        QList<ManagedObject *> source{m_items[1], m_items[2], m_items[5]};
+        ArrayController controller;
+        controller.setAutomaticallyRearrangesObjects(m_context.get(), QStringLiteral("Note"));
+        controller.setContentSource([&source] { return source; });
+        controller.setFilterPredicate(Predicate::notEqual(QStringLiteral("state"), 2));
+        if (change == QLatin1String("value"))
+            m_items[5]->setValue(QStringLiteral("state"), 2);
+        else if (change == QLatin1String("replace"))
+            source[2] = m_items[3];
+        else if (change == QLatin1String("add"))
+            source.append(makeItem(QStringLiteral("new"), {}));
+        controller.setSortDescriptors({SortDescriptor(QStringLiteral("label"), false)});
+        QTEST(labels(controller.arrangedObjects()), "expected");
+    }
+
+    // Records keep the key a keyed sort derived until a value or the zone changes.
+    void keyedSortFollowsChanges()
+    {
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "UTC");
+        ManagedObject *a = makeItem(QStringLiteral("a"), {{"dueDate", QDateTime(QDate(2026, 3, 10), QTime(0, 30), Qt::UTC)}});
+        ManagedObject *b = makeItem(QStringLiteral("b"), {{"dueDate", QDateTime(QDate(2026, 3, 9), QTime(23, 45), Qt::UTC)}});
+        const QList<SortDescriptor> byDay{SortDescriptor(true, dueDayKey)};
+        QList<ManagedObject *> objects{a, b};
+        SortDescriptor::sort(objects, byDay);
+        QCOMPARE(labels(objects), QStringLiteral("b,a"));
+        // In Berlin both are due on the 10th: a tie keeps the given order.
+        qputenv("TZ", "Europe/Berlin");
+        objects = {a, b};
+        SortDescriptor::sort(objects, byDay);
+        QCOMPARE(labels(objects), QStringLiteral("a,b"));
+        b->setValue(QStringLiteral("dueDate"), QDateTime(QDate(2026, 3, 11), QTime(12, 0), Qt::UTC));
+        objects = {b, a};
+        SortDescriptor::sort(objects, byDay);
+        QCOMPARE(labels(objects), QStringLiteral("a,b"));
+        a->setValue(QStringLiteral("dueDate"), QVariant());
+        objects = {b, a};
+        SortDescriptor::sort(objects, byDay);
+        QCOMPARE(labels(objects), QStringLiteral("b,a"));
+        qputenv("TZ", zone);
     }
 
 private:
