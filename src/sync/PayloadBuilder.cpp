@@ -387,7 +387,14 @@ int PayloadEncoder::writeList(TODOList *list, bool allItems, bool resetIDs, Wire
     // The items not in state 3, index descending: all of them, or those marked
     // as changed (a mark of exactly 1).
     int written = 0;
-    for (const TODOItem *item : m_document.getAllTODOItemsForTODOList(list)) {
+    // Waiting for texts from memory is most of the time an item takes;
+    // asking for those of items ahead overlaps the waits.
+    constexpr qsizetype kTextsAhead = 4;
+    const QList<TODOItem *> items = m_document.getAllTODOItemsForTODOList(list);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const TODOItem *item = items[i];
+        if (i + kTextsAhead < items.size())
+            items[i + kTextsAhead]->prefetchTexts();
         if (!allItems && (item->edited_since() != 1 || item->state() == RecordState::Deleted))
             continue;
         const qsizetype body = out.beginNested(Todolist::kTodoitemsFieldNumber, kItemLengthRoom);
