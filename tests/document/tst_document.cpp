@@ -246,7 +246,6 @@ private slots:
         withList.setUp();
         f.document->setUp();
         QTRY_COMPARE(f.document->getAllProjects().size(), 1);
-        QCOMPARE(f.document->getAllProjects().first()->name(), QStringLiteral("My Project"));
         QCOMPARE(withList.getAllProjects().size(), 1);
 
         // Deleted, it does not come back at the next start.
