@@ -115,11 +115,6 @@ private slots:
         QCOMPARE(item->dueDate(), localTime(2025, 3, 20, 18, 0));
         QCOMPARE(item->serverID(), 4711);
         QCOMPARE(item->parentID(), 123);
-
-        // Completed again (after being opened again): no second next item.
-        f.document->markTODOItem(item, item->list(), nullptr, 0);
-        QCOMPARE(item->state(), int(RecordState::Open));
-        QCOMPARE(complete(f, item).size(), 0);
     }
 
     // Shown at once in the quadrant, under the user's filters; from the master list it only joins its list.
