@@ -212,7 +212,6 @@ private slots:
         QTest::addColumn<QString>("used");
         QTest::newRow("https") << " https://sync.mine.org:8443 " << true << "https://sync.mine.org:8443";
         QTest::newRow("no scheme") << "sync.mine.org" << false << "https://old.example.org";
-        QTest::newRow("another scheme") << "ftp://sync.mine.org" << false << "https://old.example.org";
         QTest::newRow("empty: the default") << "" << true << "https://sync.example.com";
     }
 
