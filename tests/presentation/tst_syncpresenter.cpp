@@ -70,9 +70,7 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("status");
 
-        const QString done = "Done syncing your data!";
         const QString failed = "Sync failed. Please check your login info. Email support@example.com if you need help.";
-        QTest::newRow("synced") << "ann@example.com" << "<>" << "Corvane is now synchronized with server" << done;
         QTest::newRow("wrong login") << "ann@example.com" << "no"
                                      << "Sync failed. Please check your login and password. If this problem persists, "
                                         "contact support@example.com."
