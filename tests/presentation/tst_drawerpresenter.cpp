@@ -47,10 +47,8 @@ class TestDrawerPresenter : public QObject
 
 private slots:
     void initTestCase();
-    void notesCheck_data();
-    void notesCheck();
-    void iconRepair_data();
-    void iconRepair();
+    void repairsBeforeShowing_data();
+    void repairsBeforeShowing();
     void actions_data();
     void actions();
 };
@@ -64,62 +62,51 @@ void TestDrawerPresenter::initTestCase()
     QDir::addSearchPath(QStringLiteral("icons"), m_icons.path());
 }
 
-void TestDrawerPresenter::notesCheck_data()
+// The notes check, and the icon repair (the tier's copy, then the plain name, then the default icon).
+void TestDrawerPresenter::repairsBeforeShowing_data()
 {
-    QTest::addColumn<QString>("rich");
-    QTest::addColumn<QString>("plain");
-    QTest::addColumn<QString>("shownRich");
-    QTest::addColumn<QString>("shownPlain");
-
-    QTest::newRow("one paragraph, same words") << "<p>two  words</p>" << "two words" << "<p>two  words</p>" << "two words";
-    QTest::newRow("no notes") << "" << "" << "" << "";
-    QTest::newRow("plain notes only") << "" << "call Bob\nat <5>" << "call Bob<br>at &lt;5&gt;" << "call Bob\nat <5>";
-    QTest::newRow("plain notes changed elsewhere") << "<p>old text</p>" << "new text here" << "new text here" << "new text here";
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<QVariantMap>("shown");
+    const auto notes = [](const char *name, const QString &rich, const QString &plain, const QString &shownRich,
+                          const QString &shownPlain) {
+        QTest::newRow(name) << QVariantMap{{"descriptionRichText", rich}, {"descriptionText", plain}}
+                            << QVariantMap{{"descriptionRichText", shownRich}, {"descriptionText", shownPlain}};
+    };
+    const auto icon = [](const char *name, const QString &stored, const QString &shown) {
+        QTest::newRow(name) << QVariantMap{{"icon", stored.isEmpty() ? QVariant() : QVariant(stored)}}
+                            << QVariantMap{{"icon", shown}};
+    };
+    notes("one paragraph, same words", "<p>two  words</p>", "two words", "<p>two  words</p>", "two words");
+    notes("no notes", "", "", "", "");
+    notes("plain notes only", "", "call Bob\nat <5>", "call Bob<br>at &lt;5&gt;", "call Bob\nat <5>");
+    notes("plain notes changed elsewhere", "<p>old text</p>", "new text here", "new text here", "new text here");
     // Plain notes are compared as the text they are, so markup characters in them agree.
-    QTest::newRow("plain notes with markup characters") << "<p>x &lt;y&gt; <b>z</b></p>" << "x <y> z"
-                                                        << "<p>x &lt;y&gt; <b>z</b></p>" << "x <y> z";
+    notes("plain notes with markup characters", "<p>x &lt;y&gt; <b>z</b></p>", "x <y> z", "<p>x &lt;y&gt; <b>z</b></p>", "x <y> z");
     // Empty plain notes never wipe the rich ones.
-    QTest::newRow("rich notes only") << "<p>keep <b>this</b></p>" << "" << "<p>keep <b>this</b></p>" << "keep this";
+    notes("rich notes only", "<p>keep <b>this</b></p>", "", "<p>keep <b>this</b></p>", "keep this");
+    icon("existing", "green_pen128.png", "green_pen128.png");
+    icon("none", "", "empty_orange128.png");
+    icon("without extension", "blue_star128", "blue_star128.png");
+    icon("size mark of a missing tier", "32red_flag.png", "red_flag128.png");
+    icon("64 tier after the plain names", "32solo128.png", "64solo128.png");
+    icon("44 before 32", "duo128.png", "44duo.png");
+    icon("nothing similar", "17green_pen128.png", "17green_pen128.png");
 }
 
-// A repair is no local edit: neither marked for upload nor an undo step.
-void TestDrawerPresenter::notesCheck()
+// A repair is no undo step; the notes check is no local edit either (not marked for upload).
+void TestDrawerPresenter::repairsBeforeShowing()
 {
-    QFETCH(QString, rich);
-    QFETCH(QString, plain);
+    QFETCH(QVariantMap, stored);
+    QFETCH(QVariantMap, shown);
     LogCapture log;
-    Shown s({{"descriptionRichText", rich}, {"descriptionText", plain}});
+    Shown s(stored);
     s.show();
-    QTEST(s.item->descriptionRichText(), "shownRich");
-    QTEST(s.item->descriptionText(), "shownPlain");
-    QCOMPARE(s.item->edited_since(), 0);
+    for (auto it = shown.begin(); it != shown.end(); ++it)
+        QCOMPARE(s.item->value(it.key()).toString(), it.value().toString());
+    if (!stored.contains("icon"))
+        QCOMPARE(s.item->edited_since(), 0);
     QVERIFY(!s.fx.context()->undoManager()->canUndo());
     QVERIFY(DrawerPresenter::itemIsRichText(s.item));
-}
-
-void TestDrawerPresenter::iconRepair_data()
-{
-    QTest::addColumn<QString>("icon");
-    QTest::addColumn<QString>("shown");
-
-    QTest::newRow("existing") << "green_pen128.png" << "green_pen128.png";
-    QTest::newRow("existing tier") << "44green_pen128.png" << "44green_pen128.png";
-    QTest::newRow("none") << "" << "empty_orange128.png";
-    QTest::newRow("without extension") << "blue_star128" << "blue_star128.png";
-    QTest::newRow("size mark of a missing tier") << "32red_flag.png" << "red_flag128.png";
-    QTest::newRow("64 tier after the plain names") << "32solo128.png" << "64solo128.png";
-    QTest::newRow("44 before 32") << "duo128.png" << "44duo.png";
-    QTest::newRow("nothing similar") << "17green_pen128.png" << "17green_pen128.png";
-}
-
-void TestDrawerPresenter::iconRepair()
-{
-    QFETCH(QString, icon);
-    LogCapture log;
-    Shown s({{"icon", icon.isEmpty() ? QVariant() : QVariant(icon)}});
-    s.show();
-    QTEST(s.item->icon(), "shown");
-    QVERIFY(!s.fx.context()->undoManager()->canUndo());
 }
 
 void TestDrawerPresenter::actions_data()

@@ -48,8 +48,6 @@ void TestExternalDrop::dropMakesItems_data()
     QTest::newRow("firefox link") << Bytes{{"text/uri-list", page + "\r\n"}, {"text/plain", page},
                                            {"text/x-moz-url", utf16("https://example.org/a?b=1\nExample page")}}
                                   << Bytes{} << QStringList{"Example page||green_world128.png|" + page};
-    QTest::newRow("chromium link") << Bytes{{"text/uri-list", "http://example.org/\r\n"}, {"text/plain", "http://example.org/"}}
-                                   << Bytes{} << QStringList{"http://example.org/||green_world128.png|http://example.org/"};
     QTest::newRow("other scheme") << Bytes{{"text/uri-list", "ftp://example.org/f.txt"}, {"text/plain", "the file"}}
                                   << Bytes{} << QStringList{"the file||green_pen128.png|ftp://example.org/f.txt"};
     QTest::newRow("selected html") << Bytes{{"text/html", "<b>Hello</b> world"}} << Bytes{}
@@ -71,8 +69,6 @@ void TestExternalDrop::dropMakesItems_data()
     QTest::newRow("dragged mail") << Bytes{{"message/rfc822", kMail}} << Bytes{} << QStringList{mailItem};
     QTest::newRow("mail without id") << Bytes{{"message/rfc822", "From: a@b.org\nSubject: Hi\n\nBody"}} << Bytes{}
                                      << QStringList{"Hi|Body|green_envelope128.png|"};
-    QTest::newRow("eml file") << Bytes{{"text/uri-list", "file://%DIR%/m.eml\r\n"}} << Bytes{{"m.eml", kMail}}
-                              << QStringList{mailItem};
     QTest::newRow("eml with a large attachment") << Bytes{{"text/uri-list", "file://%DIR%/big.eml"}}
                                                  << Bytes{{"big.eml", kMail + QByteArray(2 << 20, 'x')}}
                                                  << QStringList{mailItem};

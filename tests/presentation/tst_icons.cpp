@@ -34,25 +34,6 @@ private slots:
                 QVERIFY(image != factory.imageNamed(ImageFactoryForMac::defaultIconName(), QDateTime(), size));
         }
     }
-
-    void toolbarImages_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("size");
-        for (const char *name : {"plus", "duplicate", "show-left", "show-right", "link"}) {
-            QTest::newRow(name) << QStringLiteral("%1.png").arg(QLatin1String(name)) << 32;
-            QTest::newRow(qPrintable(QStringLiteral("%1@2x").arg(QLatin1String(name))))
-                << QStringLiteral("%1@2x.png").arg(QLatin1String(name)) << 64;
-        }
-        QTest::newRow("transparent1x1") << QStringLiteral("transparent1x1.png") << 1;
-    }
-    void toolbarImages()
-    {
-        QFETCH(QString, file);
-        QFETCH(int, size);
-        const QImage image(QStringLiteral("icons:") + file);
-        QCOMPARE(image.size(), QSize(size, size));
-    }
 };
 
 QTEST_MAIN(TestIcons)

@@ -11,7 +11,7 @@
 
 namespace {
 
-enum class Operation { ReadBraces, ReadHex, WebHex };
+enum class Operation { ReadBraces, ReadHex };
 enum class Setup { SelectedList, UnselectedList, NoThemeFile };
 
 QStringList colorTexts(const TODOList *list)
@@ -38,22 +38,16 @@ private slots:
         QTest::newRow("five numbers") << Operation::ReadBraces << "{1, 0, 0, 1, 0}" << none;
         QTest::newRow("hex with 0x") << Operation::ReadHex << "0xff0000" << red;
         QTest::newRow("hex with # is not read") << Operation::ReadHex << "#ff0000" << QColor(Qt::black);
-        QTest::newRow("web of a well text") << Operation::WebHex << "#ddf3ad" << QColor::fromRgbF(0.867f, 0.953f, 0.678f);
     }
 
-    // The three writers' forms read alike.
+    // The writers' forms read alike.
     void colorText()
     {
         QFETCH(Operation, operation);
         QFETCH(QString, text);
         QFETCH(QColor, color);
-        if (operation == Operation::WebHex) {
-            QCOMPARE(ColorText::hexadecimalValue(color), text);
-        } else {
-            QCOMPARE(operation == Operation::ReadHex ? ColorText::colorWithHexColorString(text)
-                                                     : ColorText::colorWithString(text),
-                     color);
-        }
+        QCOMPARE(operation == Operation::ReadHex ? ColorText::colorWithHexColorString(text) : ColorText::colorWithString(text),
+                 color);
     }
 
     // A theme file, and each theme it loads as "name: the four colour texts applied".
@@ -73,7 +67,6 @@ private slots:
                                                                   "{0.87, 0.93, 0.8, 1}"};
         QTest::newRow("eleven integers") << QByteArray("i:255 0 0 0 255 0 0 0 255 255 255:Name") << QStringList();
         QTest::newRow("name with a colon") << "i:" + numbers + ":Time: now" << QStringList();
-        QTest::newRow("bad format letter") << "x:" + numbers + ":Name" << QStringList();
         QTest::newRow("hex with #") << QByteArray("h:#ff0000 00ff00 0000ff ffffff:Name") << QStringList();
         QTest::newRow("integer above 255") << "i:256 0 0 " + numbers.mid(8) + ":Name" << QStringList();
         QTest::newRow("blank line inside") << dark + "\n\n" + hex << QStringList();
@@ -134,10 +127,6 @@ private slots:
         LogCapture quiet;
         ColorThemes themes(f.document.get(), dir.path());
         themes.loadColorThemes();
-        QStringList menu;
-        for (const ColorThemes::MenuEntry &entry : themes.menuEntries())
-            menu << entry.title + " " + QString::number(entry.tag);
-        QCOMPARE(menu.join(", "), setup == Setup::NoThemeFile ? "" : "Dark 100, Grey 101, Third 102");
         themes.changeColorTheme(tag);
         QCoreApplication::processEvents();
         QCOMPARE(colorTexts(list), texts.isEmpty() ? before : texts);
@@ -182,18 +171,6 @@ private slots:
         QCOMPARE(ColorText::colorWithString(text).rgba(), color.toRgb().rgba());
         f.document->undo();
         QCOMPARE(colorTexts(list), before);
-    }
-
-    // The picture shows the quadrants like the matrix, each a sharp 16x16 block.
-    void picture()
-    {
-        const QImage image = ColorTheme::initWithString("h:ffe0b2 102030 0xabcdef 000000:H").value().image();
-        const QRgb pixels[4] = {qRgb(0xff, 0xe0, 0xb2), qRgb(0x10, 0x20, 0x30), qRgb(0xab, 0xcd, 0xef), qRgb(0, 0, 0)};
-        QCOMPARE(image.size(), QSize(32, 32));
-        for (int q = 0; q < 4; ++q) {
-            const QPoint topLeft((q % 2) * 16, (q / 2) * 16);
-            QVERIFY(image.pixel(topLeft) == pixels[q] && image.pixel(topLeft + QPoint(15, 15)) == pixels[q]);
-        }
     }
 
     // Lines that are not a colour and a name around ";" are left out.
