@@ -431,7 +431,8 @@ private:
         if (command == "sync-lost"_L1)
             return QFile::copy(store, store + u".before"_s) && sync(part[0]).exitCode == 0 && QFile::remove(store)
                 && QFile::rename(store + u".before"_s, store);
-        return edits.contains(command) && execute(store, edits[command].arg(quoted(part[2]), quoted(part.value(3))));
+        const QString edit = edits.value(command);
+        return !edit.isEmpty() && execute(store, part.size() > 3 ? edit.arg(quoted(part[2]), quoted(part[3])) : edit.arg(quoted(part[2])));
     }
 
     // One step of a converge row through the document's own operations.
