@@ -278,8 +278,7 @@ private slots:
         QByteArray reply;
         {
             DocumentFixture server;
-            TODOList *list = server.document->addNewProjectWithName(QStringLiteral("Work"));
-            list->setId_(7);
+            server.document->addNewProjectWithName(QStringLiteral("Work"))->setId_(7);
             reply = Base64::encode(PayloadBuilder(*server.document).makeAllDataForTransfer()).toUtf8();
         }
         DocumentFixture f;
