@@ -45,6 +45,15 @@ struct FakeStore : SyncStore {
     }
 };
 
+// One exchange against the server at `base`, with a recording store.
+struct Exchange {
+    explicit Exchange(const QString &base) { Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), base); }
+    FakeStore store;
+    HttpSyncTransport transport;
+    SyncController sync{&store, &transport};
+    QSignalSpy finished{&sync, &SyncController::finished};
+};
+
 QByteArray gzip(const QByteArray &bytes)
 {
     z_stream stream{};
@@ -121,9 +130,12 @@ private:
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };
 
+enum Codec { Base64Text, GzipBytes };
+
 } // namespace
 
 Q_DECLARE_METATYPE(SyncStore::MergeResult)
+Q_DECLARE_METATYPE(Codec)
 
 class TestSyncExchange : public QObject
 {
@@ -173,20 +185,16 @@ private slots:
         QFETCH(QByteArray, merged);
         ScriptedHttpServer server;
         server.script = script;
-        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), server.base().toString());
-        FakeStore store;
-        store.result = mergeResult;
-        HttpSyncTransport transport;
-        SyncController sync(&store, &transport);
-        QSignalSpy finished(&sync, &SyncController::finished);
+        Exchange x(server.base().toString());
+        x.store.result = mergeResult;
         LogCapture quiet;
 
-        QVERIFY(sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("secret")));
-        QTRY_COMPARE(finished.size(), 1);
-        QTEST(int(finished[0][0].value<SyncController::Outcome>()), "outcome");
-        QCOMPARE(store.merged, merged == "-" ? QList<QByteArray>() : QList<QByteArray>{merged});
-        QCOMPARE(store.backups, 1);
-        QVERIFY(!sync.isSyncing());
+        QVERIFY(x.sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("secret")));
+        QTRY_COMPARE(x.finished.size(), 1);
+        QTEST(int(x.finished[0][0].value<SyncController::Outcome>()), "outcome");
+        QCOMPARE(x.store.merged, merged == "-" ? QList<QByteArray>() : QList<QByteArray>{merged});
+        QCOMPARE(x.store.backups, 1);
+        QVERIFY(!x.sync.isSyncing());
     }
 
     // The body carries every value as it is (an address with "&" and "+",
@@ -194,14 +202,10 @@ private slots:
     void request()
     {
         ScriptedHttpServer server;
-        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), server.base().toString() + "/");
-        FakeStore store;
-        store.sent = QByteArray("\xfb\xff\xbf\x01", 4); // "+/+/AQ=="
-        HttpSyncTransport transport;
-        SyncController sync(&store, &transport);
-        QSignalSpy finished(&sync, &SyncController::finished);
-        QVERIFY(sync.uploadToServer(QStringLiteral("a&b+c@example.com"), QString()));
-        QTRY_COMPARE(finished.size(), 1);
+        Exchange x(server.base().toString() + "/");
+        x.store.sent = QByteArray("\xfb\xff\xbf\x01", 4); // "+/+/AQ=="
+        QVERIFY(x.sync.uploadToServer(QStringLiteral("a&b+c@example.com"), QString()));
+        QTRY_COMPARE(x.finished.size(), 1);
 
         QCOMPARE(server.requests.size(), 1);
         const QByteArray head = server.requests[0].head;
@@ -220,18 +224,14 @@ private slots:
     {
         ScriptedHttpServer server;
         server.script = {{"<>", {}, 200, true}};
-        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), server.base().toString());
-        FakeStore store;
-        HttpSyncTransport transport;
-        SyncController sync(&store, &transport);
-        QSignalSpy finished(&sync, &SyncController::finished);
-        QVERIFY(sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
+        Exchange x(server.base().toString());
+        QVERIFY(x.sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
         QTRY_COMPARE(server.requests.size(), 1);
-        QVERIFY(sync.isSyncing());
-        QVERIFY(!sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
+        QVERIFY(x.sync.isSyncing());
+        QVERIFY(!x.sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
         server.release();
-        QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(store.backups, 1);
+        QTRY_COMPARE(x.finished.size(), 1);
+        QCOMPARE(x.store.backups, 1);
 
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
@@ -239,10 +239,10 @@ private slots:
         closed.close();
         Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), QStringLiteral("http://127.0.0.1:%1").arg(port));
         LogCapture quiet;
-        QVERIFY(sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
-        QTRY_COMPARE(finished.size(), 2);
-        QCOMPARE(finished[1][0].value<SyncController::Outcome>(), SyncController::Outcome::ConnectionFailed);
-        QCOMPARE(finished[1][1].toString(), QStringLiteral("Connection failed. Check your internet connectivity."));
+        QVERIFY(x.sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
+        QTRY_COMPARE(x.finished.size(), 2);
+        QCOMPARE(x.finished[1][0].value<SyncController::Outcome>(), SyncController::Outcome::ConnectionFailed);
+        QCOMPARE(x.finished[1][1].toString(), QStringLiteral("Connection failed. Check your internet connectivity."));
     }
 
     void redirectFromHttps_data()
@@ -263,15 +263,11 @@ private slots:
         TlsRedirectServer tls;
         QVERIFY(tls.start(m_dir.path()));
         tls.location = ((toPlainHttp ? plain.base().toString() : tls.base()) + QStringLiteral("/sync/moved")).toUtf8();
-        Defaults::standard().setValue(QStringLiteral("syncServerBaseURL"), tls.base());
-        FakeStore store;
-        HttpSyncTransport transport;
-        SyncController sync(&store, &transport);
-        QSignalSpy finished(&sync, &SyncController::finished);
+        Exchange x(tls.base());
         LogCapture quiet;
-        QVERIFY(sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
-        QTRY_COMPARE(finished.size(), 1);
-        QTEST(int(finished[0][0].value<SyncController::Outcome>()), "outcome");
+        QVERIFY(x.sync.uploadToServer(QStringLiteral("ann@example.com"), QStringLiteral("pw")));
+        QTRY_COMPARE(x.finished.size(), 1);
+        QTEST(int(x.finished[0][0].value<SyncController::Outcome>()), "outcome");
         QCOMPARE(tls.heads.size(), toPlainHttp ? 1 : 2);
         QVERIFY(plain.requests.isEmpty());
     }
@@ -282,8 +278,7 @@ private slots:
         QByteArray reply;
         {
             DocumentFixture server;
-            TODOList *list = server.document->addNewProjectWithName(QStringLiteral("Work"));
-            list->setId_(7);
+            server.document->addNewProjectWithName(QStringLiteral("Work"))->setId_(7);
             reply = Base64::encode(PayloadBuilder(*server.document).makeAllDataForTransfer()).toUtf8();
         }
         DocumentFixture f;
@@ -312,56 +307,40 @@ private slots:
 
     // --- The codecs a reply passes through ---------------------------------------------
 
-    void base64Decode_data()
+    void codecs_data()
     {
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<Codec>("codec");
+        QTest::addColumn<QByteArray>("input");
         QTest::addColumn<bool>("decodes");
         QTest::addColumn<QByteArray>("bytes");
 
-        QTest::newRow("empty") << "" << true << QByteArray();
-        QTest::newRow("two padding") << "TQ==" << true << QByteArray("M");
-        QTest::newRow("plus and slash survive") << "+/+/" << true << QByteArray("\xfb\xff\xbf", 3);
-        QTest::newRow("length not a multiple of 4") << "TWFuTQ" << false << QByteArray();
-        QTest::newRow("a line break counts") << "TWFu\nTQ==" << false << QByteArray();
-        QTest::newRow("not plain ASCII") << "TWä=" << false << QByteArray();
+        // The server's reply is read by these Base64 rules; whatever fails here is a login failure.
+        QTest::newRow("empty") << Base64Text << QByteArray("") << true << QByteArray();
+        QTest::newRow("two padding") << Base64Text << QByteArray("TQ==") << true << QByteArray("M");
+        QTest::newRow("plus and slash survive") << Base64Text << QByteArray("+/+/") << true << QByteArray("\xfb\xff\xbf", 3);
+        QTest::newRow("length not a multiple of 4") << Base64Text << QByteArray("TWFuTQ") << false << QByteArray();
+        QTest::newRow("a line break counts") << Base64Text << QByteArray("TWFu\nTQ==") << false << QByteArray();
+        QTest::newRow("not plain ASCII") << Base64Text << QByteArray("TWä=") << false << QByteArray();
         // Outside the alphabet: zero bits, no error.
-        QTest::newRow("a space inside") << "T Fu" << true << QByteArray("L\x01n", 3);
-        QTest::newRow("padding only sets the length") << "====" << true << QByteArray();
+        QTest::newRow("a space inside") << Base64Text << QByteArray("T Fu") << true << QByteArray("L\x01n", 3);
+        QTest::newRow("padding only sets the length") << Base64Text << QByteArray("====") << true << QByteArray();
+        // A damaged or cut-off gzip reply is refused whole, never merged in part.
+        const QByteArray reply = QByteArray("CiQKBFdvcmsQARgA").repeated(5000);
+        QTest::newRow("gzip reply") << GzipBytes << gzip(reply) << true << reply;
+        QTest::newRow("two members") << GzipBytes << gzip("CiQK") + gzip("BFdv") << true << QByteArray("CiQKBFdv");
+        QTest::newRow("cut short") << GzipBytes << gzip(reply).chopped(10) << false << QByteArray();
+        QTest::newRow("not gzip") << GzipBytes << QByteArray("CiQKBFdvcmsQARgA") << false << QByteArray();
+        QTest::newRow("empty gzip") << GzipBytes << QByteArray() << false << QByteArray();
     }
 
-    // The server's reply is read by these rules; whatever fails here is a login failure.
-    void base64Decode()
+    void codecs()
     {
-        QFETCH(QString, text);
+        QFETCH(Codec, codec);
+        QFETCH(QByteArray, input);
         QFETCH(bool, decodes);
-        const std::optional<QByteArray> bytes = Base64::decode(text);
+        const std::optional<QByteArray> bytes = codec == Base64Text ? Base64::decode(QString::fromUtf8(input)) : Gzip::inflate(input);
         QCOMPARE(bytes.has_value(), decodes);
         if (decodes)
-            QTEST(*bytes, "bytes");
-    }
-
-    void gzipInflate_data()
-    {
-        const QByteArray reply = QByteArray("CiQKBFdvcmsQARgA").repeated(5000);
-        QTest::addColumn<QByteArray>("compressed");
-        QTest::addColumn<bool>("inflates");
-        QTest::addColumn<QByteArray>("bytes");
-
-        QTest::newRow("a reply") << gzip(reply) << true << reply;
-        QTest::newRow("two members") << gzip("CiQK") + gzip("BFdv") << true << QByteArray("CiQKBFdv");
-        QTest::newRow("cut short") << gzip(reply).chopped(10) << false << QByteArray();
-        QTest::newRow("not gzip") << QByteArray("CiQKBFdvcmsQARgA") << false << QByteArray();
-        QTest::newRow("empty") << QByteArray() << false << QByteArray();
-    }
-
-    // A damaged or cut-off reply is refused whole, never merged in part.
-    void gzipInflate()
-    {
-        QFETCH(QByteArray, compressed);
-        QFETCH(bool, inflates);
-        const std::optional<QByteArray> bytes = Gzip::inflate(compressed);
-        QCOMPARE(bytes.has_value(), inflates);
-        if (inflates)
             QTEST(*bytes, "bytes");
     }
 

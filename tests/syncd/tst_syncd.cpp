@@ -34,7 +34,8 @@ namespace {
 
 using Fields = QHash<QByteArray, QByteArray>;
 
-enum class Backend { SQLite, PostgreSQL };
+// InProcess: the application's own exchange in this process, on SQLite.
+enum class Backend { SQLite, PostgreSQL, InProcess };
 
 struct Run {
     int exitCode = -1; // also when it crashed
@@ -141,7 +142,7 @@ private slots:
         m_server.reset();
     }
 
-    void converge_data() { convergeRows({Backend::SQLite, Backend::PostgreSQL}); }
+    void converge_data() { convergeRows(); }
 
     // Two stores syncing in turn through the server end with the same lists,
     // items and identifiers.
@@ -155,62 +156,14 @@ private slots:
         startServer(backend, {});
         if (QTest::currentTestFailed())
             return;
-        for (const QString &step : std::as_const(steps)) {
-            const QStringList part = step.split(u'|');
-            const QString store = storeOf(part[0]);
-            const QString command = part[1];
-            bool done = false;
-            if (command == "add-list"_L1)
-                done = ctl(part[0], {u"add-list"_s, part[2]}).exitCode == 0;
-            else if (command == "add-item"_L1)
-                done = ctl(part[0], {u"add-item"_s, u"--list"_s, part[2], part[3]}).exitCode == 0;
-            else if (command == "sync"_L1)
-                done = sync(part[0]).exitCode == 0;
-            else if (command == "sync-lost"_L1)
-                done = QFile::copy(store, store + u".before"_s) && sync(part[0]).exitCode == 0 && QFile::remove(store)
-                    && QFile::rename(store + u".before"_s, store);
-            else if (command == "rename"_L1)
-                done = execute(store, u"UPDATE TODOItem SET name = %1, edited_since = 1 WHERE name = %2 AND state <> 3"_s.arg(quoted(part[3]), quoted(part[2])));
-            else if (command == "trash"_L1)
-                done = execute(store, u"UPDATE TODOItem SET state = 2, edited_since = 1 WHERE name = %1 AND state <> 3"_s.arg(quoted(part[2])));
-            else if (command == "trash-list"_L1)
-                done = execute(store, u"UPDATE TODOList SET state = 2, edited_since = 1 WHERE name = %1 AND state = 0"_s.arg(quoted(part[2])));
-            else if (command == "move"_L1)
-                done = execute(store, u"UPDATE TODOItem SET quadrant = %1, edited_since = 1 WHERE name = %2 AND state <> 3"_s.arg(part[3].toInt()).arg(quoted(part[2])));
-            QVERIFY2(done, qPrintable(step));
-        }
-        for (const char *client : {"a", "b", "a"})
-            QCOMPARE(sync(QLatin1String(client)).exitCode, 0);
-        const QJsonObject a = dump(u"a"_s), b = dump(u"b"_s);
-        QCOMPARE(shown(a, false), expected);
-        QCOMPARE(shown(a, true), shown(b, true));
-    }
-
-    void convergeInProcess_data() { convergeRows({Backend::SQLite}); }
-
-    // The same with the application's own exchange in this process: a
-    // document per client, open for the whole sequence as in the application.
-    void convergeInProcess()
-    {
-        QFETCH(QStringList, steps);
-        QFETCH(QString, expected);
-        startServer(Backend::SQLite, {});
+        steps << u"a|sync"_s << u"b|sync"_s << u"a|sync"_s;
+        if (backend == Backend::InProcess)
+            convergeInProcess(steps);
+        else
+            for (const QString &step : std::as_const(steps))
+                QVERIFY2(applyWithCtl(step), qPrintable(step));
         if (QTest::currentTestFailed())
             return;
-        const auto restoreDefaults = qScopeGuard([] { Defaults::useFileForTesting(QString()); });
-        std::map<QString, std::unique_ptr<MyDocument>> documents;
-        for (const QString &client : {u"a"_s, u"b"_s}) {
-            auto context = std::make_unique<ManagedObjectContext>(todoListModel());
-            QString error;
-            QVERIFY2(context->open(storeOf(client), &error), qPrintable(error));
-            documents[client] = std::make_unique<MyDocument>(std::move(context));
-            documents[client]->enableDidChangeContextNotifications();
-        }
-        for (const QString &step : std::as_const(steps))
-            QVERIFY2(applyInProcess(*documents[step.section(u'|', 0, 0)], step), qPrintable(step));
-        for (const char *client : {"a", "b", "a"})
-            QCOMPARE(syncInProcess(*documents[QLatin1String(client)], Delivery::Delivered), SyncController::Outcome::Succeeded);
-        documents.clear();
         const QJsonObject a = dump(u"a"_s), b = dump(u"b"_s);
         QCOMPARE(shown(a, false), expected);
         QCOMPARE(shown(a, true), shown(b, true));
@@ -224,9 +177,7 @@ private slots:
         QTest::addColumn<QByteArray>("password");
         QTest::addColumn<int>("exitCode");
         for (const Backend backend : {Backend::SQLite, Backend::PostgreSQL}) {
-        const auto newRow = [backend](const char *name) -> QTestData & {
-            return QTest::addRow("%s%s", name, backend == Backend::PostgreSQL ? ", PostgreSQL" : "") << backend;
-        };
+        const auto newRow = [backend](const char *name) -> QTestData & { return backendRow(name, backend); };
         newRow("wrong password") << QStringList{} << u"ann@example.com"_s << QByteArray("Secret\n") << 1;
         newRow("e-mail in other case") << QStringList{} << u"Ann@Example.com"_s << QByteArray("secret\n") << 0;
         newRow("unknown e-mail, closed server") << QStringList{} << u"bob@example.com"_s << QByteArray("secret\n") << 1;
@@ -337,7 +288,13 @@ private slots:
     }
 
 private:
-    static void convergeRows(const QList<Backend> &backends)
+    static QTestData &backendRow(const char *name, Backend backend)
+    {
+        const char *suffix[] = {"", ", PostgreSQL", ", in process"};
+        return QTest::addRow("%s%s", name, suffix[int(backend)]) << backend;
+    }
+
+    static void convergeRows()
     {
         // Steps "client|command|arguments": add-list NAME, add-item LIST NAME, sync,
         // and what the application would store: rename OLD NEW, trash NAME, move NAME QUADRANT,
@@ -346,10 +303,8 @@ private:
         QTest::addColumn<Backend>("backend");
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("expected"); // both stores, once a, b and a synced again
-        for (const Backend backend : backends) {
-        const auto newRow = [backend](const char *name) -> QTestData & {
-            return QTest::addRow("%s%s", name, backend == Backend::PostgreSQL ? ", PostgreSQL" : "") << backend;
-        };
+        for (const Backend backend : {Backend::SQLite, Backend::PostgreSQL, Backend::InProcess}) {
+        const auto newRow = [backend](const char *name) -> QTestData & { return backendRow(name, backend); };
         newRow("lists from both sides")
             << QStringList{"a|add-list|Home", "a|add-item|Home|Milk", "b|add-list|Work", "b|add-item|Work|Report", "a|sync", "b|sync"}
             << u"Home[Milk] Work[Report]"_s;
@@ -437,6 +392,47 @@ private:
                 if (item->name() == name)
                     return item;
         return nullptr;
+    }
+
+    // A document per client, open for the whole sequence as in the application.
+    void convergeInProcess(const QStringList &steps) const
+    {
+        const auto restoreDefaults = qScopeGuard([] { Defaults::useFileForTesting(QString()); });
+        std::map<QString, std::unique_ptr<MyDocument>> documents;
+        for (const QString &client : {u"a"_s, u"b"_s}) {
+            auto context = std::make_unique<ManagedObjectContext>(todoListModel());
+            QString error;
+            QVERIFY2(context->open(storeOf(client), &error), qPrintable(error));
+            documents[client] = std::make_unique<MyDocument>(std::move(context));
+            documents[client]->enableDidChangeContextNotifications();
+        }
+        for (const QString &step : steps)
+            QVERIFY2(applyInProcess(*documents[step.section(u'|', 0, 0)], step), qPrintable(step));
+    }
+
+    // One step of a converge row through corvanectl, or as the application
+    // would have stored the edit.
+    bool applyWithCtl(const QString &step) const
+    {
+        static const QHash<QString, QString> edits = {
+            {u"rename"_s, u"UPDATE TODOItem SET name = %2, edited_since = 1 WHERE name = %1 AND state <> 3"_s},
+            {u"trash"_s, u"UPDATE TODOItem SET state = 2, edited_since = 1 WHERE name = %1 AND state <> 3"_s},
+            {u"trash-list"_s, u"UPDATE TODOList SET state = 2, edited_since = 1 WHERE name = %1 AND state = 0"_s},
+            {u"move"_s, u"UPDATE TODOItem SET quadrant = CAST(%2 AS INTEGER), edited_since = 1 WHERE name = %1 AND state <> 3"_s}};
+        const QStringList part = step.split(u'|');
+        const QString store = storeOf(part[0]);
+        const QString &command = part[1];
+        if (command == "add-list"_L1)
+            return ctl(part[0], {command, part[2]}).exitCode == 0;
+        if (command == "add-item"_L1)
+            return ctl(part[0], {command, u"--list"_s, part[2], part[3]}).exitCode == 0;
+        if (command == "sync"_L1)
+            return sync(part[0]).exitCode == 0;
+        if (command == "sync-lost"_L1)
+            return QFile::copy(store, store + u".before"_s) && sync(part[0]).exitCode == 0 && QFile::remove(store)
+                && QFile::rename(store + u".before"_s, store);
+        const QString edit = edits.value(command);
+        return !edit.isEmpty() && execute(store, part.size() > 3 ? edit.arg(quoted(part[2]), quoted(part[3])) : edit.arg(quoted(part[2])));
     }
 
     // One step of a converge row through the document's own operations.
