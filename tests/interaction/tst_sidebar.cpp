@@ -107,7 +107,7 @@ private slots:
         QTest::newRow("item added") << "add" << QStringList{"2", "1", "1", ""} << false;
         // Completed as a sync merge would: only the store tells.
         QTest::newRow("item completed") << "complete" << QStringList{"1", "1", "", ""} << false;
-        QTest::newRow("search for an item") << "MILK" << QStringList{"1", "-", "-", "-"} << false;
+        // What a search for an item counts is tst_projects overview's.
         QTest::newRow("search for the list") << "gro" << QStringList{"-", "-", "-", "-"} << true;
     }
 
@@ -221,7 +221,9 @@ private slots:
         QTest::addColumn<QString>("extraType"); // also on the drag
         QTest::addColumn<bool>("taken");
         QTest::addColumn<QStringList>("rows"); // quadrant 0 afterwards
+        QTest::newRow("complete") << int(Op::Complete) << "" << true << words("c");
         QTest::newRow("trash asks") << int(Op::Trash) << "" << true << words("c");
+        QTest::newRow("duplicate") << int(Op::Duplicate) << "" << true << words("a a b b c");
         QTest::newRow("with a colour") << int(Op::Complete) << "application/x-color" << false << words("a b c");
     }
 
