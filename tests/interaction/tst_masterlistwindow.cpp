@@ -96,14 +96,13 @@ private slots:
     }
 
     // The page replaces the quadrants and goes again; the quadrants'
-    // selection is what it was, and the window is named after what it shows.
+    // selection is what it was.
     void openAndBack()
     {
         QFETCH(QString, open);
         QFETCH(QString, back);
         Window w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        const QString matrixTitle = w.window->windowTitle();
         if (open == "button"_L1) {
             auto *bar = w.window->findChild<QToolBar *>(u"mainToolBar"_s);
             QTest::mouseClick(bar->widgetForAction(w.window->action(u"masterList"_s)), Qt::LeftButton);
@@ -113,9 +112,7 @@ private slots:
         QVERIFY(w.showsMasterList());
         QVERIFY(w.delegate.isMasterListOpen());
         QVERIFY(!w.window->quadrantView(1)->isVisible());
-        QCOMPARE(w.window->windowTitle(), u"Overdue Items"_s);
-
-        // A view button renames the window.
+        // A view button switches the view and renames the window.
         QTest::mouseClick(w.window->masterList()->findChild<QToolButton *>(u"masterView7"_s), Qt::LeftButton);
         QCOMPARE(w.window->windowTitle(), u"All Items"_s);
         QCOMPARE(w.detailName(), u"Report"_s);
@@ -131,30 +128,16 @@ private slots:
         QVERIFY(!w.showsMasterList());
         QVERIFY(w.window->quadrantView(1)->isVisible());
         QVERIFY(!w.delegate.isMasterListOpen());
-        QCOMPARE(w.window->windowTitle(), matrixTitle);
         QCOMPARE(w.f.document->selectedItemsInQuadrant(1), QList<TODOItem *>{w.report});
         QVERIFY(w.window->quadrantView(1)->selectionModel()->isRowSelected(0));
     }
 
-    void clickRows_data()
-    {
-        QTest::addColumn<QList<int>>("clicks"); // rows clicked in turn
-        QTest::addColumn<int>("selected");
-        QTest::addColumn<QString>("detail");
-
-        // Rows: 0 Work, 1 Report, 2 Slides, 3 Home, 4 Milk, 5 Bread (items by index).
-        QTest::newRow("as opened: the first item") << QList<int>{} << 1 << u"Report"_s;
-        QTest::newRow("an item of the second group") << QList<int>{5} << 5 << u"Bread"_s;
-        QTest::newRow("the first group row too") << QList<int>{4, 0} << 4 << u"Milk"_s;
-    }
-
     // The table shows the groups and items of the model, group rows lower
-    // than item rows; group rows cannot be selected.
+    // than item rows; group rows cannot be selected (which row the detail
+    // shows is tests/masterlist's). Rows: 0 Work, 1 Report, 2 Slides, 3 Home,
+    // 4 Milk, 5 Bread (items by index).
     void clickRows()
     {
-        QFETCH(QList<int>, clicks);
-        QFETCH(int, selected);
-        QFETCH(QString, detail);
         Window w;
         w.f.document->newItemForProject(w.home, 0)->setState(RecordState::Completed); // never listed
         w.openAll();
@@ -164,11 +147,11 @@ private slots:
             shown << table->model()->index(row, 0).data().toString() + u'/' + QString::number(table->rowHeight(row));
         QCOMPARE(shown.join(u' '), u"Work/20 Report/40 Slides/40 Home/20 Milk/40 Bread/40"_s);
 
-        for (int row : clicks)
+        for (int row : {4, 0}) // an item, then its group row
             QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, w.rowCentre(row));
         QCOMPARE(table->selectionModel()->selectedRows().size(), 1);
-        QCOMPARE(table->selectionModel()->selectedRows().constFirst().row(), selected);
-        QCOMPARE(w.detailName(), detail);
+        QCOMPARE(table->selectionModel()->selectedRows().constFirst().row(), 4);
+        QCOMPARE(w.detailName(), u"Milk"_s);
     }
 
     void detailActions_data()
@@ -237,8 +220,7 @@ private slots:
 
         QVERIFY(!w.showsMasterList());
         QCOMPARE(w.f.document->projects().selectedList(), w.home);
-        QCOMPARE(w.f.document->selectedItemsInQuadrant(0).size(), 1);
-        QCOMPARE(w.f.document->selectedItemsInQuadrant(0).constFirst()->name(), u"Bread"_s);
+        QCOMPARE(w.f.document->selectedItemsInQuadrant(0), QList<TODOItem *>{w.homeItems[1]});
         QCOMPARE(w.f.document->selectedItemsInQuadrant(1), QList<TODOItem *>{});
         QuadrantView *quadrant = w.window->quadrantView(0);
         const QModelIndexList rows = quadrant->selectionModel()->selectedRows();

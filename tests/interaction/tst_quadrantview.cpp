@@ -111,7 +111,6 @@ private slots:
         QTest::newRow("space completes") << 2 << 1 << int(Qt::Key_Space) << "2:c2" << "" << "c1,c2*,c3";
         // Quadrant 0 is the last clicked; the key trashes this quadrant's selection.
         QTest::newRow("delete trashes") << 2 << 0 << int(Qt::Key_Delete) << "2:c2" << "" << "c2,c3";
-        QTest::newRow("backspace trashes") << 2 << 2 << int(Qt::Key_Backspace) << "2:c2" << "" << "c1,c2";
     }
 
     void keyboard()
