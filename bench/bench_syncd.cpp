@@ -13,6 +13,7 @@
 // syncs_per_second is the rate of each.
 
 #include "BenchSupport.h"
+#include "PostgresCluster.h"
 #include "PostgresSyncStorage.h"
 #include "SqliteSyncStorage.h"
 #include "SyncHttpServer.h"
@@ -20,7 +21,6 @@
 #include "SyncUtils.h"
 #include "corvane_wire.pb.h"
 
-#include <QDir>
 #include <QEventLoop>
 #include <QHttpServer>
 #include <QNetworkAccessManager>
@@ -28,7 +28,6 @@
 #include <QProcess>
 
 #include <sodium.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <map>
@@ -131,51 +130,6 @@ bool fill(BenchServer &server, std::unique_ptr<SyncStorage> storage)
     return true;
 }
 
-// --- A PostgreSQL cluster of our own -------------------------------------------------------
-
-struct Cluster {
-    QTemporaryDir dir;
-    QString bin;
-    bool running = false;
-
-    // PostgreSQL refuses to run as root: then it runs as the postgres user.
-    int run(const QString &tool, const QStringList &arguments) const
-    {
-        QProcess process;
-        const QString program = bin + QLatin1Char('/') + tool;
-        if (geteuid() == 0)
-            process.start(u"runuser"_s, QStringList{u"-u"_s, u"postgres"_s, u"--"_s, program} + arguments);
-        else
-            process.start(program, arguments);
-        process.waitForFinished(120000);
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
-    // Empty, or why it cannot run.
-    QString start()
-    {
-        const QStringList versions =
-            QDir(u"/usr/lib/postgresql"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
-        if (versions.isEmpty())
-            return u"PostgreSQL is not installed"_s;
-        bin = u"/usr/lib/postgresql/%1/bin"_s.arg(versions.first());
-        if (geteuid() == 0 && QProcess::execute(u"chown"_s, {u"postgres"_s, dir.path()}) != 0)
-            return u"there is no postgres user to run PostgreSQL as"_s;
-        const QString data = dir.filePath(u"data"_s);
-        const QString options = u"-p 5432 -k %1 -c listen_addresses=''"_s.arg(dir.path());
-        if (run(u"initdb"_s, {u"-D"_s, data, u"-A"_s, u"trust"_s, u"-U"_s, u"postgres"_s}) != 0
-            || run(u"pg_ctl"_s, {u"-D"_s, data, u"-l"_s, dir.filePath(u"log"_s), u"-w"_s, u"-o"_s, options, u"start"_s}) != 0)
-            return u"PostgreSQL could not start"_s;
-        running = true;
-        return {};
-    }
-    ~Cluster()
-    {
-        if (running)
-            run(u"pg_ctl"_s, {u"-D"_s, dir.filePath(u"data"_s), u"-m"_s, u"immediate"_s, u"stop"_s});
-    }
-};
-
 // --- Benchmarks ------------------------------------------------------------------------------
 
 void Sync(benchmark::State &state, const BenchServer *server)
@@ -219,12 +173,11 @@ int main(int argc, char **argv)
     std::map<std::string, BenchServer> servers;
     if (!fill(servers["SQLite"], SqliteSyncStorage::open(dir.filePath(u"sync.sqlite"_s), &error)))
         return 1;
-    Cluster cluster;
+    PostgresCluster cluster;
     const QString missing = cluster.start();
     if (missing.isEmpty()) {
-        const QString address = u"postgresql:///%1?host=%2&port=5432&user=postgres"_s;
-        QProcess::execute(u"psql"_s, {u"-q"_s, address.arg(u"postgres"_s, cluster.dir.path()), u"-c"_s, u"CREATE DATABASE syncd"_s});
-        std::unique_ptr<PostgresSyncStorage> storage = PostgresSyncStorage::open(address.arg(u"syncd"_s, cluster.dir.path()), &error);
+        QProcess::execute(u"psql"_s, {u"-q"_s, cluster.address(u"postgres"_s), u"-c"_s, u"CREATE DATABASE syncd"_s});
+        std::unique_ptr<PostgresSyncStorage> storage = PostgresSyncStorage::open(cluster.address(u"syncd"_s), &error);
         if (!fill(servers["PostgreSQL"], std::move(storage)))
             return 1;
     } else {

@@ -2,6 +2,7 @@
 #include "FormFields.h"
 #include "ManagedObjectContext.h"
 #include "MyDocument.h"
+#include "PostgresCluster.h"
 #include "ProjectListController.h"
 #include "SyncController.h"
 #include "TODOItem.h"
@@ -26,7 +27,6 @@
 #include <memory>
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -113,13 +113,7 @@ class tst_Syncd : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { m_postgresMissing = startPostgres(); }
-
-    void cleanupTestCase()
-    {
-        if (m_postgresMissing.isEmpty())
-            postgresTool(u"pg_ctl"_s, {u"-D"_s, m_postgres->filePath(u"data"_s), u"-m"_s, u"immediate"_s, u"stop"_s});
-    }
+    void initTestCase() { m_postgresMissing = m_postgres.start(); }
 
     void init()
     {
@@ -477,46 +471,9 @@ private:
     std::unique_ptr<QProcess> m_server;
     QString m_base;
     QString m_database;
-    std::unique_ptr<QTemporaryDir> m_postgres; // the cluster, its socket and its log
-    QString m_postgresBin;
+    PostgresCluster m_postgres;
     QString m_postgresMissing; // why the PostgreSQL rows are skipped
 
-    QString postgresAddress(const QString &database) const
-    {
-        return u"postgresql:///%1?host=%2&port=5432&user=postgres"_s.arg(database, m_postgres->path());
-    }
-
-    // PostgreSQL refuses to run as root: then it runs as the postgres user.
-    Run postgresTool(const QString &tool, const QStringList &arguments) const
-    {
-        const QString program = u"%1/%2"_s.arg(m_postgresBin, tool);
-        const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (geteuid() != 0)
-            return runProgram(program, arguments, environment);
-        return runProgram(u"runuser"_s, QStringList{u"-u"_s, u"postgres"_s, u"--"_s, program} + arguments, environment);
-    }
-
-    // A temporary cluster answering only on a socket in its own folder; empty, or why it cannot run.
-    QString startPostgres()
-    {
-        const QStringList versions =
-            QDir(u"/usr/lib/postgresql"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
-        if (versions.isEmpty())
-            return u"PostgreSQL is not installed (no /usr/lib/postgresql/VERSION/bin)"_s;
-        m_postgresBin = u"/usr/lib/postgresql/%1/bin"_s.arg(versions.constFirst());
-        m_postgres = std::make_unique<QTemporaryDir>();
-        if (geteuid() == 0
-            && runProgram(u"chown"_s, {u"postgres"_s, m_postgres->path()}, QProcessEnvironment::systemEnvironment()).exitCode != 0)
-            return u"there is no postgres user to run PostgreSQL as"_s;
-        const QString data = m_postgres->filePath(u"data"_s);
-        Run run = postgresTool(u"initdb"_s, {u"-D"_s, data, u"-A"_s, u"trust"_s, u"-U"_s, u"postgres"_s});
-        if (run.exitCode == 0)
-            run = postgresTool(u"pg_ctl"_s, {u"-D"_s, data, u"-l"_s, m_postgres->filePath(u"log"_s), u"-w"_s, u"-o"_s,
-                                             u"-p 5432 -k %1 -c listen_addresses=''"_s.arg(m_postgres->path()), u"start"_s});
-        if (run.exitCode != 0)
-            return u"PostgreSQL could not start: "_s + QString::fromLocal8Bit(run.out + run.err).trimmed();
-        return {};
-    }
     QString storeOf(const QString &client) const { return m_tmp->filePath(client + u"/store.sqlite"_s); }
 
     // The server on an empty database with the account ann@example.com
@@ -526,8 +483,8 @@ private:
         const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         m_database = u"sqlite:"_s + m_tmp->filePath(u"sync.sqlite"_s);
         if (backend == Backend::PostgreSQL) {
-            m_database = postgresAddress(u"syncd"_s);
-            const Run run = runProgram(u"psql"_s, {u"-q"_s, postgresAddress(u"postgres"_s), u"-c"_s, u"DROP DATABASE IF EXISTS syncd"_s,
+            m_database = m_postgres.address(u"syncd"_s);
+            const Run run = runProgram(u"psql"_s, {u"-q"_s, m_postgres.address(u"postgres"_s), u"-c"_s, u"DROP DATABASE IF EXISTS syncd"_s,
                                                    u"-c"_s, u"CREATE DATABASE syncd"_s}, environment);
             QVERIFY2(run.exitCode == 0, run.err.constData());
         }
