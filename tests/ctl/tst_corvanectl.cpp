@@ -69,10 +69,7 @@ private slots:
 
     void addDumpExportAndImport()
     {
-        QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
-        settings.setValue(u"lastSelectedProjectRow"_s, 7);
-        settings.setValue(u"showingComboBox"_s, 0);
-        settings.sync();
+        setPreferences({{u"lastSelectedProjectRow"_s, 7}, {u"showingComboBox"_s, 0}});
         const QString source = path(u"source.sqlite"_s);
         makeSource(source);
         const QByteArray hash = fileHash(source);
@@ -104,7 +101,7 @@ private slots:
         QCOMPARE(fileHash(source), hash);  // dump and export only read
 
         // The list was selected only to add, the filters switched only to export: Corvane starts as the user left it.
-        settings.sync();
+        const QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
         QCOMPARE(settings.value(u"lastSelectedProjectRow"_s).toInt(), 7);
         QCOMPARE(settings.value(u"showingComboBox"_s).toInt(), 0);
         QVERIFY(!settings.contains(u"sortingComboBox"_s));
@@ -227,9 +224,7 @@ private slots:
         server.script = {{reply.replace("{list}", readBytes(file).toHex())}};
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
-        QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
-        settings.setValue(u"syncServerBaseURL"_s, reply.isEmpty() ? u"http://127.0.0.1:%1"_s.arg(closed.serverPort()) : server.base().toString());
-        settings.sync();
+        setPreferences({{u"syncServerBaseURL"_s, reply.isEmpty() ? u"http://127.0.0.1:%1"_s.arg(closed.serverPort()) : server.base().toString()}});
         closed.close();
 
         const Run run = ctl({u"--store"_s, store, u"help-list"_s});
@@ -360,11 +355,8 @@ private slots:
     // show with the saved filters, and leave store and preferences alone.
     void csvPageAndPdf()
     {
-        QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
-        settings.setValue(u"lastSelectedProjectRow"_s, 7);
-        settings.setValue(u"showingComboBox"_s, 1);  // open items only
-        settings.setValue(u"NumberPagesWhenPrinting"_s, true);
-        settings.sync();
+        // Open items only, numbered pages.
+        setPreferences({{u"lastSelectedProjectRow"_s, 7}, {u"showingComboBox"_s, 1}, {u"NumberPagesWhenPrinting"_s, true}});
         const QString store = path(u"store.sqlite"_s), csv = path(u"Shop & <b>.csv"_s);
         QVERIFY(writeBytes(csv, "Milk,\"2 l, fresh\"\nDone item,x\n"));
         Run run = ctl({u"--store"_s, store, u"import-csv"_s, csv});
@@ -401,8 +393,7 @@ private slots:
         const QByteArray text = pdftotext.readAllStandardOutput();
         QVERIFY2(text.contains("Milk") && text.contains("Page 1 of 1") && !text.contains("Done item"), text.constData());
         QCOMPARE(fileHash(store), hash);
-        settings.sync();
-        QCOMPARE(settings.value(u"lastSelectedProjectRow"_s).toInt(), 7);
+        QCOMPARE(QSettings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat).value(u"lastSelectedProjectRow"_s).toInt(), 7);
         QCOMPARE(folderEntries(m_tmp->path()).filter(u"page"_s), (QStringList{"page.html", "page.pdf"}));
     }
 
@@ -446,11 +437,7 @@ private slots:
                 && writeBytes(folder + u"/other.ics"_s, "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Other//EN\r\nBEGIN:VEVENT\r\n"
                                                           "UID:other-1\r\nSUMMARY:Dentist\r\nDTSTART;VALUE=DATE:" + start.toLatin1()
                                                           + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"));
-        QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
-        settings.setValue(u"doCalSync"_s, sync);
-        settings.setValue(u"calendarStoreFolder"_s, path(u"calendars"_s));
-        settings.setValue(u"calendarForExport"_s, u"Work"_s);
-        settings.sync();
+        setPreferences({{u"doCalSync"_s, sync}, {u"calendarStoreFolder"_s, path(u"calendars"_s)}, {u"calendarForExport"_s, u"Work"_s}});
         const QByteArray hash = fileHash(store), eventHash = fileHash(folder + u"/other.ics"_s);
 
         const Run run = ctl({u"--store"_s, store, command});
@@ -472,6 +459,14 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_tmp;
     QProcessEnvironment m_environment;
+
+    // The application's preferences, where the tool reads them.
+    void setPreferences(const QVariantMap &values) const
+    {
+        QSettings settings(path(u"xdg-config/Nuvalto/Corvane.conf"_s), QSettings::IniFormat);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+    }
 
     // Runs the tool in the temporary folder, with preferences and the default store inside it.
     Run ctl(const QStringList &arguments, const QByteArray &input = {}) const
