@@ -53,13 +53,12 @@ class TestLifecycle : public QObject
             delegate.document()->setView(&view);
             sheet = std::make_unique<QSignalSpy>(delegate.syncPresenter(), &SyncPresenter::sheetRequested);
         }
-        SyncPresenter *sync() { return delegate.syncPresenter(); }
         // What the user does in the sheet: types the login and syncs.
         void typeLoginAndSync()
         {
-            sync()->setEmail(kLogin);
-            sync()->setPassword(QStringLiteral("secret"));
-            sync()->beginSync();
+            delegate.syncPresenter()->setEmail(kLogin);
+            delegate.syncPresenter()->setPassword(QStringLiteral("secret"));
+            delegate.syncPresenter()->beginSync();
         }
     };
 
@@ -135,7 +134,7 @@ private slots:
             QTRY_COMPARE(requestsWith(*m_server, "event=startapp"), run + 1);
             QCOMPARE(launch.sheet->size(), invitation ? 1 : 0);
             if (invitation)
-                QCOMPARE(launch.sync()->label(), AppDelegate::kInvitation);
+                QCOMPARE(launch.delegate.syncPresenter()->label(), AppDelegate::kInvitation);
         }
     }
 
@@ -152,7 +151,7 @@ private slots:
         document->projects().selectRow(0);
 
         QTRY_COMPARE(launch.sheet->size(), 1);
-        QCOMPARE(launch.sync()->label(), AppDelegate::kSyncingOnStart);
+        QCOMPARE(launch.delegate.syncPresenter()->label(), AppDelegate::kSyncingOnStart);
         launch.typeLoginAndSync();
         QTRY_VERIFY(launch.view.calls.contains(QStringLiteral("scrollSidebarRowToVisible 2")));
         QCOMPARE(document->projects().selectedRow(), 2);
@@ -189,11 +188,11 @@ private slots:
             launch.delegate.requestQuit();
             QVERIFY(launch.delegate.terminating() && document->isShowingGrayOverlay());
             QTRY_COMPARE(launch.sheet->size(), 1);
-            QCOMPARE(launch.sync()->label(), AppDelegate::kSyncingOnExit);
+            QCOMPARE(launch.delegate.syncPresenter()->label(), AppDelegate::kSyncingOnExit);
             if (reply.isEmpty() && !closeSheet) {
                 launch.delegate.requestQuit(); // the second quit quits without syncing
             } else if (reply.isEmpty()) {
-                launch.sync()->closeSheet();
+                launch.delegate.syncPresenter()->closeSheet();
                 QCOMPARE(launch.delegate.quitState(), AppDelegate::QuitState::Running);
                 QVERIFY(!launch.delegate.terminating() && !document->isShowingGrayOverlay());
                 launch.delegate.requestQuit(); // a later quit does not sync again

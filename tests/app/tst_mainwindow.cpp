@@ -341,19 +341,18 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, expected);
         Window w(Store::Sample);
-        DocumentFixture &f = w.f;
-        const QString path = f.dir.filePath(file);
+        const QString path = w.f.dir.filePath(file);
         QVERIFY(file.endsWith(".html") || writeBytes(path, "Buy milk,2 litres\n"));
         w.window->action(action)->trigger();
         auto *panel = w.window->findChild<QFileDialog *>();
         QVERIFY(panel && panel->isVisible());
         panel->selectFile(path);
         static_cast<QDialog *>(panel)->accept(); // the Save or Open button
-        f.context()->processPendingChanges();
+        w.f.context()->processPendingChanges();
         if (file.endsWith(".html")) {
             QVERIFY(QString::fromUtf8(readBytes(path)).contains(expected));
         } else {
-            const auto lists = f.document->getAllProjects();
+            const auto lists = w.f.document->getAllProjects();
             const auto made = std::find_if(lists.cbegin(), lists.cend(), [&file](TODOList *l) { return l->name() == file; });
             QVERIFY(made != lists.cend());
             QCOMPARE((*made)->contains().value(0)->name(), expected);
@@ -370,9 +369,8 @@ private slots:
         TODOList *list = w.sample;
         window.resize(1440, 760);
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        DocumentFixture &f = w.f;
-        f.document->selectProject(list);
-        f.document->enableFirstQuadrantAndSelectRow(0);
+        w.f.document->selectProject(list);
+        w.f.document->enableFirstQuadrantAndSelectRow(0);
         QTRY_VERIFY(window.drawer()->isVisible());
         window.resize(1440, 760);
         QCoreApplication::processEvents();
