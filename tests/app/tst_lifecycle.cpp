@@ -212,9 +212,8 @@ private slots:
         QVERIFY(next.delegate.syncOption(AppDelegate::SyncOption::BeforeExit));
     }
 
-    // Lines without exactly two parts and empty ones (line ends of either
-    // kind) are skipped and use up no slot of the colour dialog; which lines
-    // ColorList reads is tst_themes' colorList.
+    // Lines without exactly two parts, empty ones (line ends of either kind)
+    // and unreadable colours are skipped and use up no slot of the colour dialog.
     void colorsFillTheCustomColours()
     {
         for (int i = 0; i < QColorDialog::customCount(); ++i)
