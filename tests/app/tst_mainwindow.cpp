@@ -252,26 +252,19 @@ private slots:
     // Geometry and the sidebar's width survive a restart; F9 hides and shows the lists.
     void windowStateKept()
     {
-        DocumentFixture f;
-        AppDelegate delegate;
-        int sidebarWidth = 0;
-        {
-            MainWindow window(&delegate, f.document.get());
-            window.resize(900, 640);
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
-            auto *splitter = window.findChild<QSplitter *>();
-            splitter->setSizes({260, 640});
-            sidebarWidth = splitter->sizes().value(0);
-            QApplication::setActiveWindow(&window);
-            QVERIFY(QTest::qWaitForWindowActive(&window));
-            QTest::keyClick(&window, Qt::Key_F9);
-            QCOMPARE(splitter->sizes().value(0), 0);
-            QTest::keyClick(&window, Qt::Key_F9);
-            QCOMPARE(splitter->sizes().value(0), splitter->width() / 4);
-            splitter->setSizes({sidebarWidth, 640});
-        }
-        MainWindow window(&delegate, f.document.get());
+        Window w;
+        w.window->resize(900, 640);
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        auto *splitter = w.window->findChild<QSplitter *>();
+        splitter->setSizes({260, 640});
+        const int sidebarWidth = splitter->sizes().value(0);
+        QTest::keyClick(w.window.get(), Qt::Key_F9);
+        QCOMPARE(splitter->sizes().value(0), 0);
+        QTest::keyClick(w.window.get(), Qt::Key_F9);
+        QCOMPARE(splitter->sizes().value(0), splitter->width() / 4);
+        splitter->setSizes({sidebarWidth, 640});
+        w.window.reset();
+        MainWindow window(&w.delegate, w.f.document.get());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QCOMPARE(window.size(), QSize(900, 640));
