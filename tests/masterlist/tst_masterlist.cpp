@@ -4,7 +4,6 @@
 #include "TestSupport.h"
 #include "UndoManager.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -101,7 +100,6 @@ private slots:
             << localTime(2024, 10, 27, 0, 30) << localTime(2024, 10, 27, 23, 30) << 0 << todayAndWeek;
         QTest::newRow("due at the epoch: no date") << noon << QDateTime::fromSecsSinceEpoch(0) << 0 << QStringList{};
         QTest::newRow("completed") << noon << localTime(2024, 6, 11) << 1 << QStringList{};
-        QTest::newRow("trashed") << noon << localTime(2024, 6, 12) << 2 << QStringList{};
     }
 
     // Each view lists exactly the open items it is about; a list with none has no group row.
@@ -225,7 +223,6 @@ private slots:
         QTest::addColumn<int>("clicks");
         QTest::addColumn<QString>("reloaded"); // the rows of "All Items" afterwards
 
-        QTest::newRow("completed") << u"Never"_s << 1 << QString();
         QTest::newRow("completed, reopened") << u"Never"_s << 2 << u"L:|X"_s;
         QTest::newRow("recurring, reopened") << u"Weekly"_s << 2 << u"L:|X|X"_s;
         QTest::newRow("recurring, completed twice: one next occurrence") << u"Weekly"_s << 3 << u"L:|X"_s;
@@ -281,7 +278,6 @@ private slots:
         QTest::newRow("to the third quadrant") << 4 << u"quadrant 2"_s << u"bee|Second|Soon|{0, 1, 0, 1}|empty_orange128.png"_s << true;
         QTest::newRow("no fifth quadrant") << 4 << u"quadrant 4"_s << bee << false;
         QTest::newRow("icon") << 4 << u"icon star128.png"_s << u"bee|Second|Later|{1, 0, 0, 1}|star128.png"_s << true;
-        QTest::newRow("to the item in the main window") << 4 << u"jump"_s << bee << false;
     }
 
     // The detail follows the selection and the item's changes, each change one undo step.
@@ -308,12 +304,6 @@ private slots:
             source.changeQuadrant(value.toInt());
         } else if (action.startsWith("icon"_L1)) {
             source.setIcon(value);
-        } else if (action == "jump"_L1) {
-            QSignalSpy requested(&source, &MasterListDataSource::mainWindowRequested);
-            QVERIFY(source.goToSelectedItemInMainWindow());
-            QCOMPARE(requested.size(), 1);
-            QCOMPARE(f->document->getSelectedProject()->name(), u"Second"_s);
-            QCOMPARE(f->document->selectedItemsInQuadrant(3).value(0), source.selectedItem());
         }
         QCOMPARE(detailText(source.detail()), detail);
         QCOMPARE(undo->canUndo(), undoable);
