@@ -1,6 +1,7 @@
 #include "CorvaneCtl.h"
 
 #include "CsvImport.h"
+#include "DateUtils.h"
 #include "Defaults.h"
 #include "HelpListController.h"
 #include "HtmlExport.h"
@@ -85,12 +86,6 @@ void showLog(bool verbose)
 
 // --- dump -----------------------------------------------------------------------------
 
-qint64 floorDiv(qint64 value, qint64 divisor)
-{
-    const qint64 quotient = value / divisor;
-    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
-}
-
 // One attribute as the dump writes it, read from the record's typed slots.
 QJsonValue jsonValue(const ManagedObject *record, int index, AttributeType type)
 {
@@ -108,7 +103,7 @@ QJsonValue jsonValue(const ManagedObject *record, int index, AttributeType type)
         return record->textAt(index);
     case AttributeType::Date:
         // Whole seconds since the epoch, rounded down also before it.
-        return QJsonValue(floorDiv(*record->dateAt(index), 1000));
+        return QJsonValue(DateUtils::floorDiv(*record->dateAt(index), 1000));
     case AttributeType::Binary:
         return QString::fromLatin1(record->dataAt(index).toBase64());
     }
@@ -208,7 +203,7 @@ void appendJsonValue(QByteArray &out, const ManagedObject *record, int index, At
         appendJsonString(out, record->textAt(index));
         return;
     case AttributeType::Date:
-        out += QByteArray::number(floorDiv(*record->dateAt(index), 1000));
+        out += QByteArray::number(DateUtils::floorDiv(*record->dateAt(index), 1000));
         return;
     case AttributeType::Double:
     case AttributeType::Binary:

@@ -42,11 +42,6 @@ namespace {
 constexpr qint64 kDaySeconds = 86400;
 constexpr qint64 kDaySlots = 4096; // eleven years of days without a collision
 
-qint64 floorDiv(qint64 a, qint64 b)
-{
-    return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0);
-}
-
 // The C library's offset at a second, or none when its clock fields are not
 // the second plus the offset (a zone counting leap seconds).
 std::optional<int> libraryOffset(qint64 seconds)

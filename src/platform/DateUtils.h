@@ -74,6 +74,13 @@ private:
     quint32 m_generation = 0;
 };
 
+// Division rounding towards negative infinity: the day or second a moment
+// before the epoch falls in.
+inline qint64 floorDiv(qint64 a, qint64 b)
+{
+    return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0);
+}
+
 // A date as records keep it, milliseconds since the epoch, and back (in
 // local time); an invalid date is none.
 inline std::optional<qint64> toMSecs(const QDateTime &date)
